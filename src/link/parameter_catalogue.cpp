@@ -1,0 +1,75 @@
+#include "link/parameter_catalogue.h"
+
+const std::array<ParameterInfo, 61>& parameterCatalogue()
+{
+    static const std::array<ParameterInfo, 61> catalogue{{
+        {1, "injectorCount", ""},
+        {2, "coilCount", ""},
+        {3, "lambda1SensorType", ""},
+        {4, "lambda1LeanThreshold", "mV"},
+        {5, "lambda1RichThreshold", "mV"},
+        {6, "lambda1EmulationPeriod", "ms"},
+        {7, "lambda1EmulationDutyRich", "%"},
+        {8, "lambda1EmulationDutyLean", "%"},
+        {9, "lambda1EmulationDutyCutoff", "%"},
+        {10, "minTemperature", "°C"},
+        {11, "maxTemperature", "°C"},
+        {12, "changeoverRpm", "rpm"},
+        {13, "changeoverTemperature", "°C"},
+        {14, "overlapGasToPetrol", "ms"},
+        {15, "overlapPetrolToGas", "ms"},
+        {16, "levelThresholdReserve", "%"},
+        {17, "levelThresholdOneThird", "%"},
+        {18, "levelThresholdTwoThirds", "%"},
+        {19, "levelMinMv", "mV"},
+        {20, "levelMaxMv", "mV"},
+        {21, "pressureVariation", ""},
+        {22, "pressureInterval", ""},
+        {23, "pressureCorrectionRpmThreshold", "rpm"},
+        {24, "lambdaMaxVariation", ""},
+        {25, "lambdaCorrectionRpmThreshold", "rpm"},
+        {26, "temperatureVariation", ""},
+        {27, "temperatureInterval", ""},
+        {28, "calibrationTemperature", "°C"},
+        {29, "calibrationPressure", "mbar"},
+        {30, "endOfGasPressure", "mbar"},
+        {31, "cutoffRpmThreshold", "rpm"},
+        {32, "cutoffTinjThreshold", "ms"},
+        {33, "cutoffKgb", ""},
+        {34, "mapRpmAxis[1]", "rpm"},
+        {35, "mapRpmAxis[2]", "rpm"},
+        {36, "mapRpmAxis[3]", "rpm"},
+        {37, "mapRpmAxis[4]", "rpm"},
+        {38, "mapRpmAxis[5]", "rpm"},
+        {39, "mapRpmAxis[6]", "rpm"},
+        {40, "mapRpmAxis[7]", "rpm"},
+        {41, "mapRpmAxis[8]", "rpm"},
+        {42, "mapTinjAxis[1]", ""},
+        {43, "mapTinjAxis[2]", ""},
+        {44, "mapTinjAxis[3]", ""},
+        {45, "mapTinjAxis[4]", ""},
+        {46, "mapTinjAxis[5]", ""},
+        {47, "mapTinjAxis[6]", ""},
+        {48, "mapTinjAxis[7]", ""},
+        {49, "mapTinjAxis[8]", ""},
+        {50, "lambda2SensorType", ""},
+        {51, "lambda2LeanThreshold", "mV"},
+        {52, "lambda2RichThreshold", "mV"},
+        {53, "lambda2EmulationPeriod", "ms"},
+        {54, "lambda2EmulationDutyRich", "%"},
+        {55, "lambda2EmulationDutyLean", "%"},
+        {56, "lambda2EmulationDutyCutoff", "%"},
+        {57, "pressureSensorType", ""},
+        {58, "changeoverSwitchType", ""},
+        {59, "changeoverMode", ""},
+        {60, "startFilterTime", "ms"},
+        {61, "warmSwitching", ""},
+    }};
+    return catalogue;
+}
+
+const ParameterInfo* parameterInfo(int id)
+{
+    if (id < 1 || id > 61) return nullptr;
+    return &parameterCatalogue()[static_cast<std::size_t>(id - 1)];
+}

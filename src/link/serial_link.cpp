@@ -1,0 +1,186 @@
+#include "link/serial_link.h"
+
+#include "link/frames.h"
+
+#include <QMetaObject>
+#include <QStringList>
+
+#include <utility>
+
+std::optional<SerialSettings> parseSerialSettings(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4) return std::nullopt;
+    SerialSettings settings;
+
+    bool ok = false;
+    settings.baudRate = parts[0].trimmed().toInt(&ok);
+    if (!ok || settings.baudRate <= 0) return std::nullopt;
+
+    const QString parity = parts[1].trimmed().toLower();
+    if (parity == QLatin1String("n"))
+        settings.parity = QSerialPort::NoParity;
+    else if (parity == QLatin1String("o"))
+        settings.parity = QSerialPort::OddParity;
+    else if (parity == QLatin1String("e"))
+        settings.parity = QSerialPort::EvenParity;
+    else if (parity == QLatin1String("m"))
+        settings.parity = QSerialPort::MarkParity;
+    else if (parity == QLatin1String("s"))
+        settings.parity = QSerialPort::SpaceParity;
+    else
+        return std::nullopt;
+
+    const int dataBits = parts[2].trimmed().toInt(&ok);
+    if (!ok || dataBits < 5 || dataBits > 8) return std::nullopt;
+    settings.dataBits = static_cast<QSerialPort::DataBits>(dataBits);
+
+    const QString stop = parts[3].trimmed();
+    if (stop == QLatin1String("1"))
+        settings.stopBits = QSerialPort::OneStop;
+    else if (stop == QLatin1String("1.5"))
+        settings.stopBits = QSerialPort::OneAndHalfStop;
+    else if (stop == QLatin1String("2"))
+        settings.stopBits = QSerialPort::TwoStop;
+    else
+        return std::nullopt;
+    return settings;
+}
+
+QString portNameForNumber(int number)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(number);
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(number - 1);
+#endif
+}
+
+SerialLink::SerialLink(QObject* parent) : Link(parent)
+{
+    connect(&port_, &QSerialPort::readyRead, this, &SerialLink::onReadyRead);
+    connect(&port_, &QSerialPort::bytesWritten, this, &SerialLink::onBytesWritten);
+    connect(&port_, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+}
+
+SerialLink::~SerialLink()
+{
+    close();
+}
+
+bool SerialLink::open(const QString& portName, const QString& settingsText)
+{
+    close();
+    errorText_.clear();
+    const std::optional<SerialSettings> settings = parseSerialSettings(settingsText);
+    if (!settings) {
+        errorText_ = QStringLiteral("invalid settings \"%1\"").arg(settingsText);
+        return false;
+    }
+    port_.setPortName(portName);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        errorText_ = describe(port_.error());
+        port_.clearError();
+        return false;
+    }
+    // Applied one by one on the open port: each setter says whether the system took it, which
+    // open() alone does not report for every setting.
+    const bool applied = port_.setBaudRate(settings->baudRate) && port_.setParity(settings->parity) &&
+                         port_.setDataBits(settings->dataBits) && port_.setStopBits(settings->stopBits) &&
+                         port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!applied) {
+        errorText_ = describe(port_.error());
+        port_.close();
+        port_.clearError();
+        return false;
+    }
+    port_.clearError();
+    return true;
+}
+
+void SerialLink::close()
+{
+    if (port_.isOpen()) port_.close();
+    buffer_.clear();
+}
+
+bool SerialLink::isOpen() const
+{
+    return port_.isOpen();
+}
+
+bool SerialLink::send(const QByteArray& frame)
+{
+    if (!port_.isOpen()) return false;
+    return port_.write(frame) == frame.size();
+}
+
+void SerialLink::onReadyRead()
+{
+    buffer_.append(port_.readAll());
+    const bool oneWholeFrame = buffer_.size() >= 4 && frames::byteAt(buffer_, 4) == buffer_.size();
+    if (buffer_.size() >= kDeliveryThreshold || oneWholeFrame) deliver();
+}
+
+void SerialLink::onBytesWritten()
+{
+    // Runs after the sending handler has returned; whatever arrived by then goes to the
+    // dispatcher, which also throws away any garbage that would block the exact-frame rule.
+    if (deliveryQueued_) return;
+    deliveryQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            deliveryQueued_ = false;
+            if (port_.isOpen()) buffer_.append(port_.readAll());
+            deliver();
+        },
+        Qt::QueuedConnection);
+}
+
+void SerialLink::deliver()
+{
+    if (buffer_.isEmpty()) return;
+    const QByteArray bytes = std::exchange(buffer_, QByteArray());
+    emit received(bytes);
+}
+
+void SerialLink::onError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        break;
+    default:
+        return; // open failures are reported by open(); the others leave the port usable
+    }
+    if (!port_.isOpen()) return;
+    // Close here: a vanished device keeps raising the error until the port is closed.
+    const QString reason = describe(error);
+    errorText_ = reason;
+    close();
+    emit lost(reason);
+}
+
+QString SerialLink::describe(QSerialPort::SerialPortError error) const
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("no such device");
+    case QSerialPort::PermissionError:
+        return QStringLiteral("permission denied or in use by another program");
+    case QSerialPort::OpenError:
+        return QStringLiteral("already open");
+    case QSerialPort::UnsupportedOperationError:
+        return QStringLiteral("settings not supported by this port");
+    case QSerialPort::ResourceError:
+        return QStringLiteral("device removed");
+    case QSerialPort::ReadError:
+        return QStringLiteral("read error");
+    case QSerialPort::WriteError:
+        return QStringLiteral("write error");
+    default:
+        return port_.errorString();
+    }
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "link/link.h"
+
+#include <QSerialPort>
+
+#include <optional>
+
+// "9600,n,8,1": baud, parity n/o/e/m/s, data bits 5..8, stop bits 1, 1.5 or 2.
+struct SerialSettings {
+    qint32 baudRate = 9600;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+};
+
+std::optional<SerialSettings> parseSerialSettings(const QString& text);
+
+// Ports 1..4 of the settings dialog: COM1..COM4 on Windows, /dev/ttyS0../dev/ttyS3 elsewhere.
+QString portNameForNumber(int number);
+
+// Link over a serial port. Received bytes are handed on (signal `received`) in one piece:
+// after each completed send, whenever 150 or more bytes wait, and as soon as the buffered
+// bytes are exactly one complete frame (byte 4 equals the buffered length).
+class SerialLink : public Link {
+    Q_OBJECT
+public:
+    explicit SerialLink(QObject* parent = nullptr);
+    ~SerialLink() override;
+
+    // False when the port is missing, busy, not ours to open, or cannot take the settings;
+    // errorText() then says why.
+    bool open(const QString& portName, const QString& settings);
+    void close();
+
+    bool send(const QByteArray& frame) override;
+    bool isOpen() const override;
+
+    QString portName() const { return port_.portName(); }
+    QString errorText() const { return errorText_; }
+
+    static constexpr int kDeliveryThreshold = 150;
+
+private:
+    void onReadyRead();
+    void onBytesWritten();
+    void onError(QSerialPort::SerialPortError error);
+    void deliver();
+    QString describe(QSerialPort::SerialPortError error) const;
+
+    QSerialPort port_;
+    QByteArray buffer_;
+    QString errorText_;
+    bool deliveryQueued_ = false;
+};

@@ -1,0 +1,68 @@
+// orvane-ecu-sim: a virtual ECU on a pseudo-terminal. Prints the device path, then serves until
+// stopped; point the program at it with --port.
+#include "sim/pty_host.h"
+#include "sim/virtual_ecu.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+int signalPipe[2] = {-1, -1};
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(signalPipe[1], &byte, 1);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orvane-ecu-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Virtual ORVANE ECU on a pseudo-terminal."));
+    parser.addHelpOption();
+    const QCommandLineOption settings(QStringLiteral("settings"),
+                                      QStringLiteral("Line settings that set the pace (default 9600,n,8,1)."),
+                                      QStringLiteral("text"), QStringLiteral("9600,n,8,1"));
+    const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Answer nothing."));
+    const QCommandLineOption wrongEcho(QStringLiteral("wrong-echo"),
+                                       QStringLiteral("Echo writes with another value."));
+    const QCommandLineOption split(QStringLiteral("split"), QStringLiteral("Send each reply in two parts."));
+    const QCommandLineOption garbage(QStringLiteral("garbage"),
+                                     QStringLiteral("Send stray bytes before each reply."));
+    const QCommandLineOption slow(QStringLiteral("slow"), QStringLiteral("Wait 400 ms before each reply."));
+    parser.addOptions({settings, silent, wrongEcho, split, garbage, slow});
+    parser.process(app);
+
+    VirtualEcu ecu;
+    ecu.faults.silent = parser.isSet(silent);
+    ecu.faults.wrongEcho = parser.isSet(wrongEcho);
+    ecu.faults.splitFrames = parser.isSet(split);
+    ecu.faults.garbageBetweenFrames = parser.isSet(garbage);
+    ecu.faults.slowReplies = parser.isSet(slow);
+
+    PtyHost host(ecu, PtyHost::bytesPerSecondForSettings(parser.value(settings)));
+    if (!host.start()) {
+        std::fprintf(stderr, "orvane-ecu-sim: cannot open a pseudo-terminal: %s\n",
+                     qPrintable(host.errorText()));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(host.devicePath()));
+    std::fflush(stdout);
+
+    // Stop cleanly on Ctrl+C or kill, so the terminal is released.
+    if (::pipe(signalPipe) == 0) {
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    }
+    return app.exec();
+}

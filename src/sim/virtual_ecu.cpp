@@ -1,0 +1,355 @@
+#include "sim/virtual_ecu.h"
+
+#include "link/frames.h"
+#include "link/parameter_catalogue.h"
+
+#include <algorithm>
+
+using frames::byteAt;
+using frames::value16At;
+
+namespace {
+
+// Length of each request as the ECU expects it; 0 for a code it does not know.
+int requestLength(int code)
+{
+    switch (static_cast<RequestKind>(code)) {
+    case RequestKind::WriteParameter:
+        return 9;
+    case RequestKind::WriteTableCell:
+    case RequestKind::CalibrationPoll:
+        return 7;
+    case RequestKind::CalibrationPollCoils:
+    case RequestKind::EolCommand:
+        return 6;
+    case RequestKind::ReadAllParameters:
+    case RequestKind::ReadStatus:
+    case RequestKind::FuelChangeover:
+    case RequestKind::RestoreDefaults:
+    case RequestKind::EnterDownload:
+    case RequestKind::ReadVersion:
+    case RequestKind::ReadTable:
+    case RequestKind::CalibrationOn:
+    case RequestKind::CalibrationOff:
+    case RequestKind::ReadEolResults:
+    case RequestKind::ReadCalibrationExtra:
+        return 5;
+    }
+    return 0;
+}
+
+void append16(QByteArray& out, int value)
+{
+    value = std::clamp(value, 0, 0xFFFF);
+    out.append(static_cast<char>(value / 256));
+    out.append(static_cast<char>(value % 256));
+}
+
+void append8(QByteArray& out, int value)
+{
+    out.append(static_cast<char>(std::clamp(value, 0, 0xFF)));
+}
+
+// Index of the breakpoint segment holding `x` and the fraction along it.
+std::pair<int, double> locate(const int* axis, int x)
+{
+    if (x <= axis[0]) return {0, 0.0};
+    for (int i = 0; i < 7; ++i) {
+        if (x < axis[i + 1]) {
+            const int span = std::max(1, axis[i + 1] - axis[i]);
+            return {i, static_cast<double>(x - axis[i]) / span};
+        }
+    }
+    return {6, 1.0};
+}
+
+} // namespace
+
+OneBased<int, kParameterCount> VirtualEcu::defaultParameters()
+{
+    OneBased<int, kParameterCount> p;
+    using namespace param;
+    p[injectorCount] = 4;
+    p[coilCount] = 4;
+    p[lambda1SensorType] = 2;
+    p[lambda1LeanThreshold] = 350;
+    p[lambda1RichThreshold] = 650;
+    p[lambda1EmulationPeriod] = 1000;
+    p[lambda1EmulationDutyRich] = 50;
+    p[lambda1EmulationDutyLean] = 50;
+    p[lambda1EmulationDutyCutoff] = 10;
+    p[minTemperature] = 5;
+    p[maxTemperature] = 120;
+    p[changeoverRpm] = 1800;
+    p[changeoverTemperature] = 35;
+    p[overlapGasToPetrol] = 200;
+    p[overlapPetrolToGas] = 500;
+    p[levelThresholdReserve] = 15;
+    p[levelThresholdOneThird] = 40;
+    p[levelThresholdTwoThirds] = 70;
+    p[levelMinMv] = 500;
+    p[levelMaxMv] = 4500;
+    p[pressureVariation] = 10;
+    p[pressureInterval] = 100;
+    p[pressureCorrectionRpmThreshold] = 1500;
+    p[lambdaMaxVariation] = 10;
+    p[lambdaCorrectionRpmThreshold] = 1500;
+    p[temperatureVariation] = 5;
+    p[temperatureInterval] = 10;
+    p[calibrationTemperature] = 40;
+    p[calibrationPressure] = 1100;
+    p[endOfGasPressure] = 600;
+    p[cutoffRpmThreshold] = 1600;
+    p[cutoffTinjThreshold] = 150;
+    p[cutoffKgb] = 60;
+    const int rpmAxis[8] = {800, 1200, 1600, 2000, 2500, 3000, 4000, 5000};
+    const int tinjAxis[8] = {200, 300, 400, 500, 650, 800, 1000, 1300};
+    for (int i = 0; i < 8; ++i) {
+        p[mapRpmAxis + i] = rpmAxis[i];
+        p[mapTinjAxis + i] = tinjAxis[i];
+    }
+    p[lambda2SensorType] = 2;
+    p[lambda2LeanThreshold] = 350;
+    p[lambda2RichThreshold] = 650;
+    p[lambda2EmulationPeriod] = 1000;
+    p[lambda2EmulationDutyRich] = 50;
+    p[lambda2EmulationDutyLean] = 50;
+    p[lambda2EmulationDutyCutoff] = 10;
+    p[pressureSensorType] = 0;
+    p[changeoverSwitchType] = 1;
+    p[changeoverMode] = 0;
+    p[startFilterTime] = 3000;
+    p[warmSwitching] = 0;
+    return p;
+}
+
+OneBased<int, kTableCellCount> VirtualEcu::defaultTable()
+{
+    // richer towards high load and speed, 100..128
+    OneBased<int, kTableCellCount> t;
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 8; ++c)
+            t[1 + 8 * r + c] = 100 + 2 * r + 2 * c;
+    return t;
+}
+
+VirtualEcu::VirtualEcu() : parameters(defaultParameters()), table(defaultTable()) {}
+
+std::vector<VirtualEcu::Chunk> VirtualEcu::receive(const QByteArray& bytes, qint64 nowMs)
+{
+    input_.append(bytes);
+    std::vector<Chunk> out;
+    for (;;) {
+        // resynchronise on the header 'P' 'C' 0
+        while (!input_.isEmpty() && input_[0] != 'P')
+            input_.remove(0, 1);
+        if (input_.size() < 5) break;
+        if (input_[1] != 'C' || input_[2] != '\0' || byteAt(input_, 4) != requestLength(byteAt(input_, 5))) {
+            input_.remove(0, 1);
+            continue;
+        }
+        const int length = byteAt(input_, 4);
+        if (input_.size() < length) break;
+        const QByteArray request = input_.left(length);
+        input_.remove(0, length);
+
+        if (keyIsOff(nowMs) || faults.silent) continue;
+        const QByteArray reply = handle(request, nowMs);
+        if (reply.isEmpty()) continue;
+
+        const int delay = faults.slowReplies ? 400 : 0;
+        if (faults.garbageBetweenFrames) out.push_back({QByteArray("\x13\xff\x00", 3), delay});
+        const int garbageDelay = faults.garbageBetweenFrames ? 0 : delay;
+        if (faults.splitFrames) {
+            const qsizetype half = reply.size() / 2;
+            out.push_back({reply.left(half), garbageDelay});
+            out.push_back({reply.mid(half), 40});
+        } else {
+            out.push_back({reply, garbageDelay});
+        }
+    }
+    return out;
+}
+
+QByteArray VirtualEcu::handle(const QByteArray& request, qint64 nowMs)
+{
+    const int code = byteAt(request, 5);
+    QByteArray payload;
+    switch (static_cast<RequestKind>(code)) {
+    case RequestKind::ReadAllParameters:
+        for (int id = 1; id <= kParameterCount; ++id)
+            append16(payload, parameters[id]);
+        break;
+    case RequestKind::WriteParameter: {
+        const int id = byteAt(request, 7);
+        const int value = value16At(request, 8);
+        if (id < 1 || id > kParameterCount) return {};
+        parameters[id] = value;
+        payload.append('\0');
+        payload.append(static_cast<char>(id));
+        append16(payload, faults.wrongEcho ? (value + 1) % 0x10000 : value);
+        break;
+    }
+    case RequestKind::ReadStatus:
+        return statusReply(nowMs);
+    case RequestKind::FuelChangeover:
+        engine.requestChangeover(nowMs);
+        break;
+    case RequestKind::RestoreDefaults:
+        parameters = defaultParameters();
+        table = defaultTable();
+        break;
+    case RequestKind::EnterDownload:
+        downloadMode_ = true;
+        break;
+    case RequestKind::ReadVersion:
+        for (const int part : version)
+            append8(payload, part);
+        break;
+    case RequestKind::ReadTable:
+        for (const int cell : table)
+            append8(payload, cell);
+        break;
+    case RequestKind::WriteTableCell: {
+        const int cell = byteAt(request, 6);
+        const int value = byteAt(request, 7);
+        if (cell < 1 || cell > kTableCellCount) return {};
+        table[cell] = value;
+        payload.append(static_cast<char>(cell));
+        append8(payload, faults.wrongEcho ? (value + 1) % 0x100 : value);
+        break;
+    }
+    case RequestKind::CalibrationPoll:
+        kgbUnderTest_ = value16At(request, 6);
+        return calibrationReply(code, parameters[param::coilCount], nowMs);
+    case RequestKind::CalibrationPollCoils:
+        return calibrationReply(code, std::max(1, byteAt(request, 6)), nowMs);
+    case RequestKind::CalibrationOn:
+        calibrationMode_ = true;
+        engine.setHeldSteady(true);
+        break;
+    case RequestKind::CalibrationOff:
+        calibrationMode_ = false;
+        kgbUnderTest_ = 0;
+        engine.setHeldSteady(false);
+        break;
+    case RequestKind::EolCommand:
+        if (eolStartedMs_ < 0 || eolPhase(nowMs) == 0) {
+            eolStartedMs_ = nowMs;
+            eolCylinders_ = byteAt(request, 6);
+        }
+        break;
+    case RequestKind::ReadEolResults:
+        return eolResultsReply(nowMs);
+    case RequestKind::ReadCalibrationExtra:
+        // one byte per injector present
+        for (int i = 1; i <= 8; ++i)
+            append8(payload, i <= parameters[param::injectorCount] ? 1 : 0);
+        break;
+    }
+    return frames::frame(code, payload);
+}
+
+int VirtualEcu::kgbAt(int rpm, int tinj) const
+{
+    int rpmAxis[8];
+    int tinjAxis[8];
+    for (int i = 0; i < 8; ++i) {
+        rpmAxis[i] = parameters[param::mapRpmAxis + i];
+        tinjAxis[i] = parameters[param::mapTinjAxis + i];
+    }
+    const auto [c, fc] = locate(rpmAxis, rpm);
+    const auto [r, fr] = locate(tinjAxis, tinj);
+    auto cell = [this](int row, int col) { return static_cast<double>(table[1 + 8 * row + col]); };
+    const double top = cell(r, c) * (1 - fc) + cell(r, c + 1) * fc;
+    const double bottom = cell(r + 1, c) * (1 - fc) + cell(r + 1, c + 1) * fc;
+    return static_cast<int>(top * (1 - fr) + bottom * fr + 0.5);
+}
+
+QByteArray VirtualEcu::statusReply(qint64 nowMs)
+{
+    const EngineModel::Readings r = engine.read(nowMs);
+    int tinjSum = 0;
+    for (int c = 1; c <= engine.cylinders; ++c)
+        tinjSum += r.petrolTinj[c];
+    const int kgbTab = kgbAt(r.rpm, tinjSum / std::max(1, engine.cylinders));
+    // corrected for pressure and temperature away from the calibration point
+    const int pressureTerm = (parameters[param::calibrationPressure] - r.pressureMbar) / 50;
+    const int temperatureTerm = (r.temperature1 - parameters[param::calibrationTemperature]) / 10;
+    const int kgbCor = std::max(0, kgbTab + pressureTerm + temperatureTerm);
+
+    QByteArray payload;
+    append16(payload, r.lambda1Mv);
+    append16(payload, r.lambda2Mv);
+    append16(payload, kgbTab);
+    append16(payload, kgbCor);
+    append16(payload, r.pressureMbar);
+    append16(payload, r.pressure2Mbar);
+    append16(payload, r.temperature1);
+    append16(payload, r.temperature2Raw);
+    append16(payload, r.rpm);
+    append16(payload, r.levelMv);
+    for (const int tinj : r.petrolTinj)
+        append16(payload, tinj);
+    append8(payload, r.ecuState);
+    append8(payload, r.onPetrol);
+    return frames::frame(static_cast<int>(RequestKind::ReadStatus), payload);
+}
+
+QByteArray VirtualEcu::calibrationReply(int code, int coils, qint64 nowMs)
+{
+    const EngineModel::Readings r = engine.read(nowMs);
+    const int kgbInUse = kgbUnderTest_ > 0 ? kgbUnderTest_ : kgbAt(r.rpm, r.petrolTinj[1]);
+    // The petrol ECU's closed loop lengthens its time when gas runs lean: on gas the reported
+    // time is the petrol one scaled by how far the coefficient is from the right one.
+    int tinj = r.petrolTinj[1] * 5;
+    if (r.onPetrol == 0) tinj = tinj * idealKgb / std::max(1, kgbInUse);
+    // rpm is counted from coil pulses: right only with the right coil count
+    const int rpm = r.rpm * parameters[param::coilCount] / std::max(1, coils);
+
+    QByteArray payload;
+    append16(payload, r.lambda1Mv);
+    append16(payload, r.lambda2Mv);
+    append16(payload, r.pressureMbar);
+    append16(payload, r.pressure2Mbar);
+    append16(payload, r.temperature1);
+    append16(payload, r.temperature2Raw);
+    append16(payload, kgbInUse);
+    append16(payload, rpm);
+    append16(payload, tinj);
+    append8(payload, r.ecuState);
+    append8(payload, r.onPetrol);
+    return frames::frame(code, payload);
+}
+
+int VirtualEcu::eolPhase(qint64 nowMs) const
+{
+    if (eolStartedMs_ < 0) return 0;
+    const qint64 t = nowMs - eolStartedMs_;
+    if (t < eolTimeline.resultsAfter) return 1;
+    if (t < eolTimeline.keyOnAfter) return 2;
+    if (t < eolTimeline.resetAfter) return 3;
+    if (t < eolTimeline.doneAfter) return 4;
+    return 0;
+}
+
+bool VirtualEcu::keyIsOff(qint64 nowMs) const
+{
+    if (eolStartedMs_ < 0) return false;
+    const qint64 t = nowMs - eolStartedMs_;
+    return t >= eolTimeline.keyOffAfter && t < eolTimeline.keyOnAfter;
+}
+
+QByteArray VirtualEcu::eolResultsReply(qint64 nowMs)
+{
+    const int phase = eolPhase(nowMs);
+    QByteArray payload;
+    append8(payload, phase);
+    // a believable bench: cylinder 3's emulation and the analogue throttle input fail
+    const bool results = phase == 2;
+    for (int c = 1; c <= 8; ++c)
+        append8(payload, results && c == 3 && c <= eolCylinders_ ? 0x04 : 0);
+    for (int check = 1; check <= 9; ++check)
+        append8(payload, results && check == 3 ? 0x02 : 0);
+    return frames::frame(static_cast<int>(RequestKind::ReadEolResults), payload);
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "link/shared_state.h"
+#include "sim/engine_model.h"
+
+#include <QByteArray>
+
+#include <atomic>
+#include <vector>
+
+// The ECU's side of the protocol: takes request bytes as they come off the line and gives the
+// reply bytes to put back on it. No I/O and no clock of its own, so it runs the same in a unit
+// test, behind a pseudo-terminal, or in its own thread.
+class VirtualEcu {
+public:
+    VirtualEcu();
+
+    // Bytes to put on the line, after a pause of `delayMs` from the end of what went before.
+    struct Chunk {
+        QByteArray bytes;
+        int delayMs = 0;
+    };
+
+    // Feeds received bytes; returns what to send back. Incomplete requests wait for more bytes;
+    // anything that cannot start a request is skipped.
+    std::vector<Chunk> receive(const QByteArray& bytes, qint64 nowMs);
+
+    // Failure modes for tests; safe to flip from another thread.
+    struct Faults {
+        std::atomic<bool> silent{false};               // answers nothing
+        std::atomic<bool> wrongEcho{false};            // write echoes carry another value
+        std::atomic<bool> splitFrames{false};          // each reply leaves in two parts, 40 ms apart
+        std::atomic<bool> garbageBetweenFrames{false}; // stray bytes before each reply
+        std::atomic<bool> slowReplies{false};          // 400 ms before each reply
+    };
+    Faults faults;
+
+    static OneBased<int, kParameterCount> defaultParameters();
+    static OneBased<int, kTableCellCount> defaultTable();
+
+    // the ECU's memory
+    OneBased<int, kParameterCount> parameters;
+    OneBased<int, kTableCellCount> table;
+    OneBased<int, 3> version{{2, 1, 7}};
+    EngineModel engine;
+
+    bool calibrationMode() const { return calibrationMode_; }
+    int kgbUnderTest() const { return kgbUnderTest_; }
+    bool downloadMode() const { return downloadMode_; }
+    // The coefficient at which gas and petrol injection times agree at the calibration point.
+    int idealKgb = 118;
+    // End-of-line timeline, ms from the start command: running, results, key off (silent),
+    // parameter reset, ECU reset, done.
+    struct EolTimeline {
+        int resultsAfter = 1000;
+        int keyOffAfter = 5000;
+        int keyOnAfter = 7000;
+        int resetAfter = 8500;
+        int doneAfter = 11000;
+    } eolTimeline;
+
+private:
+    QByteArray handle(const QByteArray& request, qint64 nowMs);
+    QByteArray statusReply(qint64 nowMs);
+    QByteArray calibrationReply(int code, int coils, qint64 nowMs);
+    QByteArray eolResultsReply(qint64 nowMs);
+    int eolPhase(qint64 nowMs) const;
+    bool keyIsOff(qint64 nowMs) const;
+    int kgbAt(int rpm, int tinj) const;
+
+    QByteArray input_;
+    bool calibrationMode_ = false;
+    int kgbUnderTest_ = 0;
+    bool downloadMode_ = false;
+    qint64 eolStartedMs_ = -1;
+    int eolCylinders_ = 4;
+};

@@ -1,0 +1,161 @@
+#include "link/frames.h"
+#include "link/parameter_catalogue.h"
+#include "link/serial_link.h"
+#include "link/write_walk.h"
+
+#include <QTest>
+
+#include <array>
+#include <set>
+
+class TestFrames : public QObject {
+    Q_OBJECT
+private slots:
+    void workedExamples();
+    void everyBareRequestIsFiveBytes();
+    void buildersRefuseWhatTheFrameCannotCarry();
+    void valueEncodingEdges();
+    void catalogueAndWorkbookRows();
+    void serialSettingsText();
+    void writeWalkTakesFirstDifferenceInItsOwnOrder();
+};
+
+static QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out.append(static_cast<char>(v));
+    return out;
+}
+
+void TestFrames::workedExamples()
+{
+    QCOMPARE(*frames::writeParameter(12, 300), bytes({0x50, 0x43, 0x00, 0x09, 0x02, 0x00, 0x0C, 0x01, 0x2C}));
+    QCOMPARE(*frames::writeParameter(4, 350), bytes({'P', 'C', 0x00, 0x09, 0x02, 0x00, 0x04, 0x01, 0x5E}));
+    QCOMPARE(*frames::writeTableCell(64, 255), bytes({'P', 'C', 0, 7, 9, 64, 255}));
+    QCOMPARE(*frames::calibrationPoll(0), bytes({'P', 'C', 0, 7, 10, 0, 0}));
+    QCOMPARE(*frames::calibrationPoll(0x1234), bytes({'P', 'C', 0, 7, 10, 0x12, 0x34}));
+    QCOMPARE(*frames::calibrationPollCoils(3), bytes({'P', 'C', 0, 6, 13, 3}));
+    QCOMPARE(*frames::eolCommand(6), bytes({'P', 'C', 0, 6, 14, 6}));
+}
+
+void TestFrames::everyBareRequestIsFiveBytes()
+{
+    const std::array<std::pair<QByteArray, int>, 11> bare{{
+        {frames::readAllParameters(), 1},
+        {frames::readStatus(), 3},
+        {frames::fuelChangeover(), 4},
+        {frames::restoreDefaults(), 5},
+        {frames::enterDownload(), 6},
+        {frames::readVersion(), 7},
+        {frames::readTable(), 8},
+        {frames::calibrationOn(), 11},
+        {frames::calibrationOff(), 12},
+        {frames::readEolResults(), 15},
+        {frames::readCalibrationExtra(), 16},
+    }};
+    for (const auto& [frame, code] : bare)
+        QCOMPARE(frame, bytes({'P', 'C', 0, 5, code}));
+}
+
+void TestFrames::buildersRefuseWhatTheFrameCannotCarry()
+{
+    QVERIFY(!frames::writeParameter(1, -1));
+    QVERIFY(!frames::writeParameter(1, 65536));
+    QVERIFY(!frames::writeParameter(0, 1));
+    QVERIFY(!frames::writeParameter(62, 1));
+    QVERIFY(frames::writeParameter(61, 65535).has_value());
+    QVERIFY(!frames::writeTableCell(1, 256));
+    QVERIFY(!frames::writeTableCell(1, -1));
+    QVERIFY(!frames::writeTableCell(0, 1));
+    QVERIFY(!frames::writeTableCell(65, 1));
+    QVERIFY(!frames::calibrationPoll(70000));
+    QVERIFY(!frames::calibrationPollCoils(256));
+    QVERIFY(!frames::eolCommand(-4));
+}
+
+void TestFrames::valueEncodingEdges()
+{
+    QCOMPARE(frames::value16At(bytes({0xFF, 0xFF}), 1), 65535);
+    QCOMPARE(frames::value16At(bytes({0x00, 0x02}), 1), 2);
+    QCOMPARE(frames::value16At(bytes({0x01, 0x00}), 1), 256);
+    const QByteArray f = *frames::writeParameter(7, 65535);
+    QCOMPARE(frames::value16At(f, 8), 65535);
+}
+
+void TestFrames::catalogueAndWorkbookRows()
+{
+    std::set<std::string> names;
+    for (int id = 1; id <= 61; ++id) {
+        QCOMPARE(parameterInfo(id)->id, id);
+        names.insert(parameterInfo(id)->name);
+    }
+    QCOMPARE(names.size(), 61u);
+    QVERIFY(!parameterInfo(0));
+    QVERIFY(!parameterInfo(62));
+    QCOMPARE(QString(parameterInfo(param::changeoverRpm)->name), QString("changeoverRpm"));
+    QCOMPARE(QString(parameterInfo(param::mapTinjAxis + 7)->name), QString("mapTinjAxis[8]"));
+
+    QCOMPARE(workbookRowOfParameter(param::calibrationPressure), 28);
+    QCOMPARE(workbookRowOfParameter(param::calibrationTemperature), 29);
+    std::set<int> rows;
+    for (int id = 1; id <= kArchivedParameterCount; ++id) {
+        rows.insert(workbookRowOfParameter(id));
+        QCOMPARE(parameterAtWorkbookRow(workbookRowOfParameter(id)), id);
+    }
+    QCOMPARE(rows.size(), 60u);
+    QCOMPARE(*rows.begin(), 1);
+    QCOMPARE(*rows.rbegin(), 60);
+}
+
+void TestFrames::serialSettingsText()
+{
+    const auto standard = parseSerialSettings("9600,n,8,1");
+    QVERIFY(standard);
+    QCOMPARE(standard->baudRate, 9600);
+    QCOMPARE(standard->parity, QSerialPort::NoParity);
+    QCOMPARE(standard->dataBits, QSerialPort::Data8);
+    QCOMPARE(standard->stopBits, QSerialPort::OneStop);
+
+    const auto other = parseSerialSettings("38400,e,7,2");
+    QVERIFY(other);
+    QCOMPARE(other->baudRate, 38400);
+    QCOMPARE(other->parity, QSerialPort::EvenParity);
+    QCOMPARE(other->dataBits, QSerialPort::Data7);
+    QCOMPARE(other->stopBits, QSerialPort::TwoStop);
+    QCOMPARE(parseSerialSettings("110,O,5,1.5")->stopBits, QSerialPort::OneAndHalfStop);
+
+    for (const char* bad : {"", "9600", "9600,n,8", "9600,x,8,1", "abc,n,8,1", "9600,n,9,1", "9600,n,8,3",
+                            "-1,n,8,1", "9600,n,8,1,1"})
+        QVERIFY2(!parseSerialSettings(bad), bad);
+
+#ifndef Q_OS_WIN
+    QCOMPARE(portNameForNumber(1), QString("/dev/ttyS0"));
+    QCOMPARE(portNameForNumber(4), QString("/dev/ttyS3"));
+#endif
+}
+
+void TestFrames::writeWalkTakesFirstDifferenceInItsOwnOrder()
+{
+    SharedState s;
+    const std::array<int, 4> order{25, 3, 4, 5};
+    QVERIFY(!nextParameterToWrite(s, order));
+    s.pendingParameterValues[5] = 1;
+    s.pendingParameterValues[25] = 1700;
+    s.pendingParameterValues[30] = 9; // not in this writer's order
+    QCOMPARE(*nextParameterToWrite(s, order), 25);
+    s.parameterValues[25] = 1700;
+    QCOMPARE(*nextParameterToWrite(s, order), 5);
+    s.parameterValues[5] = 1;
+    QVERIFY(!nextParameterToWrite(s, order));
+
+    std::array<int, 64> cells{};
+    for (int k = 0; k < 64; ++k)
+        cells[static_cast<size_t>(k)] = 64 - k; // a writer may go backwards
+    s.pendingTableCells[10] = 7;
+    s.pendingTableCells[40] = 7;
+    QCOMPARE(*nextTableCellToWrite(s, cells), 40);
+}
+
+QTEST_GUILESS_MAIN(TestFrames)
+#include "test_frames.moc"
