@@ -15,6 +15,12 @@ public:
     virtual bool send(const QByteArray& frame) = 0;
     virtual bool isOpen() const = 0;
 
+    // False when the port cannot be opened with these settings; errorText() says why.
+    virtual bool open(const QString& portName, const QString& settings) = 0;
+    virtual void close() = 0;
+    virtual QString portName() const = 0;
+    virtual QString errorText() const = 0;
+
 signals:
     // Everything received so far, in one piece, for the reply dispatcher.
     void received(const QByteArray& bytes);

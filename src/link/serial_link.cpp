@@ -72,6 +72,7 @@ bool SerialLink::open(const QString& portName, const QString& settingsText)
 {
     close();
     errorText_.clear();
+    portName_ = portName;
     const std::optional<SerialSettings> settings = parseSerialSettings(settingsText);
     if (!settings) {
         errorText_ = QStringLiteral("invalid settings \"%1\"").arg(settingsText);

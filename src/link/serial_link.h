@@ -30,14 +30,14 @@ public:
 
     // False when the port is missing, busy, not ours to open, or cannot take the settings;
     // errorText() then says why.
-    bool open(const QString& portName, const QString& settings);
-    void close();
+    bool open(const QString& portName, const QString& settings) override;
+    void close() override;
 
     bool send(const QByteArray& frame) override;
     bool isOpen() const override;
 
-    QString portName() const { return port_.portName(); }
-    QString errorText() const { return errorText_; }
+    QString portName() const override { return portName_; }
+    QString errorText() const override { return errorText_; }
 
     static constexpr int kDeliveryThreshold = 150;
 
@@ -50,6 +50,7 @@ private:
 
     QSerialPort port_;
     QByteArray buffer_;
+    QString portName_;
     QString errorText_;
     bool deliveryQueued_ = false;
 };

@@ -67,6 +67,7 @@ struct SharedState {
     int offlineMode = 0;
     int languageIndex = 1; // 1 Italian, 2 English, 3 Turkish
     int serialPortNumber = 1;
+    QString serialPortName; // a device beyond ports 1..4 (USB adapter, --port); empty: use the number
     QString serialSettings = QStringLiteral("9600,n,8,1");
     int quitOnMessageClose = 0;
     int exitRequested = 0;

@@ -152,6 +152,7 @@ std::vector<VirtualEcu::Chunk> VirtualEcu::receive(const QByteArray& bytes, qint
         if (input_.size() < length) break;
         const QByteArray request = input_.left(length);
         input_.remove(0, length);
+        requestLog.push_back(byteAt(request, 5));
 
         if (keyIsOff(nowMs) || faults.silent) continue;
         const QByteArray reply = handle(request, nowMs);

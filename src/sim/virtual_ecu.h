@@ -44,6 +44,9 @@ public:
     OneBased<int, 3> version{{2, 1, 7}};
     EngineModel engine;
 
+    // Codes of the requests taken off the line, in order, also those left unanswered.
+    std::vector<int> requestLog;
+
     bool calibrationMode() const { return calibrationMode_; }
     int kgbUnderTest() const { return kgbUnderTest_; }
     bool downloadMode() const { return downloadMode_; }

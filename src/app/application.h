@@ -1,0 +1,30 @@
+#pragma once
+
+#include "link/link.h"
+#include "link/reply_dispatcher.h"
+#include "link/shared_state.h"
+#include "ui/common/app_context.h"
+#include "ui/common/navigator.h"
+
+#include <QObject>
+
+class StartWindow;
+
+// The program's objects, wired: shared state, dispatcher, windows, on whatever Link it is given
+// (a SerialLink in the program, the same or a fake in tests).
+class Application : public QObject {
+    Q_OBJECT
+public:
+    explicit Application(Link& link);
+
+    // Shows the start window.
+    void start();
+
+    SharedState state;
+    ReplyDispatcher dispatcher;
+    Navigator navigator;
+    AppContext context;
+
+private:
+    void onLinkLost(const QString& reason);
+};

@@ -1,0 +1,8 @@
+#include "ui/common/app_context.h"
+
+#include "link/serial_link.h"
+
+QString selectedPortName(const SharedState& state)
+{
+    return state.serialPortName.isEmpty() ? portNameForNumber(state.serialPortNumber) : state.serialPortName;
+}

@@ -1,0 +1,104 @@
+#include "ui/common/navigator.h"
+
+#include "ui/common/form.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QWidget>
+
+Navigator::Navigator()
+{
+    if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
+}
+
+bool Navigator::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::NonClientAreaMouseButtonPress) {
+        if (auto* widget = qobject_cast<QWidget*>(watched)) {
+            if (auto* form = qobject_cast<Form*>(widget->window())) activatedByUser(form);
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void Navigator::endTheProgram()
+{
+    if (ended_) return;
+    ended_ = true;
+    if (endProgram) endProgram();
+}
+
+void Navigator::registerWindow(const QString& designName, Factory factory)
+{
+    factories_.insert(designName, std::move(factory));
+}
+
+Navigator::~Navigator()
+{
+    for (Form* form : std::as_const(windows_))
+        delete form;
+}
+
+Form* Navigator::window(const QString& designName)
+{
+    if (Form* existing = windows_.value(designName)) return existing;
+    const auto factory = factories_.find(designName);
+    if (factory == factories_.end()) return nullptr;
+    Form* form = (*factory)();
+    windows_.insert(designName, form);
+    return form;
+}
+
+bool Navigator::isOpen(const QString& designName) const
+{
+    const Form* form = windows_.value(designName);
+    return form && stack_.contains(form);
+}
+
+bool Navigator::open(const QString& designName)
+{
+    Form* form = window(designName);
+    if (!form) return false;
+    open(form);
+    return true;
+}
+
+void Navigator::open(Form* form)
+{
+    stack_.removeAll(form);
+    stack_.append(form);
+    if (!form->isLoaded()) form->load();
+    // load() may already have closed it again
+    if (!stack_.contains(form)) return;
+    form->show();
+    form->raise();
+    form->activateWindow();
+    makeActive(form);
+}
+
+void Navigator::close(Form* form)
+{
+    const bool wasActive = active() == form;
+    stack_.removeAll(form);
+    form->unload();
+    if (wasActive && active()) {
+        Form* below = active();
+        below->raise();
+        below->activateWindow();
+        makeActive(below);
+    }
+    if (stack_.isEmpty()) endTheProgram();
+}
+
+void Navigator::activatedByUser(Form* form)
+{
+    if (form == active() || !stack_.contains(form)) return;
+    stack_.removeAll(form);
+    stack_.append(form);
+    makeActive(form);
+}
+
+void Navigator::makeActive(Form* form)
+{
+    form->activate();
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ui/common/form.h"
+
+#include <QTimer>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The main menu. Connected, it first reads the ECU's version (at most five tries), all
+// parameters and the table, and only then offers its buttons; not connected, at once.
+class MainMenu : public Form {
+    Q_OBJECT
+public:
+    explicit MainMenu(AppContext& context);
+
+    static constexpr int kVersionTries = 5;
+
+    // Tick handlers, public so that tests can drive them without waiting.
+    void handshakeTick();        // Timer1
+    void statusStartTick();      // Timer2
+    void calibrationStartTick(); // Timer3
+
+protected:
+    void onLoad() override;
+    void onActivate() override;
+    void onUnload() override;
+
+private:
+    void stopTimers();
+    void enableButtons(bool withDownload);
+    void pressEndOfLine();
+    void pressStatus();
+    void pressArchive();
+    void pressCalibration();
+    void pressDownload();
+
+    QLabel* productLabel;           // Label1 "ORVANE"
+    QLabel* subtitleLabel;          // Label4 "Sequential Injection System"
+    QLabel* versionLabel;           // Label3 "VERSIONE SW ECU"
+    QLineEdit* versionBox;          // Text1 ECU version
+    QPushButton* exitButton;        // Command1 "EXIT"
+    QPushButton* eolButton;         // Command2 "TEST EOL"
+    QPushButton* statusButton;      // Command3 "Visualizza stato vettura"
+    QPushButton* archiveButton;     // Command4 "Visualizza parametri centralina"
+    QPushButton* calibrationButton; // Command5 "Taratura"
+    QPushButton* downloadButton;    // Command6 "Aggiorna versione software"
+    QTimer handshakeTimer;          // Timer1, 1000 ms
+    QTimer statusStartTimer;        // Timer2, 500 ms
+    QTimer calibrationStartTimer;   // Timer3, 500 ms
+};
