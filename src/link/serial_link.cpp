@@ -59,7 +59,6 @@ QString portNameForNumber(int number)
 SerialLink::SerialLink(QObject* parent) : Link(parent)
 {
     connect(&port_, &QSerialPort::readyRead, this, &SerialLink::onReadyRead);
-    connect(&port_, &QSerialPort::bytesWritten, this, &SerialLink::onBytesWritten);
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialLink::onError);
 }
 
@@ -103,6 +102,7 @@ void SerialLink::close()
 {
     if (port_.isOpen()) port_.close();
     buffer_.clear();
+    beforeSend_.clear();
 }
 
 bool SerialLink::isOpen() const
@@ -113,6 +113,17 @@ bool SerialLink::isOpen() const
 bool SerialLink::send(const QByteArray& frame)
 {
     if (!port_.isOpen()) return false;
+    // What came before this request is handed over once the sending handler has returned, which
+    // clears out garbage and stale pieces. Only bytes already here are taken: the reply to this
+    // request must not be cut in two when the handler is slow to return.
+    buffer_.append(port_.readAll());
+    if (!buffer_.isEmpty()) {
+        beforeSend_.append(std::exchange(buffer_, QByteArray()));
+        if (!flushQueued_) {
+            flushQueued_ = true;
+            QMetaObject::invokeMethod(this, &SerialLink::flushBeforeSend, Qt::QueuedConnection);
+        }
+    }
     return port_.write(frame) == frame.size();
 }
 
@@ -123,27 +134,17 @@ void SerialLink::onReadyRead()
     if (buffer_.size() >= kDeliveryThreshold || oneWholeFrame) deliver();
 }
 
-void SerialLink::onBytesWritten()
+void SerialLink::flushBeforeSend()
 {
-    // Runs after the sending handler has returned; whatever arrived by then goes to the
-    // dispatcher, which also throws away any garbage that would block the exact-frame rule.
-    if (deliveryQueued_) return;
-    deliveryQueued_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            deliveryQueued_ = false;
-            if (port_.isOpen()) buffer_.append(port_.readAll());
-            deliver();
-        },
-        Qt::QueuedConnection);
+    flushQueued_ = false;
+    if (!beforeSend_.isEmpty()) emit received(std::exchange(beforeSend_, QByteArray()));
 }
 
 void SerialLink::deliver()
 {
+    flushBeforeSend(); // keeps the order in which the bytes came
     if (buffer_.isEmpty()) return;
-    const QByteArray bytes = std::exchange(buffer_, QByteArray());
-    emit received(bytes);
+    emit received(std::exchange(buffer_, QByteArray()));
 }
 
 void SerialLink::onError(QSerialPort::SerialPortError error)

@@ -20,8 +20,9 @@ std::optional<SerialSettings> parseSerialSettings(const QString& text);
 QString portNameForNumber(int number);
 
 // Link over a serial port. Received bytes are handed on (signal `received`) in one piece:
-// after each completed send, whenever 150 or more bytes wait, and as soon as the buffered
-// bytes are exactly one complete frame (byte 4 equals the buffered length).
+// after each send (what had arrived before it, once the sending handler has returned), whenever
+// 150 or more bytes wait, and as soon as the buffered bytes are exactly one complete frame
+// (byte 4 equals the buffered length).
 class SerialLink : public Link {
     Q_OBJECT
 public:
@@ -43,14 +44,15 @@ public:
 
 private:
     void onReadyRead();
-    void onBytesWritten();
+    void flushBeforeSend();
     void onError(QSerialPort::SerialPortError error);
     void deliver();
     QString describe(QSerialPort::SerialPortError error) const;
 
     QSerialPort port_;
     QByteArray buffer_;
+    QByteArray beforeSend_; // received before the last send, waiting for the sender to return
     QString portName_;
     QString errorText_;
-    bool deliveryQueued_ = false;
+    bool flushQueued_ = false;
 };

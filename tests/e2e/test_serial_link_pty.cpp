@@ -6,6 +6,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 class TestSerialLinkPty : public QObject {
     Q_OBJECT
@@ -29,6 +30,7 @@ private slots:
     void handshakeArrives();
     void splitReplyArrivesWhole();
     void garbageIsDroppedAndTheNextFrameArrives();
+    void replyArrivesWhenTheSenderIsSlowToReturn();
     void portVanishingClosesTheLink();
     void openFailuresSayWhy();
 
@@ -83,6 +85,19 @@ void TestSerialLinkPty::garbageIsDroppedAndTheNextFrameArrives()
     // the next send hands the spoilt buffer over (dropped) and its clean reply arrives
     QVERIFY(link->send(frames::readVersion()));
     QTRY_COMPARE_WITH_TIMEOUT(state.versionReceived, 1, 3000);
+}
+
+void TestSerialLinkPty::replyArrivesWhenTheSenderIsSlowToReturn()
+{
+    // the program is busy (a tick repainting a whole window) while the reply is already coming in
+    for (int i = 0; i < 3; ++i) {
+        state.statusReceived = 0;
+        QVERIFY(link->send(frames::readStatus()));
+        QThread::msleep(30);
+        QCoreApplication::processEvents();
+        QThread::msleep(30);
+        QTRY_COMPARE_WITH_TIMEOUT(state.statusReceived, 1, 3000);
+    }
 }
 
 void TestSerialLinkPty::portVanishingClosesTheLink()
