@@ -47,8 +47,10 @@ int main(int argc, char** argv)
 
     SerialLink link;
     Application app(link);
+    // exit(), not quit(): quit() first offers every window a close, which our windows turn into
+    // their own close and so refuse
     app.navigator.endProgram = [] {
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     };
     if (simulator) {
         app.context.simulated = true;
