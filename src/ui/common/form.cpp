@@ -3,6 +3,7 @@
 #include "ui/common/navigator.h"
 
 #include <QCloseEvent>
+#include <QTimer>
 
 Form::Form(AppContext& context, const QString& designName)
     : QWidget(nullptr), ctx(context), state(context.state)
@@ -58,4 +59,12 @@ void Form::closeEvent(QCloseEvent* event)
         return;
     }
     QWidget::closeEvent(event);
+}
+
+void Form::setUpTimer(QTimer& timer, const char* designName, int periodMs)
+{
+    timer.setParent(this); // a member: it leaves the children before the window deletes them
+    timer.setObjectName(QString::fromLatin1(designName));
+    timer.setInterval(periodMs);
+    timer.setSingleShot(true);
 }

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+class QTimer;
+
 // A window of the program. It is loaded when it opens, activated each time it becomes the active
 // window of this program, unloaded when it closes; the Navigator drives all three, so the order
 // does not depend on a window manager. Stays on top while open.
@@ -28,6 +30,9 @@ protected:
     void closeForm();
     // Hourglass over this window while it waits for the ECU.
     void setBusy(bool busy);
+    // A window timer: named by its design name, single-shot (each tick restarts it when work
+    // remains), owned by this window so tests find it by name.
+    void setUpTimer(QTimer& timer, const char* designName, int periodMs);
 
     void closeEvent(QCloseEvent* event) override;
 

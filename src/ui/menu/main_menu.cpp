@@ -38,13 +38,6 @@ QPushButton* menuButton(QWidget* parent, const char* name, const char* caption)
     return button;
 }
 
-void setUpTimer(QTimer& timer, const char* name, int periodMs)
-{
-    timer.setObjectName(QString::fromLatin1(name));
-    timer.setInterval(periodMs);
-    timer.setSingleShot(true); // each tick restarts it when work remains
-}
-
 } // namespace
 
 MainMenu::MainMenu(AppContext& context) : Form(context, QStringLiteral("Form2"))

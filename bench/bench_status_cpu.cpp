@@ -1,0 +1,67 @@
+// CPU used by the program while the status window polls the virtual ECU (run as a separate
+// orvane-ecu-sim process, so only the program is measured). Usage:
+//   bench_status_cpu PATH/orvane-ecu-sim [seconds]     (QT_QPA_PLATFORM=offscreen)
+#include "app/application.h"
+#include "link/serial_link.h"
+#include "ui/menu/main_menu.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication qapp(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s ORVANE-ECU-SIM [seconds]\n", argv[0]);
+        return 2;
+    }
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
+    QProcess sim;
+    sim.start(QString::fromLocal8Bit(argv[1]), {});
+    if (!sim.waitForReadyRead(5000)) return 1;
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+
+    SerialLink link;
+    Application app(link);
+    app.navigator.endProgram = [] {};
+    app.state.serialPortName = device;
+    app.start();
+    app.navigator.window("Form1")->findChild<QPushButton*>("Command1")->click();
+    auto* menu = app.navigator.window("Form2");
+    if (!QTest::qWaitFor([&] { return menu->findChild<QPushButton*>("Command3")->isEnabled(); }, 10000))
+        return 1;
+    menu->findChild<QPushButton*>("Command3")->click();
+    if (!QTest::qWaitFor([&] { return app.navigator.isOpen("Form3"); }, 5000)) return 1;
+
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    int replies = 0;
+    QObject::connect(&app.dispatcher, &ReplyDispatcher::frameHandled,
+                     [&replies](int code) { replies += code == 3; });
+    QTimer::singleShot(seconds * 1000, &qapp, [] { QCoreApplication::exit(0); });
+    QApplication::exec();
+    const double cpu = cpuSeconds() - cpu0;
+    const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
+    std::printf("status window polling for %.1f s: %d status replies, CPU %.3f s = %.2f%% of one core\n",
+                elapsed, replies, cpu, 100.0 * cpu / elapsed);
+    sim.terminate();
+    sim.waitForFinished(2000);
+    return 0;
+}

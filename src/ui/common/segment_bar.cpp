@@ -1,0 +1,60 @@
+#include "ui/common/segment_bar.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+
+SegmentBar::SegmentBar(const QString& designName, int count, Origin origin, QWidget* parent) : QWidget(parent)
+{
+    setObjectName(designName);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    for (int i = 0; i < count; ++i) {
+        auto* segment = new QFrame(this);
+        segment->setObjectName(designName + QLatin1Char('_') + QString::number(i));
+        segment->setFixedSize(12, 18);
+        segment->setAutoFillBackground(true);
+        segment->setFrameShape(QFrame::Box);
+        segments_.append(segment);
+        colours_.append(QColor(Qt::gray));
+    }
+    for (int i = 0; i < count; ++i)
+        layout->addWidget(segments_[origin == Origin::Left ? i : count - 1 - i]);
+}
+
+void SegmentBar::setColour(int segment, const QColor& colour)
+{
+    if (colours_[segment] == colour) return;
+    colours_[segment] = colour;
+    QPalette p = segments_[segment]->palette();
+    p.setColor(QPalette::Window, colour);
+    segments_[segment]->setPalette(p);
+}
+
+QColor SegmentBar::colour(int segment) const
+{
+    return colours_[segment];
+}
+
+Lamp::Lamp(const QString& designName, QWidget* parent) : QWidget(parent)
+{
+    setObjectName(designName);
+    setMinimumSize(24, 24);
+}
+
+void Lamp::setColour(const QColor& colour)
+{
+    if (colour == colour_) return;
+    colour_ = colour;
+    update();
+}
+
+void Lamp::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(colour_);
+    painter.setPen(QPen(Qt::black, 1));
+    const int side = qMin(width(), height()) - 2;
+    painter.drawEllipse(QRect((width() - side) / 2, (height() - side) / 2, side, side));
+}

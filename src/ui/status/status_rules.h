@@ -1,0 +1,115 @@
+#pragma once
+
+// What the status window shows for each value of the live status, without any widget: the
+// missing-signal and stale-value rules, the averages, the bars, the lamps and the state texts.
+
+#include <QColor>
+#include <QString>
+
+#include <array>
+
+// A box's text and whether it is enabled (greyed when not).
+struct BoxView {
+    QString text;
+    bool enabled = true;
+};
+
+// A sensor that gives no signal (lambda <= 5 mV, temperature 0, pressure 10) is shown as "NC"
+// once it has been missing for more than `limit` + 1 consecutive ticks; until then its value.
+class MissingSignalCounter {
+public:
+    explicit MissingSignalCounter(int limit) : limit_(limit) {}
+    BoxView apply(bool missing, const QString& valueText);
+    int count() const { return count_; }
+
+private:
+    int limit_;
+    int count_ = 0;
+};
+
+// A value that stays the same for ten ticks more is stale: greyed, and "NC" when it is 0.
+// Engine speed and the injection channels.
+class StaleValueWatch {
+public:
+    // `enabledBefore`: whether the box is enabled now; the rule leaves it so while counting.
+    BoxView apply(int value, bool enabledBefore);
+
+private:
+    int count_ = 0;
+    int previous_ = 0;
+};
+
+// Mean of the last 100 oxygen-sensor samples, floored, refreshed every 100 ticks.
+class LambdaAverage {
+public:
+    void seed(int mv) { shown_ = QString::number(mv); }
+    void add(int mv);
+    QString shown() const { return shown_; }
+    void reset() { *this = LambdaAverage(); }
+
+private:
+    int ticks_ = 0;
+    double sum_ = 0.0;
+    QString shown_;
+};
+
+// Mean of the last 50 level samples, each cut to whole tens of mV first.
+class LevelAverage {
+public:
+    void seed(int mv)
+    {
+        shown_ = mv;
+        hasValue_ = true;
+    }
+    void add(int mv);
+    int shown() const { return shown_; }
+    bool hasValue() const { return hasValue_; }
+    void reset() { *this = LevelAverage(); }
+
+private:
+    int ticks_ = 0;
+    int sum_ = 0;
+    int shown_ = 0;
+    bool hasValue_ = false;
+};
+
+// Gas injection time from the petrol time and the corrected coefficient (100 = same time).
+int gasInjectionTime(int petrolTinj, int kgbCor);
+
+constexpr int kOxygenSegments = 20;
+constexpr int kPressureSegments = 20;
+constexpr int kLevelSegments = 16;
+
+// Segments carrying the yellow marker of an oxygen sensor; segment 0 is the rich end.
+std::array<bool, kOxygenSegments> oxygenMarkers(int mv, int sensorType, int fullScale, int step);
+// Base colour of oxygen bar segment i.
+QColor oxygenBaseColour(int segment);
+// Lit (yellow) pressure segments, 150 mbar each; segment 0 is always lit.
+std::array<bool, kPressureSegments> pressureSegments(int mbar);
+// Lit level segments for the averaged level; a falling sensor (min >= max) counts down from min.
+std::array<bool, kLevelSegments> levelSegments(int level, int minMv, int maxMv, double step);
+QColor levelColour(int segment, bool lit);
+
+// The two fuel lamps; blinks the gas lamp through a change-over (states 1..5).
+class FuelLamps {
+public:
+    void update(int ecuState, int onPetrol);
+    QColor petrol() const { return petrol_; }
+    QColor gas() const { return gas_; }
+
+private:
+    int blink_ = 0;
+    QColor petrol_{150, 0, 0};
+    QColor gas_{0, 150, 0};
+};
+
+// The ECU's state in words; T = changeoverTemperature, R = changeoverRpm.
+QString ecuStateMessage(int ecuState, int languageIndex, int changeoverTemperature, int changeoverRpm);
+
+namespace colours {
+inline const QColor darkRed{150, 0, 0};
+inline const QColor brightRed{255, 0, 0};
+inline const QColor darkGreen{0, 150, 0};
+inline const QColor brightGreen{0, 255, 0};
+inline const QColor yellow{255, 255, 0};
+} // namespace colours

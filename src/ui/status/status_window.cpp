@@ -1,0 +1,519 @@
+#include "ui/status/status_window.h"
+
+#include "link/frames.h"
+#include "link/parameter_catalogue.h"
+#include "ui/common/navigator.h"
+#include "ui/common/segment_bar.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+struct Texts {
+    const char* titleOffline;
+    const char* titleConnected;
+    const char* exit;
+    const char* changeover;
+    const char* rpmUnit;      // Label10
+    const char* petrol;       // Label11
+    const char* gas;          // Label12
+    const char* injection;    // Frame1
+    const char* lean;         // Label28, Label6
+    const char* rich;         // Label29, Label7
+    const char* temperature;  // Frame3
+    const char* level;        // Frame4
+    const char* average;      // Frame5
+    const char* pressure;     // Frame7
+    const char* temperature2; // Frame10
+    const char* pressure2;    // Frame11
+    const char* average2;     // Frame12
+    const char* lambda1[4];   // Frame2 by sensor type
+    const char* lambda2[4];   // Frame8 by sensor type
+    const char* lostLink;
+};
+
+const Texts kTexts[3] = {
+    {"ORVANE - Visualizza stato vettura Non Connesso",
+     "ORVANE - Visualizza stato vettura",
+     "EXIT",
+     "Commuta",
+     "x min",
+     "Benzina",
+     "Gas",
+     "Tempo di iniezione msec",
+     "MAGRA",
+     "RICCA",
+     "Temperatura °C",
+     "Livello mV",
+     "Media mV",
+     "Pressione mbar",
+     "Temperatura2 °C",
+     "Pressione2 mbar",
+     "Media2 mV",
+     {"Lambda - 0-5V Diritta mV", "Lambda - 5-0V Invertita mV", "Lambda - 0-1V Diritta mV",
+      "Lambda - 1-0V Invertita mV"},
+     {"Lambda2 - 0-5V Diritta mV", "Lambda2 - 5-0V Invertita mV", "Lambda2 - 0-1V Diritta mV",
+      "Lambda2 - 1-0V Invertita mV"},
+     "COMUNICAZIONE INTERROTTA - CHIUDO FINESTRA DI VISUALIZZAZIONE"},
+    {"ORVANE - Display status of vehicle Not connected",
+     "ORVANE - Display status of vehicle ",
+     "EXIT",
+     "Switch",
+     "x min",
+     "Petrol",
+     "Gas",
+     "Injection time msec",
+     "LEAN",
+     "RICH",
+     "Temperature °C",
+     "Level mV",
+     "Avg mV",
+     "Pressure mbar",
+     "Temperature2 °C",
+     "Pressure2 mbar",
+     "Avg2 mV",
+     {"OXYGEN sensor - 0-5V Straight mV", "OXYGEN sensor - 5-0V Inverted mV",
+      "OXYGEN sensor - 0-1V Straight mV", "OXYGEN sensor - 1-0V Inverted mV"},
+     {"OXYGEN sensor2 - 0-5V Straight mV", "OXYGEN sensor2 - 5-0V Inverted mV",
+      "OXYGEN sensor2 - 0-1V Straight mV", "OXYGEN sensor2 - 1-0V Inverted mV"},
+     "COMMUNICATION LOST - WINDOW OF VISUALIZATION WILL BE CLOSED"},
+    {"ORVANE - Arabanin genel durumu Beyne bagli degil",
+     "ORVANE - Arabanin genel durumu",
+     "CIKIS",
+     "Calisma sekli degistir",
+     "x dk",
+     "Benzin",
+     "Gaz",
+     "Injection time msec",
+     "DUSUK",
+     "YUKSEK",
+     "Derece",
+     "Sevive",
+     "Ortalama lambda",
+     "Basinc",
+     "Derece2",
+     "Basinc2",
+     "Ortalama lambda2",
+     {"Lambda - 0-5V Duz", "Lambda - 5-0V Ters", "Lambda - 0-1V Duz", "Lambda - 1-0V Ters"},
+     {"Lambda2 - 0-5V Duz", "Lambda2 - 5-0V Ters", "Lambda2 - 0-1V Duz", "Lambda2 - 1-0V Ters"},
+     "Persa comunicazione"},
+};
+
+QLineEdit* box(QWidget* parent, const QString& name, int width = 60)
+{
+    auto* b = new QLineEdit(QStringLiteral("0"), parent);
+    b->setObjectName(name);
+    b->setReadOnly(true);
+    b->setAlignment(Qt::AlignRight);
+    b->setFixedWidth(width);
+    return b;
+}
+
+QGroupBox* frame(QWidget* parent, const char* name, const char* caption)
+{
+    auto* f = new QGroupBox(QString::fromUtf8(caption), parent);
+    f->setObjectName(QString::fromLatin1(name));
+    return f;
+}
+
+QLabel* label(QWidget* parent, const char* name, const char* text)
+{
+    auto* l = new QLabel(QString::fromUtf8(text), parent);
+    l->setObjectName(QString::fromLatin1(name));
+    return l;
+}
+
+// The scale under a bar: labels spread from its left end to its right end.
+QWidget* scale(QWidget* parent, const QStringList& marks)
+{
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    for (int i = 0; i < marks.size(); ++i) {
+        layout->addWidget(new QLabel(marks[i], row));
+        if (i + 1 < marks.size()) layout->addStretch(1);
+    }
+    return row;
+}
+
+} // namespace
+
+StatusWindow::StatusWindow(AppContext& context) : Form(context, QStringLiteral("Form3"))
+{
+    setWindowTitle(QString::fromUtf8(kTexts[0].titleConnected));
+    const Texts& it = kTexts[0];
+
+    stateBox = box(this, "Text1", 460);
+    stateBox->setAlignment(Qt::AlignLeft);
+    stateBox->setText(QString());
+    lambda1Average = box(this, "Text2");
+    lambda1Box = box(this, "Text3");
+    levelBox = box(this, "Text4");
+    for (int i = 0; i < 16; ++i)
+        tinjBoxes[static_cast<size_t>(i)] = box(this, QStringLiteral("Text5_%1").arg(i), 52);
+    rpmBox = box(this, "Text6", 110);
+    QFont large = rpmBox->font();
+    large.setPointSize(large.pointSize() * 2);
+    large.setBold(true);
+    rpmBox->setFont(large);
+    kgbTabBox = box(this, "Text7");
+    temperature1Box = box(this, "Text8");
+    kgbCorBox = box(this, "Text9");
+    pressureBox = box(this, "Text10");
+    temperature2Box = box(this, "Text11");
+    pressure2Box = box(this, "Text12");
+    lambda2Box = box(this, "Text13");
+    lambda2Average = box(this, "Text14");
+
+    lambda1Bar = new SegmentBar(QStringLiteral("Shape1"), kOxygenSegments, SegmentBar::Origin::Right, this);
+    levelBar = new SegmentBar(QStringLiteral("Shape2"), kLevelSegments, SegmentBar::Origin::Left, this);
+    pressureBar = new SegmentBar(QStringLiteral("Shape3"), kPressureSegments, SegmentBar::Origin::Left, this);
+    pressure2Bar =
+        new SegmentBar(QStringLiteral("Shape4"), kPressureSegments, SegmentBar::Origin::Left, this);
+    lambda2Bar = new SegmentBar(QStringLiteral("Shape5"), kOxygenSegments, SegmentBar::Origin::Right, this);
+    petrolLamp = new Lamp(QStringLiteral("Shape6"), this);
+    gasLamp = new Lamp(QStringLiteral("Shape7"), this);
+    exitButton = new QPushButton(QString::fromUtf8(it.exit), this);
+    exitButton->setObjectName(QStringLiteral("Command1"));
+    changeoverButton = new QPushButton(QString::fromUtf8(it.changeover), this);
+    changeoverButton->setObjectName(QStringLiteral("Command2"));
+    changeoverButton->setEnabled(false);
+
+    injectionFrame = frame(this, "Frame1", it.injection);
+    lambda1Frame = frame(this, "Frame2", it.lambda1[0]);
+    temperatureFrame = frame(this, "Frame3", it.temperature);
+    levelFrame = frame(this, "Frame4", it.level);
+    lambda1AverageFrame = frame(lambda1Frame, "Frame5", it.average);
+    kgbCorFrame = frame(this, "Frame6", "KGBCOR");
+    pressureFrame = frame(this, "Frame7", it.pressure);
+    lambda2Frame = frame(this, "Frame8", it.lambda2[0]);
+    kgbTabFrame = frame(this, "Frame9", "KGBTAB");
+    temperature2Frame = frame(this, "Frame10", it.temperature2);
+    pressure2Frame = frame(this, "Frame11", it.pressure2);
+    lambda2AverageFrame = frame(lambda2Frame, "Frame12", it.average2);
+    rpmUnit = label(this, "Label10", it.rpmUnit);
+    petrolLabel = label(injectionFrame, "Label11", it.petrol);
+    gasLabel = label(injectionFrame, "Label12", it.gas);
+    lean1Label = label(lambda1Frame, "Label28", it.lean);
+    rich1Label = label(lambda1Frame, "Label29", it.rich);
+    lean2Label = label(lambda2Frame, "Label6", it.lean);
+    rich2Label = label(lambda2Frame, "Label7", it.rich);
+
+    // injection times: a row of petrol boxes over a row of gas boxes
+    auto* injection = new QGridLayout(injectionFrame);
+    injection->addWidget(petrolLabel, 0, 0, 1, 8);
+    injection->addWidget(gasLabel, 2, 0, 1, 8);
+    for (int i = 0; i < 8; ++i) {
+        injection->addWidget(tinjBoxes[static_cast<size_t>(i)], 1, i);
+        injection->addWidget(tinjBoxes[static_cast<size_t>(i + 8)], 3, i);
+    }
+
+    auto oxygenGroup = [](QGroupBox* group, QLineEdit* value, QGroupBox* averageFrame, QLineEdit* average,
+                          QLabel* lean, SegmentBar* bar, QLabel* rich) {
+        auto* inner = new QHBoxLayout(averageFrame);
+        inner->addWidget(average);
+        auto* top = new QHBoxLayout;
+        top->addWidget(value);
+        top->addWidget(averageFrame);
+        top->addStretch(1);
+        auto* barRow = new QHBoxLayout;
+        barRow->addWidget(lean);
+        barRow->addWidget(bar);
+        barRow->addWidget(rich);
+        barRow->addStretch(1);
+        auto* layout = new QVBoxLayout(group);
+        layout->addLayout(top);
+        layout->addLayout(barRow);
+    };
+    oxygenGroup(lambda1Frame, lambda1Box, lambda1AverageFrame, lambda1Average, lean1Label, lambda1Bar,
+                rich1Label);
+    oxygenGroup(lambda2Frame, lambda2Box, lambda2AverageFrame, lambda2Average, lean2Label, lambda2Bar,
+                rich2Label);
+
+    auto pressureGroup = [this](QGroupBox* group, QLineEdit* value, SegmentBar* bar) {
+        auto* layout = new QVBoxLayout(group);
+        layout->addWidget(value);
+        layout->addWidget(bar);
+        layout->addWidget(scale(group, {"0", "1000", "2000", "3000"}));
+    };
+    pressureGroup(pressureFrame, pressureBox, pressureBar);
+    pressureGroup(pressure2Frame, pressure2Box, pressure2Bar);
+
+    auto single = [](QGroupBox* group, QWidget* content) { (new QHBoxLayout(group))->addWidget(content); };
+    single(temperatureFrame, temperature1Box);
+    single(temperature2Frame, temperature2Box);
+    single(kgbTabFrame, kgbTabBox);
+    single(kgbCorFrame, kgbCorBox);
+    auto* level = new QVBoxLayout(levelFrame);
+    level->addWidget(levelBar);
+    level->addWidget(scale(levelFrame, {"0", "1/4", "2/4", "3/4", "4/4"}));
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(lambda1Frame, 0, 0);
+    grid->addWidget(lambda2Frame, 0, 1);
+    grid->addWidget(pressureFrame, 1, 0);
+    grid->addWidget(pressure2Frame, 1, 1);
+    auto* smalls = new QHBoxLayout;
+    for (QWidget* w : {static_cast<QWidget*>(temperatureFrame), static_cast<QWidget*>(temperature2Frame),
+                       static_cast<QWidget*>(kgbTabFrame), static_cast<QWidget*>(kgbCorFrame)})
+        smalls->addWidget(w);
+    auto* levelRow = new QHBoxLayout;
+    levelRow->addWidget(levelFrame);
+    levelRow->addWidget(levelBox);
+    levelRow->addStretch(1);
+    auto* rpmRow = new QHBoxLayout;
+    rpmRow->addWidget(rpmBox);
+    rpmRow->addWidget(rpmUnit);
+    rpmRow->addStretch(1);
+    rpmRow->addWidget(petrolLamp);
+    rpmRow->addWidget(gasLamp);
+    rpmRow->addWidget(changeoverButton);
+    rpmRow->addWidget(exitButton);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(injectionFrame);
+    layout->addLayout(grid);
+    layout->addLayout(smalls);
+    layout->addLayout(levelRow);
+    layout->addLayout(rpmRow);
+    layout->addWidget(stateBox);
+
+    setUpTimer(pollTimer, "Timer1", 300);
+    setUpTimer(barTimer, "Timer2", 400);
+    setUpTimer(supervisionTimer, "Timer3", 2000);
+    connect(&pollTimer, &QTimer::timeout, this, &StatusWindow::pollTick);
+    connect(&barTimer, &QTimer::timeout, this, &StatusWindow::barTick);
+    connect(&supervisionTimer, &QTimer::timeout, this, &StatusWindow::supervisionTick);
+    connect(exitButton, &QPushButton::clicked, this, [this] {
+        stopTimers();
+        closeForm();
+    });
+    connect(changeoverButton, &QPushButton::clicked, this, &StatusWindow::pressChangeover);
+}
+
+void StatusWindow::onLoad()
+{
+    lambda1Avg.reset();
+    lambda2Avg.reset();
+    levelAvg.reset();
+    lamps = FuelLamps();
+    stateBox->setText(QString());
+    for (QLineEdit* b : tinjBoxes)
+        b->setText(QStringLiteral(" 0"));
+    paintBaseColours();
+    pressure2Frame->setVisible(state.parameterValues[param::pressureSensorType] != 0);
+    applyTexts();
+}
+
+void StatusWindow::paintBaseColours()
+{
+    for (int i = 0; i < kOxygenSegments; ++i) {
+        lambda1Bar->setColour(i, oxygenBaseColour(i));
+        lambda2Bar->setColour(i, oxygenBaseColour(i));
+    }
+    for (int i = 0; i < kPressureSegments; ++i) {
+        pressureBar->setColour(i, colours::darkRed);
+        pressure2Bar->setColour(i, colours::darkRed);
+    }
+    for (int i = 0; i < kLevelSegments; ++i)
+        levelBar->setColour(i, levelColour(i, false));
+}
+
+void StatusWindow::applyTexts()
+{
+    const Texts* t = textsFor(kTexts, state.languageIndex);
+    if (!t) return;
+    setWindowTitle(QString::fromUtf8(state.offlineMode == 1 ? t->titleOffline : t->titleConnected));
+    changeoverButton->setEnabled(state.offlineMode == 0);
+    exitButton->setText(QString::fromUtf8(t->exit));
+    changeoverButton->setText(QString::fromUtf8(t->changeover));
+    rpmUnit->setText(QString::fromUtf8(t->rpmUnit));
+    petrolLabel->setText(QString::fromUtf8(t->petrol));
+    gasLabel->setText(QString::fromUtf8(t->gas));
+    injectionFrame->setTitle(QString::fromUtf8(t->injection));
+    for (QLabel* l : {lean1Label, lean2Label})
+        l->setText(QString::fromUtf8(t->lean));
+    for (QLabel* l : {rich1Label, rich2Label})
+        l->setText(QString::fromUtf8(t->rich));
+    temperatureFrame->setTitle(QString::fromUtf8(t->temperature));
+    levelFrame->setTitle(QString::fromUtf8(t->level));
+    lambda1AverageFrame->setTitle(QString::fromUtf8(t->average));
+    pressureFrame->setTitle(QString::fromUtf8(t->pressure));
+    temperature2Frame->setTitle(QString::fromUtf8(t->temperature2));
+    pressure2Frame->setTitle(QString::fromUtf8(t->pressure2));
+    lambda2AverageFrame->setTitle(QString::fromUtf8(t->average2));
+    const int type1 = state.parameterValues[param::lambda1SensorType];
+    const int type2 = state.parameterValues[param::lambda2SensorType];
+    if (type1 >= 0 && type1 <= 3) lambda1Frame->setTitle(QString::fromUtf8(t->lambda1[type1]));
+    if (type2 >= 0 && type2 <= 3) lambda2Frame->setTitle(QString::fromUtf8(t->lambda2[type2]));
+}
+
+void StatusWindow::onActivate()
+{
+    if (state.offlineMode == 1) {
+        stopTimers();
+        showOffline();
+        return;
+    }
+    const LiveStatus& live = state.liveStatus;
+    lambda1Avg.seed(live.lambda1Mv);
+    lambda2Avg.seed(live.lambda2Mv);
+    levelAvg.seed(live.levelMv);
+    lambda1Average->setText(lambda1Avg.shown());
+    lambda2Average->setText(lambda2Avg.shown());
+    levelBox->setText(QString::number(levelAvg.shown()));
+    for (QLineEdit* b : tinjBoxes) {
+        b->setEnabled(true);
+        b->setVisible(true);
+    }
+    // supervision runs whenever the window polls
+    pollTimer.start();
+    barTimer.start();
+    supervisionTimer.start();
+}
+
+void StatusWindow::showOffline()
+{
+    for (SegmentBar* bar : {lambda1Bar, lambda2Bar}) {
+        bar->setColour(18, colours::yellow);
+        bar->setColour(19, colours::yellow);
+    }
+    levelBar->setColour(0, colours::yellow);
+    for (SegmentBar* bar : {pressureBar, pressure2Bar}) {
+        bar->setColour(0, colours::yellow);
+        bar->setColour(1, colours::yellow);
+    }
+    petrolLamp->setColour(colours::yellow);
+    gasLamp->setColour(colours::yellow);
+    changeoverButton->setEnabled(false);
+}
+
+void StatusWindow::onUnload()
+{
+    stopTimers();
+}
+
+void StatusWindow::stopTimers()
+{
+    pollTimer.stop();
+    barTimer.stop();
+    supervisionTimer.stop();
+}
+
+void StatusWindow::pressChangeover()
+{
+    ctx.link.send(frames::fuelChangeover());
+    state.changeoverAcknowledged = 0;
+}
+
+void StatusWindow::show(QLineEdit* box, const BoxView& view)
+{
+    box->setText(view.text);
+    box->setEnabled(view.enabled);
+}
+
+void StatusWindow::pollTick()
+{
+    pollTimer.stop();
+    ctx.link.send(state.changeoverAcknowledged == 0 ? frames::fuelChangeover() : frames::readStatus());
+    const LiveStatus& live = state.liveStatus;
+
+    kgbTabBox->setText(QString::number(live.kgbTab));
+    kgbCorBox->setText(QString::number(live.kgbCor));
+    show(lambda1Box, lambda1Missing.apply(live.lambda1Mv <= 5, QString::number(live.lambda1Mv)));
+    show(lambda2Box, lambda2Missing.apply(live.lambda2Mv <= 5, QString::number(live.lambda2Mv)));
+
+    lambda1Avg.add(live.lambda1Mv);
+    lambda1Average->setText(lambda1Avg.shown());
+    lambda2Avg.add(live.lambda2Mv);
+    lambda2Average->setText(lambda2Avg.shown());
+    levelAvg.add(live.levelMv);
+    levelBox->setText(QString::number(levelAvg.shown()));
+
+    for (int i = 0; i < 8; ++i) {
+        QLineEdit* petrol = tinjBoxes[static_cast<size_t>(i)];
+        QLineEdit* gas = tinjBoxes[static_cast<size_t>(i + 8)];
+        const int tinj = live.petrolTinj[i + 1];
+        BoxView view = tinjWatch[static_cast<size_t>(i)].apply(tinj, petrol->isEnabled());
+        petrol->setEnabled(view.enabled);
+        gas->setEnabled(view.enabled);
+        if (view.text == QLatin1String("NC")) {
+            petrol->setText(view.text);
+            gas->setText(view.text);
+        } else {
+            petrol->setText(QString::number(tinj));
+            gas->setText(QString::number(gasInjectionTime(tinj, live.kgbCor)));
+        }
+    }
+
+    show(rpmBox, rpmWatch.apply(live.rpm, rpmBox->isEnabled()));
+    show(temperature1Box,
+         temperature1Missing.apply(live.temperature1 == 0, QString::number(live.temperature1)));
+    show(temperature2Box,
+         temperature2Missing.apply(live.temperature2Raw == 0, QString::number(live.temperature2Raw - 40)));
+    show(pressureBox, pressureMissing.apply(live.pressureMbar == 10, QString::number(live.pressureMbar)));
+    show(pressure2Box, pressure2Missing.apply(live.pressure2Mbar == 10, QString::number(live.pressure2Mbar)));
+
+    lamps.update(live.ecuState, live.onPetrol);
+    petrolLamp->setColour(lamps.petrol());
+    gasLamp->setColour(lamps.gas());
+    stateBox->setText(ecuStateMessage(live.ecuState, state.languageIndex,
+                                      state.parameterValues[param::changeoverTemperature],
+                                      state.parameterValues[param::changeoverRpm]));
+    pollTimer.start();
+}
+
+void StatusWindow::barTick()
+{
+    barTimer.stop();
+    const LiveStatus& live = state.liveStatus;
+    const auto level = levelSegments(levelAvg.shown(), state.parameterValues[param::levelMinMv],
+                                     state.parameterValues[param::levelMaxMv], state.levelStep);
+    for (int i = 0; i < kLevelSegments; ++i)
+        levelBar->setColour(i, levelColour(i, level[static_cast<size_t>(i)]));
+
+    const auto paintOxygen = [](SegmentBar* bar, const std::array<bool, kOxygenSegments>& marks) {
+        for (int i = 0; i < kOxygenSegments; ++i)
+            bar->setColour(i, marks[static_cast<size_t>(i)] ? colours::yellow : oxygenBaseColour(i));
+    };
+    paintOxygen(lambda1Bar, oxygenMarkers(live.lambda1Mv, state.parameterValues[param::lambda1SensorType],
+                                          state.lambda1FullScale, state.lambda1Step));
+    paintOxygen(lambda2Bar, oxygenMarkers(live.lambda2Mv, state.parameterValues[param::lambda2SensorType],
+                                          state.lambda2FullScale, state.lambda2Step));
+
+    const auto paintPressure = [](SegmentBar* bar, int mbar) {
+        const auto lit = pressureSegments(mbar);
+        for (int i = 0; i < kPressureSegments; ++i)
+            bar->setColour(i, lit[static_cast<size_t>(i)] ? colours::yellow : colours::darkRed);
+    };
+    paintPressure(pressureBar, live.pressureMbar);
+    if (state.parameterValues[param::pressureSensorType] == 1)
+        paintPressure(pressure2Bar, live.pressure2Mbar);
+    barTimer.start();
+}
+
+void StatusWindow::supervisionTick()
+{
+    supervisionTimer.stop();
+    if (state.statusReplySeen == 1) {
+        state.statusReplySeen = 0;
+        state.lostLinkCount = 0;
+        supervisionTimer.start();
+        return;
+    }
+    ++state.lostLinkCount;
+    const Texts* t = textsFor(kTexts, state.languageIndex);
+    stateBox->setText(QString::fromUtf8((t ? t : &kTexts[0])->lostLink));
+    if (state.lostLinkCount < 2) {
+        supervisionTimer.start();
+        return;
+    }
+    stopTimers();
+    closeForm();
+}
