@@ -10,6 +10,7 @@ struct Texts {
     const char* linkTitle;
     const char* linkText;
     const char* noAnswer;
+    const char* portClosed;
 };
 
 const Texts kTexts[3] = {
@@ -19,14 +20,14 @@ const Texts kTexts[3] = {
      "ORVANE - Comunicazione",
      "Problemi sulla linea di comunicazione. Controllare i collegamenti e assicurarsi che la centralina sia "
      "alimentata.",
-     "la centralina non risponde"},
+     "la centralina non risponde", "porta non aperta"},
     {"ORVANE - Communication",
      "Problems on communication port. Please close all the applications using the port selected and try "
      "again",
      "ORVANE - Communication",
      "Problems on communication line. Check connections and make sure the ECU is powered.",
-     "no answer from the ECU"},
-    {"", "", "", "", "beyin cevap vermiyor"},
+     "no answer from the ECU", "port not open"},
+    {"", "", "", "", "beyin cevap vermiyor", "port acik degil"},
 };
 
 QString withReason(const char* text, const QString& port, const QString& reason)
@@ -56,4 +57,10 @@ QString noAnswerReason(int languageIndex)
 {
     const Texts* t = textsFor(kTexts, languageIndex);
     return QString::fromUtf8((t ? t : &kTexts[0])->noAnswer);
+}
+
+QString portClosedReason(int languageIndex)
+{
+    const Texts* t = textsFor(kTexts, languageIndex);
+    return QString::fromUtf8((t ? t : &kTexts[0])->portClosed);
 }

@@ -17,3 +17,6 @@ LinkMessage linkProblemMessage(int languageIndex, const QString& port, const QSt
 
 // "no answer from the ECU" in the language, for the reason line of a silent ECU.
 QString noAnswerReason(int languageIndex);
+
+// "port not open" in the language: a request while no port was ever opened (not connected).
+QString portClosedReason(int languageIndex);

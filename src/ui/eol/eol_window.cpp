@@ -1,0 +1,245 @@
+#include "ui/eol/eol_window.h"
+
+#include "link/frames.h"
+#include "ui/common/segment_bar.h"
+#include "ui/eol/eol_rules.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+const QColor kRed{255, 0, 0};
+const QColor kGreen{0, 200, 0};
+const QColor kGrey{225, 225, 225};
+
+QLabel* caption(QWidget* parent, const QString& text)
+{
+    auto* label = new QLabel(text, parent);
+    QFont small = label->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    label->setFont(small);
+    return label;
+}
+} // namespace
+
+EolWindow::EolWindow(AppContext& context) : Form(context, QStringLiteral("Form9"))
+{
+    setWindowTitle(QStringLiteral("ORVANE - EndOfLine"));
+    for (int i = 0; i < kEolIndicatorCount; ++i) {
+        indicators[static_cast<size_t>(i)] = new Lamp(QStringLiteral("Shape1_%1").arg(i), this);
+        indicators[static_cast<size_t>(i)]->setFixedSize(20, 20);
+    }
+
+    cylinderFrame = new QGroupBox(QStringLiteral("CILINDRI"), this);
+    cylinderFrame->setObjectName(QStringLiteral("Frame1"));
+    fourCylinders = new QRadioButton(QStringLiteral("4"), cylinderFrame);
+    fourCylinders->setObjectName(QStringLiteral("Option1"));
+    sixCylinders = new QRadioButton(QStringLiteral("6"), cylinderFrame);
+    sixCylinders->setObjectName(QStringLiteral("Option2"));
+    eightCylinders = new QRadioButton(QStringLiteral("8"), cylinderFrame);
+    eightCylinders->setObjectName(QStringLiteral("Option3"));
+    auto* options = new QHBoxLayout(cylinderFrame);
+    for (QRadioButton* o : {fourCylinders, sixCylinders, eightCylinders})
+        options->addWidget(o);
+
+    startButton = new QPushButton(QStringLiteral("EOL"), this);
+    startButton->setObjectName(QStringLiteral("Command2"));
+    startButton->setEnabled(false);
+    exitButton = new QPushButton(QStringLiteral("EXIT"), this);
+    exitButton->setObjectName(QStringLiteral("Command1"));
+    instruction = new QLabel(QStringLiteral("TOGLIERE IL SEGNALE DI CHIAVE E RIDARLO DOPO 1 SEC"), this);
+    instruction->setObjectName(QStringLiteral("Label12"));
+    QFont bold = instruction->font();
+    bold.setBold(true);
+    instruction->setFont(bold);
+
+    // cylinder grid: a row per cylinder, then its pair's relay indicator every second row
+    auto* grid = new QGridLayout;
+    grid->addWidget(caption(this, QStringLiteral("STAT EMUL OUT  IN")), 0, 1, 1, 4);
+    grid->addWidget(caption(this, QStringLiteral("RELE EMUL INJ")), 0, 5);
+    for (int cylinder = 1; cylinder <= 8; ++cylinder) {
+        auto* row = new QLabel(QString::number(cylinder), this);
+        row->setObjectName(QStringLiteral("Label%1").arg(cylinder + 3));
+        rowLabels[static_cast<size_t>(cylinder - 1)] = row;
+        grid->addWidget(row, cylinder, 0);
+        for (int k = 0; k < 4; ++k)
+            grid->addWidget(indicators[static_cast<size_t>(cylinderIndicator(cylinder) + k)], cylinder,
+                            1 + k);
+        if (cylinder % 2 == 1)
+            grid->addWidget(indicators[static_cast<size_t>(pairIndicator(cylinder))], cylinder, 5, 2, 1,
+                            Qt::AlignCenter);
+    }
+
+    // the other checks, each indicator with its caption
+    auto* checks = new QGridLayout;
+    int n = 0;
+    for (int indicator = 32; indicator <= 56; ++indicator, ++n) {
+        checks->addWidget(indicators[static_cast<size_t>(indicator)], n % 13, (n / 13) * 2);
+        checks->addWidget(caption(this, eolIndicatorCaption(indicator)), n % 13, (n / 13) * 2 + 1);
+    }
+
+    auto* body = new QHBoxLayout;
+    body->addLayout(grid);
+    body->addSpacing(20);
+    body->addLayout(checks);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cylinderFrame);
+    buttons->addStretch(1);
+    buttons->addWidget(startButton);
+    buttons->addWidget(exitButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addLayout(body);
+    layout->addWidget(instruction);
+
+    setUpTimer(testTimer, "Timer1", 200);
+    connect(&testTimer, &QTimer::timeout, this, &EolWindow::testTick);
+    connect(fourCylinders, &QRadioButton::clicked, this, [this] { chooseCylinders(4); });
+    connect(sixCylinders, &QRadioButton::clicked, this, [this] { chooseCylinders(6); });
+    connect(eightCylinders, &QRadioButton::clicked, this, [this] { chooseCylinders(8); });
+    connect(startButton, &QPushButton::clicked, this, &EolWindow::pressStart);
+    connect(exitButton, &QPushButton::clicked, this, [this] {
+        testTimer.stop();
+        closeForm();
+    });
+}
+
+void EolWindow::onLoad()
+{
+    QPalette grey = palette();
+    grey.setColor(QPalette::Window, kGrey);
+    grey.setColor(QPalette::Button, kGrey);
+    setPalette(grey);
+    setAutoFillBackground(true);
+
+    fourCylinders->setChecked(true);
+    chooseCylinders(4);
+    paintAll(true, 0, 15);
+    paintAll(true, 32, 58);
+    setWindowTitle(state.offlineMode == 1 ? QStringLiteral("ORVANE - EndOfLine Non Connesso")
+                                          : QStringLiteral("ORVANE - EndOfLine"));
+    startButton->setEnabled(state.offlineMode == 0);
+    instruction->setText(QStringLiteral("SELEZIONARE IL NUMERO DI CILINDRI PRIMA DI INIZIARE IL TEST"));
+}
+
+void EolWindow::onActivate()
+{
+    testTimer.setInterval(200);
+}
+
+void EolWindow::onUnload()
+{
+    testTimer.stop();
+}
+
+int EolWindow::cylinderCount() const
+{
+    if (eightCylinders->isChecked()) return 8;
+    if (sixCylinders->isChecked()) return 6;
+    return 4;
+}
+
+void EolWindow::chooseCylinders(int count)
+{
+    for (int cylinder = 1; cylinder <= 8; ++cylinder) {
+        const bool shown = cylinder <= count;
+        rowLabels[static_cast<size_t>(cylinder - 1)]->setVisible(shown);
+        for (int k = 0; k < 4; ++k)
+            indicators[static_cast<size_t>(cylinderIndicator(cylinder) + k)]->setVisible(shown);
+        if (cylinder % 2 == 1) indicators[static_cast<size_t>(pairIndicator(cylinder))]->setVisible(shown);
+        if (shown) {
+            paintAll(true, cylinderIndicator(cylinder), cylinderIndicator(cylinder) + 3);
+            paint(pairIndicator(cylinder), true);
+        }
+    }
+}
+
+void EolWindow::paint(int indicator, bool red)
+{
+    indicators[static_cast<size_t>(indicator)]->setColour(red ? kRed : kGreen);
+}
+
+void EolWindow::paintAll(bool red, int first, int last)
+{
+    for (int i = first; i <= last; ++i)
+        paint(i, red);
+}
+
+void EolWindow::pressStart()
+{
+    const int cylinders = cylinderCount();
+    paintAll(true, 0, kEolIndicatorCount - 1);
+    state.eolCommandAcknowledged = 0;
+    state.eolResults.eolPreviousPhase = 0;
+    keyOffTicks = 0;
+    keyOffSeconds = 10;
+    resetTicks = 0;
+    resetSeconds = 0;
+    ctx.link.send(*frames::eolCommand(cylinders));
+    testTimer.start();
+}
+
+void EolWindow::testTick()
+{
+    testTimer.stop();
+    unansweredTicks = state.eolResultsPending == 1 ? unansweredTicks + 1 : 0;
+    if (ctx.link.isOpen() && state.eolCommandAcknowledged == 0) {
+        ctx.link.send(*frames::eolCommand(cylinderCount()));
+    } else if (state.eolCommandAcknowledged == 1) {
+        ctx.link.send(frames::readEolResults());
+        state.eolResultsPending = 1;
+    }
+
+    const EolResults& results = state.eolResults;
+    switch (results.eolPhase) {
+    case 2:
+        showResults();
+        if (++keyOffTicks == 5) {
+            --keyOffSeconds;
+            keyOffTicks = 0;
+        }
+        if (unansweredTicks >= 10) {
+            instruction->setText(QStringLiteral("CHIAVE OFF - PORTARLA SU ON"));
+        } else if (keyOffSeconds > 0) {
+            instruction->setText(QStringLiteral("CHIAVE OFF ENTRO %1 SEC").arg(keyOffSeconds));
+        } else {
+            instruction->setText(QStringLiteral("SEGNALE DI CHIAVE NON ABBASSATO. RIPROVARE"));
+            keyOffTicks = 0;
+            keyOffSeconds = 10;
+        }
+        break;
+    case 3:
+        paint(55, false);
+        instruction->setText(QStringLiteral("RESET PARAMETRI EEPROM"));
+        break;
+    case 4:
+        paint(55, false);
+        if (++resetTicks == 5) {
+            ++resetSeconds;
+            resetTicks = 0;
+        }
+        instruction->setText(QStringLiteral("ATTENDERE RESET ECU %1").arg(resetSeconds));
+        break;
+    default:
+        if (results.eolPhase == 0 && results.eolPreviousPhase == 4) {
+            instruction->setText(QStringLiteral("RESET OK"));
+            paint(56, false);
+            return; // the test is over
+        }
+        instruction->setText(QStringLiteral("TEST IN CORSO"));
+        paintAll(true, 0, kEolIndicatorCount - 1);
+        break;
+    }
+    testTimer.start();
+}
+
+void EolWindow::showResults()
+{
+    for (const auto& [indicator, red] : eolResultIndicators(state.eolResults, state.eolCylinderMarks))
+        paint(indicator, red);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "ui/common/form.h"
+
+#include <QTimer>
+
+#include <array>
+
+class Lamp;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QGroupBox;
+
+// The production test of an ECU: cylinder count, start, results polled every 200 ms and shown
+// as red or green indicators, the key-off countdown, the parameter reset, "RESET OK".
+class EolWindow : public Form {
+    Q_OBJECT
+public:
+    explicit EolWindow(AppContext& context);
+
+    void testTick(); // Timer1
+    int cylinderCount() const;
+
+protected:
+    void onLoad() override;
+    void onActivate() override;
+    void onUnload() override;
+
+private:
+    void chooseCylinders(int count);
+    void pressStart();
+    void paintAll(bool red, int first, int last);
+    void paint(int indicator, bool red);
+    void showResults();
+
+    QGroupBox* cylinderFrame;           // Frame1 "CILINDRI"
+    QRadioButton* fourCylinders;        // Option1 "4"
+    QRadioButton* sixCylinders;         // Option2 "6"
+    QRadioButton* eightCylinders;       // Option3 "8"
+    QPushButton* startButton;           // Command2 "EOL"
+    QPushButton* exitButton;            // Command1 "EXIT"
+    QLabel* instruction;                // Label12
+    std::array<Lamp*, 61> indicators{}; // Shape1(0..60)
+    std::array<QLabel*, 8> rowLabels{}; // Label4..Label11 "1".."8"
+    QTimer testTimer;                   // Timer1, 200 ms
+
+    int unansweredTicks = 0;
+    int keyOffTicks = 0;
+    int keyOffSeconds = 10;
+    int resetTicks = 0;
+    int resetSeconds = 0;
+};
