@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs the build and test dependencies on Debian 12 (as root, or through sudo).
+# Installs the build dependencies on Debian 12 (as root, or through sudo); with --with-test-tools
+# also Gnumeric, whose ssconvert the workbook tests check our files against.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libgsf-1-dev)
+[ "${1:-}" = "--with-test-tools" ] && packages+=(gnumeric)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -50,7 +50,8 @@ int main(int argc, char** argv)
     // exit(), not quit(): quit() first offers every window a close, which our windows turn into
     // their own close and so refuse
     app.navigator.endProgram = [] {
-        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     };
     if (simulator) {
         app.context.simulated = true;

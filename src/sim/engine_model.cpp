@@ -5,7 +5,6 @@
 #include <numbers>
 
 namespace {
-constexpr qint64 kChangeoverStepMs = 700;
 constexpr double kDriveCycleMs = 40000.0;
 } // namespace
 
@@ -33,8 +32,8 @@ bool EngineModel::onPetrol(qint64 nowMs)
 
 void EngineModel::settle(qint64 nowMs)
 {
-    while (changeoverState_ != 0 && nowMs - stateSinceMs_ >= kChangeoverStepMs) {
-        stateSinceMs_ += kChangeoverStepMs;
+    while (changeoverState_ != 0 && nowMs - stateSinceMs_ >= changeoverStepMs) {
+        stateSinceMs_ += changeoverStepMs;
         if (changeoverState_ == 1) {
             onPetrol_ = true;
             changeoverState_ = 0;

@@ -37,6 +37,8 @@ public:
     void setHeldSteady(bool steady) { heldSteady_ = steady; }
 
     int cylinders = 4;
+    // how long each change-over state lasts
+    qint64 changeoverStepMs = 700;
     // Unplugged sensors read as "no signal": lambda <= 5 mV, pressure 10, temperature 0.
     bool lambda1Unplugged = false;
     bool pressureUnplugged = false;

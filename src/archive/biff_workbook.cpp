@@ -1,0 +1,698 @@
+#include "archive/biff_workbook.h"
+
+#include "link/number_text.h"
+#include "link/parameter_catalogue.h"
+
+#include <QtEndian>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <vector>
+
+// BIFF8 in brief: the "Workbook" stream is a sequence of records, each a 16-bit type, a 16-bit
+// length and that many bytes, all little-endian. It opens with the workbook globals (BOF ...
+// EOF) and then one substream per sheet (BOF ... EOF), found through the BOUNDSHEET records.
+
+namespace {
+
+constexpr int kParameterRows = kArchivedParameterCount; // A1:A60
+constexpr int kTableFirstColumn = 2;                    // C
+constexpr int kTableRows = 8;                           // rows 1..8
+constexpr int kCellXf = 16;                             // the one cell XF, after the 16 style XFs
+
+enum RecordType : quint16 {
+    BOF = 0x0809,
+    EOF_ = 0x000A,
+    CODEPAGE = 0x0042,
+    WINDOW1 = 0x003D,
+    FONT = 0x0031,
+    XF = 0x00E0,
+    STYLE = 0x0293,
+    BOUNDSHEET = 0x0085,
+    SST = 0x00FC,
+    EXTSST = 0x00FF,
+    CONTINUE = 0x003C,
+    DIMENSIONS = 0x0200,
+    WINDOW2 = 0x023E,
+    NUMBER = 0x0203,
+    RK = 0x027E,
+    MULRK = 0x00BD,
+    FORMULA = 0x0006,
+    STRING = 0x0207,
+    LABEL = 0x0204,
+    LABELSST = 0x00FD,
+    RSTRING = 0x00D6,
+    BLANK = 0x0201,
+    MULBLANK = 0x00BE,
+    BOOLERR = 0x0205,
+};
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+class RecordWriter {
+public:
+    void u8(int v) { body_.append(static_cast<char>(v & 0xFF)); }
+    void u16(int v)
+    {
+        u8(v);
+        u8(v >> 8);
+    }
+    void u32(quint32 v)
+    {
+        u16(static_cast<int>(v & 0xFFFF));
+        u16(static_cast<int>(v >> 16));
+    }
+    void bytes(const char* data, int n) { body_.append(data, n); }
+    void latin1(const char* text) { body_.append(text); }
+
+    // Ends the record being built: type, length, body.
+    void end(quint16 type)
+    {
+        const QByteArray body = std::exchange(body_, QByteArray());
+        stream_.append(static_cast<char>(type & 0xFF));
+        stream_.append(static_cast<char>(type >> 8));
+        stream_.append(static_cast<char>(body.size() & 0xFF));
+        stream_.append(static_cast<char>(body.size() >> 8));
+        stream_.append(body);
+    }
+    qsizetype size() const { return stream_.size(); }
+    QByteArray& stream() { return stream_; }
+
+private:
+    QByteArray body_;
+    QByteArray stream_;
+};
+
+// BOF: vers 0x0600 (BIFF8), dt (0x0005 globals, 0x0010 worksheet), rupBuild 0x0DBB,
+// rupYear 0x07CC, bfh 0 (file history), sfo 0x00000006 (lowest BIFF version that read it).
+void writeBof(RecordWriter& w, int dt)
+{
+    w.u16(0x0600);
+    w.u16(dt);
+    w.u16(0x0DBB);
+    w.u16(0x07CC);
+    w.u32(0);
+    w.u32(6);
+    w.end(BOF);
+}
+
+void writeGlobals(RecordWriter& w, qsizetype& boundsheetOffsetAt)
+{
+    writeBof(w, 0x0005);
+    // CODEPAGE: 1200, strings are UTF-16
+    w.u16(1200);
+    w.end(CODEPAGE);
+    // WINDOW1: position 0,0, size 0x3A5C x 0x2328 twips, grbit 0x0038 (scroll bars and tabs
+    // shown), active sheet 0, first tab 0, one sheet selected, tab ratio 600/1000
+    w.u16(0);
+    w.u16(0);
+    w.u16(0x3A5C);
+    w.u16(0x2328);
+    w.u16(0x0038);
+    w.u16(0);
+    w.u16(0);
+    w.u16(1);
+    w.u16(600);
+    w.end(WINDOW1);
+    // FONT x5 (index 4 is never referenced in BIFF, programs still expect five): height 200
+    // twips (10 pt), grbit 0, colour 0x7FFF (automatic), weight 400, no escapement, no
+    // underline, family 0, charset 0, reserved, name "Arial" as cch, flags (0: 8-bit), chars
+    for (int i = 0; i < 5; ++i) {
+        w.u16(200);
+        w.u16(0);
+        w.u16(0x7FFF);
+        w.u16(400);
+        w.u16(0);
+        w.u8(0);
+        w.u8(0);
+        w.u8(0);
+        w.u8(0);
+        w.u8(5);
+        w.u8(0);
+        w.latin1("Arial");
+        w.end(FONT);
+    }
+    // XF x16 style records then one cell record, 20 bytes each: font, format 0 (General),
+    // 0xFFF5 (locked, style XF, no parent) or 0x0001 (locked, parent XF 0), alignment 0x20
+    // (bottom), rotation 0, indent 0, attribute flags (style: 0xF4 none taken from the parent;
+    // cell: 0), no borders (two 32-bit words), pattern colours 0x20C0 (foreground 64,
+    // background 65: automatic)
+    for (int i = 0; i <= 16; ++i) {
+        const bool style = i < 16;
+        const int font = (i >= 1 && i <= 2) ? 1 : (i >= 3 && i <= 4) ? 2 : 0;
+        w.u16(font);
+        w.u16(0);
+        w.u16(style ? 0xFFF5 : 0x0001);
+        w.u8(0x20);
+        w.u8(0);
+        w.u8(0);
+        w.u8(style && i > 0 ? 0xF4 : 0);
+        w.u32(0);
+        w.u32(0);
+        w.u16(0x20C0);
+        w.end(XF);
+    }
+    // STYLE: built-in (0x8000 | XF 0), style 0 "Normal", outline level 0xFF
+    w.u16(0x8000);
+    w.u8(0);
+    w.u8(0xFF);
+    w.end(STYLE);
+    // BOUNDSHEET: offset of the sheet's BOF (patched below), visible, worksheet, "Sheet1"
+    boundsheetOffsetAt = w.size() + 4;
+    w.u32(0);
+    w.u8(0);
+    w.u8(0);
+    w.u8(6);
+    w.u8(0);
+    w.latin1("Sheet1");
+    w.end(BOUNDSHEET);
+    // SST: no strings (total 0, unique 0); EXTSST: 8 strings per bucket, no buckets
+    w.u32(0);
+    w.u32(0);
+    w.end(SST);
+    w.u16(8);
+    w.end(EXTSST);
+    w.end(EOF_);
+}
+
+// RK: row, column, XF, and the value as a 30-bit integer shifted left by 2 with bit 1 set
+// (bit 0 clear: not divided by 100). Every value of the set fits.
+void writeRk(RecordWriter& w, int row, int column, int value)
+{
+    w.u16(row);
+    w.u16(column);
+    w.u16(kCellXf);
+    w.u32((static_cast<quint32>(value) << 2) | 0x2);
+    w.end(RK);
+}
+
+// NUMBER: row, column, XF, IEEE double; for a value too large for an RK.
+void writeNumber(RecordWriter& w, int row, int column, double value)
+{
+    w.u16(row);
+    w.u16(column);
+    w.u16(kCellXf);
+    quint64 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    w.u32(static_cast<quint32>(bits & 0xFFFFFFFFu));
+    w.u32(static_cast<quint32>(bits >> 32));
+    w.end(NUMBER);
+}
+
+void writeCell(RecordWriter& w, int row, int column, int value)
+{
+    if (value >= -(1 << 29) && value < (1 << 29))
+        writeRk(w, row, column, value);
+    else
+        writeNumber(w, row, column, value);
+}
+
+} // namespace
+
+QByteArray buildWorkbookStream(const VehicleSet& set)
+{
+    RecordWriter w;
+    qsizetype boundsheetOffsetAt = 0;
+    writeGlobals(w, boundsheetOffsetAt);
+    qToLittleEndian<quint32>(static_cast<quint32>(w.size()), w.stream().data() + boundsheetOffsetAt);
+
+    writeBof(w, 0x0010);
+    // DIMENSIONS: first row 0, last row + 1 (60), first column 0, last column + 1 (J = 10);
+    // without it LibreOffice drops A1
+    w.u32(0);
+    w.u32(kParameterRows);
+    w.u16(0);
+    w.u16(kTableFirstColumn + 8);
+    w.u16(0);
+    w.end(DIMENSIONS);
+    // cells row by row, left to right
+    for (int row = 0; row < kParameterRows; ++row) {
+        writeCell(w, row, 0, set.parameters[parameterAtWorkbookRow(row + 1)]);
+        if (row < kTableRows)
+            for (int c = 0; c < 8; ++c)
+                writeCell(w, row, kTableFirstColumn + c, set.cells[8 * row + c + 1]);
+    }
+    // WINDOW2: grbit 0x06B6 (grid, headers, zeros, default grid colour, outline symbols,
+    // selected, shown in window), top row 0, left column 0, grid colour 64, zooms default
+    w.u16(0x06B6);
+    w.u16(0);
+    w.u16(0);
+    w.u32(64);
+    w.u16(0);
+    w.u16(0);
+    w.u32(0);
+    w.end(WINDOW2);
+    w.end(EOF_);
+    return w.stream();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+namespace {
+
+struct Record {
+    quint16 type = 0;
+    QByteArrayView data;
+    qsizetype offset = 0;
+};
+
+int u8At(QByteArrayView d, qsizetype i)
+{
+    return static_cast<quint8>(d[i]);
+}
+int u16At(QByteArrayView d, qsizetype i)
+{
+    return u8At(d, i) | (u8At(d, i + 1) << 8);
+}
+quint32 u32At(QByteArrayView d, qsizetype i)
+{
+    return static_cast<quint32>(u16At(d, i)) | (static_cast<quint32>(u16At(d, i + 2)) << 16);
+}
+double doubleAt(QByteArrayView d, qsizetype i)
+{
+    const quint64 bits = static_cast<quint64>(u32At(d, i)) | (static_cast<quint64>(u32At(d, i + 4)) << 32);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+double rkValue(quint32 rk)
+{
+    double value;
+    if (rk & 0x2) {
+        value = static_cast<double>(static_cast<qint32>(rk) >> 2);
+    } else {
+        const quint64 bits = static_cast<quint64>(rk & 0xFFFFFFFCu) << 32;
+        std::memcpy(&value, &bits, sizeof value);
+    }
+    return (rk & 0x1) ? value / 100.0 : value;
+}
+
+QString errorName(int code)
+{
+    switch (code) {
+    case 0x00:
+        return QStringLiteral("#NULL!");
+    case 0x07:
+        return QStringLiteral("#DIV/0!");
+    case 0x0F:
+        return QStringLiteral("#VALUE!");
+    case 0x17:
+        return QStringLiteral("#REF!");
+    case 0x1D:
+        return QStringLiteral("#NAME?");
+    case 0x24:
+        return QStringLiteral("#NUM!");
+    case 0x2A:
+        return QStringLiteral("#N/A");
+    default:
+        return QStringLiteral("#ERR%1").arg(code);
+    }
+}
+
+struct Damage {
+    QString what;
+};
+
+// Reads the bytes of a string record that may run on into CONTINUE records: at each new piece
+// the characters restart with a flags byte saying whether they are 8- or 16-bit.
+class PieceReader {
+public:
+    explicit PieceReader(std::vector<QByteArrayView> pieces) : pieces_(std::move(pieces)) {}
+
+    bool atEnd()
+    {
+        skipEmpty();
+        return piece_ >= pieces_.size();
+    }
+    int u8()
+    {
+        need(1);
+        return u8At(pieces_[piece_], pos_++);
+    }
+    int u16()
+    {
+        const int lo = u8();
+        return lo | (u8() << 8);
+    }
+    quint32 u32()
+    {
+        const quint32 lo = static_cast<quint32>(u16());
+        return lo | (static_cast<quint32>(u16()) << 16);
+    }
+    void skip(quint64 n)
+    {
+        while (n > 0) {
+            need(1);
+            const quint64 here = std::min<quint64>(n, static_cast<quint64>(pieces_[piece_].size() - pos_));
+            pos_ += static_cast<qsizetype>(here);
+            n -= here;
+        }
+    }
+    QString chars(int count, bool wide)
+    {
+        QString out;
+        while (count > 0) {
+            if (pos_ >= pieces_[piece_].size()) {
+                ++piece_;
+                pos_ = 0;
+                if (piece_ >= pieces_.size()) throw Damage{QStringLiteral("string cut short")};
+                wide = (u8At(pieces_[piece_], pos_++) & 0x01) != 0;
+                continue;
+            }
+            const int width = wide ? 2 : 1;
+            const qsizetype available = (pieces_[piece_].size() - pos_) / width;
+            if (available == 0) throw Damage{QStringLiteral("character split between records")};
+            const int take = static_cast<int>(std::min<qsizetype>(available, count));
+            for (int i = 0; i < take; ++i) {
+                out.append(wide ? QChar(static_cast<char16_t>(u16At(pieces_[piece_], pos_)))
+                                : QChar(static_cast<char16_t>(u8At(pieces_[piece_], pos_))));
+                pos_ += width;
+            }
+            count -= take;
+        }
+        return out;
+    }
+
+private:
+    void skipEmpty()
+    {
+        while (piece_ < pieces_.size() && pos_ >= pieces_[piece_].size()) {
+            ++piece_;
+            pos_ = 0;
+        }
+    }
+    void need(qsizetype)
+    {
+        skipEmpty();
+        if (piece_ >= pieces_.size()) throw Damage{QStringLiteral("record cut short")};
+    }
+
+    std::vector<QByteArrayView> pieces_;
+    size_t piece_ = 0;
+    qsizetype pos_ = 0;
+};
+
+// A BIFF8 unicode string: count (8 or 16 bits), flags, [runs], [extension], characters, then
+// the runs and extension bytes, which are skipped.
+QString unicodeString(PieceReader& r, bool countIs16)
+{
+    const int count = countIs16 ? r.u16() : r.u8();
+    const int flags = r.u8();
+    const int runs = (flags & 0x08) ? r.u16() : 0;
+    const quint32 extension = (flags & 0x04) ? r.u32() : 0;
+    QString text = r.chars(count, (flags & 0x01) != 0);
+    r.skip(4ull * static_cast<quint64>(runs));
+    r.skip(extension);
+    return text;
+}
+
+struct CellValue {
+    enum class Kind { Number, Text, Error, Logical } kind = Kind::Number;
+    double number = 0.0;
+    QString text;
+};
+
+class StreamParser {
+public:
+    explicit StreamParser(QByteArrayView stream) : s_(stream) {}
+
+    std::variant<VehicleSet, WorkbookProblem> parse();
+
+private:
+    bool readRecord(qsizetype& pos, Record& out)
+    {
+        if (pos >= s_.size()) return false;
+        if (pos + 4 > s_.size()) throw Damage{QStringLiteral("record header cut short")};
+        out.type = static_cast<quint16>(u16At(s_, pos));
+        const int length = u16At(s_, pos + 2);
+        if (pos + 4 + length > s_.size()) throw Damage{QStringLiteral("record cut short")};
+        out.data = s_.sliced(pos + 4, length);
+        out.offset = pos;
+        pos += 4 + length;
+        return true;
+    }
+    static void require(const Record& r, qsizetype length)
+    {
+        if (r.data.size() < length)
+            throw Damage{QStringLiteral("record 0x%1 too short").arg(r.type, 4, 16, QLatin1Char('0'))};
+    }
+    void readGlobals(qsizetype& pos);
+    void readSheet(qsizetype pos);
+    void keep(int row, int column, const CellValue& value)
+    {
+        const bool inBlock =
+            (column == 0 && row < kParameterRows) ||
+            (row < kTableRows && column >= kTableFirstColumn && column < kTableFirstColumn + 8);
+        if (inBlock) cells_[{row, column}] = value;
+    }
+    QString byteString(QByteArrayView d, qsizetype at, bool countIs16)
+    {
+        // BIFF5: a count and 8-bit characters in the file's code page
+        const int count = countIs16 ? u16At(d, at) : u8At(d, at);
+        const qsizetype start = at + (countIs16 ? 2 : 1);
+        if (start + count > d.size()) throw Damage{QStringLiteral("string cut short")};
+        return QString::fromLatin1(d.sliced(start, count));
+    }
+    std::optional<WorkbookProblem> take(int row, int column, long long min, long long max, int& out) const;
+
+    QByteArrayView s_;
+    bool biff8_ = true;
+    std::vector<QString> sst_;
+    std::vector<qsizetype> sheetOffsets_;
+    std::map<std::pair<int, int>, CellValue> cells_;
+};
+
+void StreamParser::readGlobals(qsizetype& pos)
+{
+    Record r;
+    if (!readRecord(pos, r) || r.type != BOF || r.data.size() < 4)
+        throw WorkbookProblem{WorkbookProblem::Kind::NotAWorkbook, {}, {}};
+    const int version = u16At(r.data, 0);
+    if (u16At(r.data, 2) != 0x0005) throw WorkbookProblem{WorkbookProblem::Kind::NotAWorkbook, {}, {}};
+    biff8_ = version >= 0x0600;
+    while (readRecord(pos, r)) {
+        if (r.type == EOF_) return;
+        if (r.type == BOUNDSHEET) {
+            require(r, 6);
+            const int sheetType = u8At(r.data, 5);
+            if (sheetType == 0) sheetOffsets_.push_back(static_cast<qsizetype>(u32At(r.data, 0)));
+        } else if (r.type == SST && biff8_) {
+            std::vector<QByteArrayView> pieces{r.data};
+            qsizetype next = pos;
+            Record c;
+            while (readRecord(next, c) && c.type == CONTINUE) {
+                pieces.push_back(c.data);
+                pos = next;
+            }
+            PieceReader reader(pieces);
+            reader.u32(); // total references
+            const quint32 unique = reader.u32();
+            // stops at the data's end whatever the count claims
+            for (quint32 i = 0; i < unique && !reader.atEnd(); ++i)
+                sst_.push_back(unicodeString(reader, true));
+        }
+    }
+    throw Damage{QStringLiteral("workbook globals without end")};
+}
+
+void StreamParser::readSheet(qsizetype pos)
+{
+    Record r;
+    int depth = 0;
+    std::optional<std::pair<int, int>> formulaWaitingForString;
+    while (readRecord(pos, r)) {
+        if (r.type == BOF) {
+            ++depth;
+            continue;
+        }
+        if (r.type == EOF_) {
+            if (--depth <= 0) return;
+            continue;
+        }
+        if (depth != 1) continue; // a chart or other substream inside the sheet
+        if (r.type == STRING && formulaWaitingForString) {
+            PieceReader reader({r.data});
+            CellValue v{CellValue::Kind::Text, 0.0,
+                        biff8_ ? unicodeString(reader, true) : byteString(r.data, 0, true)};
+            keep(formulaWaitingForString->first, formulaWaitingForString->second, v);
+            formulaWaitingForString.reset();
+            continue;
+        }
+        formulaWaitingForString.reset();
+        switch (r.type) {
+        case NUMBER:
+            require(r, 14);
+            keep(u16At(r.data, 0), u16At(r.data, 2), {CellValue::Kind::Number, doubleAt(r.data, 6), {}});
+            break;
+        case RK:
+            require(r, 10);
+            keep(u16At(r.data, 0), u16At(r.data, 2),
+                 {CellValue::Kind::Number, rkValue(u32At(r.data, 6)), {}});
+            break;
+        case MULRK: {
+            require(r, 6);
+            const int row = u16At(r.data, 0);
+            const int first = u16At(r.data, 2);
+            const int last = u16At(r.data, r.data.size() - 2);
+            const qsizetype count = last - first + 1;
+            if (count < 1 || r.data.size() != 6 + 6 * count) throw Damage{QStringLiteral("MULRK length")};
+            for (qsizetype i = 0; i < count; ++i)
+                keep(row, first + static_cast<int>(i),
+                     {CellValue::Kind::Number, rkValue(u32At(r.data, 4 + 6 * i + 2)), {}});
+            break;
+        }
+        case FORMULA: {
+            require(r, 14);
+            const int row = u16At(r.data, 0);
+            const int column = u16At(r.data, 2);
+            if (u16At(r.data, 12) != 0xFFFF) {
+                keep(row, column, {CellValue::Kind::Number, doubleAt(r.data, 6), {}});
+                break;
+            }
+            switch (u8At(r.data, 6)) {
+            case 0: // the text follows in a STRING record
+                formulaWaitingForString = {row, column};
+                keep(row, column, {CellValue::Kind::Text, 0.0, {}});
+                break;
+            case 1:
+                keep(row, column, {CellValue::Kind::Logical, 0.0, u8At(r.data, 8) ? "TRUE" : "FALSE"});
+                break;
+            case 2:
+                keep(row, column, {CellValue::Kind::Error, 0.0, errorName(u8At(r.data, 8))});
+                break;
+            default: // empty text
+                keep(row, column, {CellValue::Kind::Text, 0.0, {}});
+                break;
+            }
+            break;
+        }
+        case LABEL:
+        case RSTRING: {
+            require(r, 8);
+            QString text;
+            if (biff8_) {
+                PieceReader reader({r.data.sliced(6)});
+                text = unicodeString(reader, true);
+            } else {
+                text = byteString(r.data, 6, true);
+            }
+            keep(u16At(r.data, 0), u16At(r.data, 2), {CellValue::Kind::Text, 0.0, text});
+            break;
+        }
+        case LABELSST: {
+            require(r, 10);
+            const quint32 index = u32At(r.data, 6);
+            if (index >= sst_.size()) throw Damage{QStringLiteral("string index beyond the string table")};
+            keep(u16At(r.data, 0), u16At(r.data, 2), {CellValue::Kind::Text, 0.0, sst_[index]});
+            break;
+        }
+        case BLANK:
+            require(r, 6);
+            cells_.erase({u16At(r.data, 0), u16At(r.data, 2)});
+            break;
+        case MULBLANK: {
+            require(r, 6);
+            const int row = u16At(r.data, 0);
+            const int first = u16At(r.data, 2);
+            const int last = u16At(r.data, r.data.size() - 2);
+            for (int c = first; c <= last && c - first < 256; ++c)
+                cells_.erase({row, c});
+            break;
+        }
+        case BOOLERR: {
+            require(r, 8);
+            const int value = u8At(r.data, 6);
+            const bool error = u8At(r.data, 7) != 0;
+            keep(u16At(r.data, 0), u16At(r.data, 2),
+                 error ? CellValue{CellValue::Kind::Error, 0.0, errorName(value)}
+                       : CellValue{CellValue::Kind::Logical, 0.0, value ? "TRUE" : "FALSE"});
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    throw Damage{QStringLiteral("worksheet without end")};
+}
+
+std::optional<WorkbookProblem> StreamParser::take(int row, int column, long long min, long long max,
+                                                  int& out) const
+{
+    out = 0;
+    const auto found = cells_.find({row, column});
+    if (found == cells_.end()) return std::nullopt; // an empty cell gives 0
+    const CellValue& cell = found->second;
+    const QString address = cellAddress(row, column);
+    std::optional<long long> whole;
+    QString shown;
+    switch (cell.kind) {
+    case CellValue::Kind::Error:
+        return WorkbookProblem{WorkbookProblem::Kind::ErrorInCell, address, cell.text};
+    case CellValue::Kind::Logical:
+        return WorkbookProblem{WorkbookProblem::Kind::TextInCell, address, cell.text};
+    case CellValue::Kind::Text:
+        if (cell.text.trimmed().isEmpty()) return std::nullopt;
+        whole = wholeNumberFromText(cell.text);
+        shown = cell.text.left(40);
+        if (!whole) return WorkbookProblem{WorkbookProblem::Kind::TextInCell, address, shown};
+        break;
+    case CellValue::Kind::Number:
+        whole = roundHalfEven(cell.number);
+        shown = QString::number(cell.number, 'g', 15);
+        break;
+    }
+    const bool parameter = column == 0;
+    if (!whole || *whole < min || *whole > max)
+        return WorkbookProblem{parameter ? WorkbookProblem::Kind::ParameterOutOfRange
+                                         : WorkbookProblem::Kind::CellOutOfRange,
+                               address, shown};
+    out = static_cast<int>(*whole);
+    return std::nullopt;
+}
+
+std::variant<VehicleSet, WorkbookProblem> StreamParser::parse()
+{
+    qsizetype pos = 0;
+    readGlobals(pos);
+    // the first worksheet: where its BOUNDSHEET says, or else the substream after the globals
+    qsizetype sheet = pos;
+    if (!sheetOffsets_.empty()) {
+        const qsizetype at = sheetOffsets_.front();
+        if (at >= 0 && at + 8 <= s_.size() && u16At(s_, at) == BOF) sheet = at;
+    }
+    {
+        Record bof;
+        qsizetype probe = sheet;
+        if (!readRecord(probe, bof) || bof.type != BOF) throw Damage{QStringLiteral("no worksheet")};
+    }
+    readSheet(sheet);
+
+    VehicleSet set;
+    for (int row = 0; row < kParameterRows; ++row) {
+        if (auto problem = take(row, 0, 0, 0xFFFF, set.parameters[parameterAtWorkbookRow(row + 1)]))
+            return *problem;
+    }
+    for (int row = 0; row < kTableRows; ++row)
+        for (int c = 0; c < 8; ++c)
+            if (auto problem = take(row, kTableFirstColumn + c, 0, 0xFF, set.cells[8 * row + c + 1]))
+                return *problem;
+    return set;
+}
+
+} // namespace
+
+std::variant<VehicleSet, WorkbookProblem> parseWorkbookStream(const QByteArray& stream)
+{
+    try {
+        return StreamParser(stream).parse();
+    } catch (const Damage& damage) {
+        return WorkbookProblem{WorkbookProblem::Kind::Damaged, {}, damage.what};
+    } catch (const WorkbookProblem& problem) {
+        return problem;
+    }
+}

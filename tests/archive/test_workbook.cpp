@@ -1,0 +1,348 @@
+#include "archive/workbook_file.h"
+#include "biff_stream_builder.h"
+#include "link/parameter_catalogue.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <random>
+
+using B = BiffStreamBuilder;
+
+namespace {
+
+VehicleSet sampleSet(unsigned seed)
+{
+    std::mt19937 random(seed);
+    VehicleSet set;
+    for (int id = 1; id <= kArchivedParameterCount; ++id)
+        set.parameters[id] = std::uniform_int_distribution(0, 65535)(random);
+    for (int k = 1; k <= kTableCellCount; ++k)
+        set.cells[k] = std::uniform_int_distribution(0, 255)(random);
+    set.parameters[param::calibrationTemperature] = 28028; // easy to see which row holds which
+    set.parameters[param::calibrationPressure] = 29029;
+    set.parameters[1] = 0;
+    set.parameters[60] = 65535;
+    return set;
+}
+
+QByteArray sha(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// A sheet with every parameter 1 and every table cell 2, as RK records, then `extra`.
+QByteArray onesAndTwos(const QByteArray& extra)
+{
+    QByteArray records;
+    for (int row = 0; row < 60; ++row)
+        records += B::rec(0x027E, B::cell(row, 0) + B::u32((1u << 2) | 2));
+    for (int row = 0; row < 8; ++row)
+        for (int c = 2; c < 10; ++c)
+            records += B::rec(0x027E, B::cell(row, c) + B::u32((2u << 2) | 2));
+    return records + extra;
+}
+
+} // namespace
+
+class TestWorkbook : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QVERIFY(dir.isValid()); }
+
+    void roundTripKeepsEveryValue();
+    void rows28And29HoldParameters29And28();
+    void readingLeavesTheFileAlone();
+    void writingOverAnOldFileReplacesItWhole();
+    void recordsOtherProgramsWrite();
+    void refusals_data();
+    void refusals();
+    void refusedFileLeavesPendingValuesAlone();
+    void spreadsheetProgramReadsOurFile();
+    void filesTheSpreadsheetProgramWrites();
+    void problemTexts();
+
+private:
+    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    VehicleSet readBack(const QByteArray& stream)
+    {
+        const QString p = path("hand.xls");
+        if (writeWorkbookStreamFile(p, stream)) qFatal("cannot write");
+        auto result = readWorkbookFile(p);
+        if (auto* problem = std::get_if<WorkbookProblem>(&result))
+            qFatal("refused: %s", qPrintable(workbookProblemText(*problem, 2)));
+        return std::get<VehicleSet>(result);
+    }
+    QTemporaryDir dir;
+};
+
+void TestWorkbook::roundTripKeepsEveryValue()
+{
+    for (unsigned seed : {1u, 2u, 3u}) {
+        const VehicleSet set = sampleSet(seed);
+        QVERIFY(!writeWorkbookFile(path("car.xls"), set));
+        auto result = readWorkbookFile(path("car.xls"));
+        QVERIFY(std::holds_alternative<VehicleSet>(result));
+        QCOMPARE(std::get<VehicleSet>(result), set);
+    }
+    // the stream parser agrees with itself without the container too
+    const VehicleSet set = sampleSet(9);
+    QCOMPARE(std::get<VehicleSet>(parseWorkbookStream(buildWorkbookStream(set))), set);
+}
+
+void TestWorkbook::rows28And29HoldParameters29And28()
+{
+    VehicleSet set = sampleSet(4);
+    const QByteArray stream = buildWorkbookStream(set);
+    // find the RK records of column A at rows 27 and 28 (0-based)
+    QMap<int, quint32> columnA;
+    for (qsizetype pos = 0; pos + 4 <= stream.size();) {
+        const int type = static_cast<quint8>(stream[pos]) | (static_cast<quint8>(stream[pos + 1]) << 8);
+        const int length = static_cast<quint8>(stream[pos + 2]) | (static_cast<quint8>(stream[pos + 3]) << 8);
+        if (type == 0x027E) {
+            const auto* d = reinterpret_cast<const uchar*>(stream.constData() + pos + 4);
+            if ((d[2] | (d[3] << 8)) == 0)
+                columnA[d[0] | (d[1] << 8)] = qFromLittleEndian<quint32>(d + 6) >> 2;
+        }
+        pos += 4 + length;
+    }
+    QCOMPARE(columnA.size(), 60);
+    QCOMPARE(columnA[27], 29029u);
+    QCOMPARE(columnA[28], 28028u);
+    QCOMPARE(columnA[26], quint32(set.parameters[27]));
+}
+
+void TestWorkbook::readingLeavesTheFileAlone()
+{
+    QVERIFY(!writeWorkbookFile(path("car.xls"), sampleSet(5)));
+    const QByteArray before = sha(path("car.xls"));
+    const QDateTime modified = QFileInfo(path("car.xls")).lastModified();
+    QTest::qWait(20);
+    QVERIFY(std::holds_alternative<VehicleSet>(readWorkbookFile(path("car.xls"))));
+    QCOMPARE(sha(path("car.xls")), before);
+    QCOMPARE(QFileInfo(path("car.xls")).lastModified(), modified);
+}
+
+void TestWorkbook::writingOverAnOldFileReplacesItWhole()
+{
+    QVERIFY(!writeWorkbookFile(path("car.xls"), sampleSet(6)));
+    QVERIFY(!writeWorkbookFile(path("car.xls"), sampleSet(7)));
+    QCOMPARE(std::get<VehicleSet>(readWorkbookFile(path("car.xls"))), sampleSet(7));
+    // no temporary files left beside it
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"car.xls"});
+
+    const auto problem = writeWorkbookFile(dir.filePath("no/such/folder/car.xls"), sampleSet(6));
+    QVERIFY(problem);
+    QCOMPARE(problem->kind, WorkbookProblem::Kind::WriteFailed);
+    QVERIFY(!problem->detail.isEmpty());
+}
+
+void TestWorkbook::recordsOtherProgramsWrite()
+{
+    // SST with a string split over a CONTINUE, the second half in 16-bit characters
+    const QByteArray sst1 = B::u32(3) + B::u32(3) + B::u16(3) + QByteArray(1, '\0') + "123" + B::u16(6) +
+                            QByteArray(1, '\0') + " 4";
+    const QByteArray sst2 = QByteArray(1, '\x01') +
+                            QByteArray("5\0"
+                                       "6\0"
+                                       "7\0"
+                                       " \0",
+                                       8) +
+                            B::u16(3) + QByteArray(1, '\0') + "2,5";
+    QByteArray extra;
+    extra += B::rec(0x00FD, B::cell(0, 0) + B::u32(0));                // A1 "123"
+    extra += B::rec(0x00FD, B::cell(1, 0) + B::u32(1));                // A2 " 4567 "
+    extra += B::rec(0x00FD, B::cell(2, 0) + B::u32(2));                // A3 "2,5" -> 2
+    extra += B::rec(0x0204, B::cell(3, 0) + B::string8("3.5"));        // A4 LABEL -> 4
+    extra += B::rec(0x0203, B::cell(4, 0) + B::f64(2.5));              // A5 NUMBER -> 2
+    extra += B::rec(0x027E, B::cell(5, 0) + B::u32((1250u << 2) | 3)); // A6 RK x100: 12.5 -> 12
+    extra += B::rec(0x0201, B::cell(6, 0));                            // A7 BLANK -> 0
+    extra += B::rec(0x00BE, B::u16(7) + B::u16(0) + B::u16(15) + B::u16(15) + B::u16(1)); // A8:B8 blank
+    // FORMULA with a cached number, and one with a text result in the STRING after it
+    extra += B::rec(0x0006, B::cell(8, 0) + B::f64(42.0) + B::u16(0) + B::u32(0) + B::u16(0));
+    extra += B::rec(0x0006, B::cell(9, 0) + QByteArray("\x00\x00\x00\x00\x00\x00\xff\xff", 8) + B::u16(0) +
+                                B::u32(0) + B::u16(0));
+    extra += B::rec(0x0207, B::string8(" 77"));
+    // MULRK across C1:E1
+    extra += B::rec(0x00BD, B::u16(0) + B::u16(2) + B::u16(15) + B::u32((10u << 2) | 2) + B::u16(15) +
+                                B::u32((11u << 2) | 2) + B::u16(15) + B::u32((12u << 2) | 2) + B::u16(4));
+    // cells outside the block are ignored, whatever they hold
+    extra += B::rec(0x0204, B::cell(70, 0) + B::string8("notes"));
+    extra += B::rec(0x0205, B::cell(0, 1) + QByteArray("\x07\x01", 2));
+    const VehicleSet set = readBack(B().workbook({sst1, sst2}, onesAndTwos(extra)));
+    QCOMPARE(set.parameters[1], 123);
+    QCOMPARE(set.parameters[2], 4567);
+    QCOMPARE(set.parameters[3], 2);
+    QCOMPARE(set.parameters[4], 4);
+    QCOMPARE(set.parameters[5], 2);
+    QCOMPARE(set.parameters[6], 12);
+    QCOMPARE(set.parameters[7], 0);
+    QCOMPARE(set.parameters[8], 0);
+    QCOMPARE(set.parameters[9], 42);
+    QCOMPARE(set.parameters[10], 77);
+    QCOMPARE(set.parameters[11], 1);
+    QCOMPARE(set.cells[1], 10);
+    QCOMPARE(set.cells[3], 12);
+    QCOMPARE(set.cells[4], 2);
+}
+
+void TestWorkbook::refusals_data()
+{
+    QTest::addColumn<QByteArray>("extra");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("cell");
+    using K = WorkbookProblem::Kind;
+    QTest::newRow("text word") << B::rec(0x0204, B::cell(4, 0) + B::string8("abc")) << int(K::TextInCell)
+                               << "A5";
+    QTest::newRow("logical") << B::rec(0x0205, B::cell(4, 0) + QByteArray("\x01\x00", 2))
+                             << int(K::TextInCell) << "A5";
+    QTest::newRow("error value") << B::rec(0x0205, B::cell(0, 3) + QByteArray("\x07\x01", 2))
+                                 << int(K::ErrorInCell) << "D1";
+    QTest::newRow("formula error") << B::rec(0x0006, B::cell(2, 0) +
+                                                         QByteArray("\x02\x00\x2a\x00\x00\x00\xff\xff", 8) +
+                                                         B::u16(0) + B::u32(0) + B::u16(0))
+                                   << int(K::ErrorInCell) << "A3";
+    QTest::newRow("parameter 65536") << B::rec(0x0203, B::cell(59, 0) + B::f64(65536))
+                                     << int(K::ParameterOutOfRange) << "A60";
+    QTest::newRow("negative parameter")
+        << B::rec(0x0203, B::cell(0, 0) + B::f64(-1)) << int(K::ParameterOutOfRange) << "A1";
+    QTest::newRow("parameter 65535.5 rounds to 65536")
+        << B::rec(0x0203, B::cell(0, 0) + B::f64(65535.5)) << int(K::ParameterOutOfRange) << "A1";
+    QTest::newRow("table cell 256") << B::rec(0x0203, B::cell(7, 9) + B::f64(256)) << int(K::CellOutOfRange)
+                                    << "J8";
+    QTest::newRow("string index beyond the table")
+        << B::rec(0x00FD, B::cell(0, 0) + B::u32(5)) << int(K::Damaged) << "";
+    QTest::newRow("record cut short") << QByteArray("\x03\x02\x0e\x00\x01", 5) << int(K::Damaged) << "";
+}
+
+void TestWorkbook::refusals()
+{
+    QFETCH(QByteArray, extra);
+    QFETCH(int, kind);
+    QFETCH(QString, cell);
+    QVERIFY(
+        !writeWorkbookStreamFile(path("bad.xls"), B().workbook({B::u32(0) + B::u32(0)}, onesAndTwos(extra))));
+    auto result = readWorkbookFile(path("bad.xls"));
+    QVERIFY(std::holds_alternative<WorkbookProblem>(result));
+    const WorkbookProblem& p = std::get<WorkbookProblem>(result);
+    QCOMPARE(int(p.kind), kind);
+    QCOMPARE(p.cell, cell);
+}
+
+void TestWorkbook::refusedFileLeavesPendingValuesAlone()
+{
+    SharedState state;
+    state.pendingParameterValues.fill(7);
+    state.pendingTableCells.fill(9);
+    const SharedState before = state;
+    QVERIFY(loadWorkbookIntoPending(path("missing.xls"), state)->kind == WorkbookProblem::Kind::FileMissing);
+    QFile text(path("notes.xls"));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("this is not a workbook\n");
+    text.close();
+    QCOMPARE(loadWorkbookIntoPending(path("notes.xls"), state)->kind, WorkbookProblem::Kind::NotAWorkbook);
+    // a good parameter block and a bad table: nothing of it is taken
+    QVERIFY(!writeWorkbookStreamFile(
+        path("half.xls"),
+        B().workbook({B::u32(0) + B::u32(0)}, onesAndTwos(B::rec(0x0203, B::cell(7, 9) + B::f64(300))))));
+    QCOMPARE(loadWorkbookIntoPending(path("half.xls"), state)->kind, WorkbookProblem::Kind::CellOutOfRange);
+    QVERIFY(state == before);
+
+    QVERIFY(!writeWorkbookFile(path("good.xls"), sampleSet(8)));
+    QVERIFY(!loadWorkbookIntoPending(path("good.xls"), state));
+    QCOMPARE(state.pendingParameterValues[29], 29029);
+    QCOMPARE(state.pendingParameterValues[61], 7); // not archived, not touched
+    QCOMPARE(state.pendingTableCells, sampleSet(8).cells);
+}
+
+void TestWorkbook::spreadsheetProgramReadsOurFile()
+{
+    const QString ssconvert = QStandardPaths::findExecutable("ssconvert");
+    if (ssconvert.isEmpty()) QSKIP("ssconvert (gnumeric) is not installed");
+    const VehicleSet set = sampleSet(10);
+    QVERIFY(!writeWorkbookFile(path("car.xls"), set));
+    QProcess p;
+    p.start(ssconvert, {path("car.xls"), path("car.csv")});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    QVERIFY2(p.readAllStandardError().trimmed().isEmpty(), "ssconvert complained");
+    QFile csv(path("car.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    for (int row = 0; row < 60; ++row) {
+        const QList<QByteArray> fields = lines[row].split(',');
+        QCOMPARE(fields[0].toInt(), set.parameters[parameterAtWorkbookRow(row + 1)]);
+        if (row < 8)
+            for (int c = 0; c < 8; ++c)
+                QCOMPARE(fields[2 + c].toInt(), set.cells[8 * row + c + 1]);
+    }
+}
+
+void TestWorkbook::filesTheSpreadsheetProgramWrites()
+{
+    const QString ssconvert = QStandardPaths::findExecutable("ssconvert");
+    if (ssconvert.isEmpty()) QSKIP("ssconvert (gnumeric) is not installed");
+    const auto convert = [&](const QByteArray& csvText, const char* name) {
+        QFile csv(path("in.csv"));
+        csv.open(QIODevice::WriteOnly);
+        csv.write(csvText);
+        csv.close();
+        QProcess p;
+        p.start(ssconvert, {"--export-type=Gnumeric_Excel:excel_biff8", path("in.csv"), path(name)});
+        p.waitForFinished(60000);
+        return readWorkbookFile(path(name));
+    };
+    QByteArray good;
+    for (int row = 1; row <= 60; ++row) {
+        QByteArray line = QByteArray::number(row * 10);
+        if (row == 2) line = "2.5";
+        if (row == 3) line = "3.5";
+        if (row == 4) line = "";
+        if (row == 5) line = "\"=6*7\"";
+        if (row <= 8) line += ",x," + QByteArray("1,2,3,4,5,6,7,") + QByteArray::number(200 + row);
+        good += line + "\n";
+    }
+    auto result = convert(good, "good.xls");
+    if (auto* problem = std::get_if<WorkbookProblem>(&result))
+        QFAIL(qPrintable(workbookProblemText(*problem, 2)));
+    const VehicleSet set = std::get<VehicleSet>(result);
+    QCOMPARE(set.parameters[1], 10);
+    QCOMPARE(set.parameters[2], 2);
+    QCOMPARE(set.parameters[3], 4);
+    QCOMPARE(set.parameters[4], 0);
+    QCOMPARE(set.parameters[5], 42);
+    QCOMPARE(set.parameters[28], 290); // row 29 holds parameter 28
+    QCOMPARE(set.parameters[29], 280);
+    QCOMPARE(set.cells[8], 201);
+    QCOMPARE(set.cells[64], 208);
+
+    // a word in the block is refused and named
+    QByteArray word = good;
+    word.replace("450\n", "ottanta\n");
+    result = convert(word, "word.xls");
+    QVERIFY(std::holds_alternative<WorkbookProblem>(result));
+    QCOMPARE(std::get<WorkbookProblem>(result).kind, WorkbookProblem::Kind::TextInCell);
+    QCOMPARE(std::get<WorkbookProblem>(result).cell, QString("A45"));
+}
+
+void TestWorkbook::problemTexts()
+{
+    const WorkbookProblem p{WorkbookProblem::Kind::CellOutOfRange, "J8", "%1 300"};
+    QCOMPARE(workbookProblemText(p, 2), QString("Table cell J8 is outside 0..255: %1 300"));
+    QVERIFY(workbookProblemText(p, 1).startsWith("La cella J8"));
+    QVERIFY(workbookProblemText(p, 3).startsWith("Tablo hucresi J8"));
+    QCOMPARE(cellAddress(0, 0), QString("A1"));
+    QCOMPARE(cellAddress(59, 0), QString("A60"));
+    QCOMPARE(cellAddress(0, 26), QString("AA1"));
+}
+
+QTEST_GUILESS_MAIN(TestWorkbook)
+#include "test_workbook.moc"
