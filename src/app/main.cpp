@@ -12,9 +12,8 @@
 
 int main(int argc, char** argv)
 {
-    QApplication qapp(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("orvane"));
-    QApplication::setApplicationVersion(QStringLiteral("1.4.3"));
+    QCoreApplication::setApplicationName(QStringLiteral("orvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.4.3"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -31,7 +30,20 @@ int main(int argc, char** argv)
     QCommandLineOption exitWhenShown(QStringLiteral("exit-when-shown"));
     exitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({simulate, port, exitWhenShown});
-    parser.process(qapp);
+    // parsed before the windowing system is opened, so --help works without a display
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "orvane: %s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        std::printf("%s", qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                               QStringLiteral("orvane"))));
+        return 0;
+    }
+    QApplication qapp(argc, argv);
 
     std::unique_ptr<SimulatorThread> simulator;
     QString portName = parser.value(port);
