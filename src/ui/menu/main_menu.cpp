@@ -3,6 +3,7 @@
 #include "link/frames.h"
 #include "ui/common/link_messages.h"
 #include "ui/common/navigator.h"
+#include "ui/common/widgets.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -43,20 +44,10 @@ QPushButton* menuButton(QWidget* parent, const char* name, const char* caption)
 MainMenu::MainMenu(AppContext& context) : Form(context, QStringLiteral("Form2"))
 {
     setWindowTitle(QStringLiteral("ORVANE"));
-    productLabel = new QLabel(QStringLiteral("ORVANE"), this);
-    productLabel->setObjectName(QStringLiteral("Label1"));
-    QFont big = productLabel->font();
-    big.setPointSize(big.pointSize() * 2);
-    big.setBold(true);
-    productLabel->setFont(big);
-    subtitleLabel = new QLabel(QStringLiteral("Sequential Injection System"), this);
-    subtitleLabel->setObjectName(QStringLiteral("Label4"));
-    versionLabel = new QLabel(QStringLiteral("VERSIONE SW ECU"), this);
-    versionLabel->setObjectName(QStringLiteral("Label3"));
-    versionBox = new QLineEdit(this);
-    versionBox->setObjectName(QStringLiteral("Text1"));
-    versionBox->setReadOnly(true);
-    versionBox->setMaximumWidth(90);
+    productLabel = productNameLabel(this, QStringLiteral("Label1"));
+    subtitleLabel = namedLabel(this, QStringLiteral("Label4"), QStringLiteral("Sequential Injection System"));
+    versionLabel = namedLabel(this, QStringLiteral("Label3"), QStringLiteral("VERSIONE SW ECU"));
+    versionBox = valueBox(this, QStringLiteral("Text1"), 90);
 
     exitButton = menuButton(this, "Command1", "EXIT");
     eolButton = menuButton(this, "Command2", "TEST EOL");

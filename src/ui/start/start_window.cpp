@@ -2,6 +2,7 @@
 
 #include "ui/common/link_messages.h"
 #include "ui/common/navigator.h"
+#include "ui/common/widgets.h"
 
 #include <QFont>
 #include <QGridLayout>
@@ -53,22 +54,11 @@ StartWindow::StartWindow(AppContext& context) : Form(context, QStringLiteral("Fo
     logoImage = new QLabel(this);
     logoImage->setObjectName(QStringLiteral("Image1"));
     logoImage->setPixmap(QPixmap(QStringLiteral(":/start/images/logo.png")));
-    productLabel = new QLabel(QStringLiteral("ORVANE"), this);
-    productLabel->setObjectName(QStringLiteral("Label1"));
-    QFont big = productLabel->font();
-    big.setPointSize(big.pointSize() * 2);
-    big.setBold(true);
-    productLabel->setFont(big);
-    subtitleLabel = new QLabel(QStringLiteral("Sequential Injection System"), this);
-    subtitleLabel->setObjectName(QStringLiteral("Label2"));
-    contactLabel = new QLabel(this);
-    contactLabel->setObjectName(QStringLiteral("Label15"));
-    versionLabel = new QLabel(QStringLiteral("VERSIONE SW"), this);
-    versionLabel->setObjectName(QStringLiteral("Label16"));
-    versionBox = new QLineEdit(this);
-    versionBox->setObjectName(QStringLiteral("Text1"));
-    versionBox->setReadOnly(true);
-    versionBox->setMaximumWidth(90);
+    productLabel = productNameLabel(this, QStringLiteral("Label1"));
+    subtitleLabel = namedLabel(this, QStringLiteral("Label2"), QStringLiteral("Sequential Injection System"));
+    contactLabel = namedLabel(this, QStringLiteral("Label15"), QString());
+    versionLabel = namedLabel(this, QStringLiteral("Label16"), QStringLiteral("VERSIONE SW"));
+    versionBox = valueBox(this, QStringLiteral("Text1"), 90);
 
     menuButton = new QPushButton(QStringLiteral("MENU"), this);
     menuButton->setObjectName(QStringLiteral("Command1"));

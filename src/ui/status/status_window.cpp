@@ -4,6 +4,7 @@
 #include "link/parameter_catalogue.h"
 #include "ui/common/navigator.h"
 #include "ui/common/segment_bar.h"
+#include "ui/common/widgets.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -105,28 +106,11 @@ const Texts kTexts[3] = {
      "Persa comunicazione"},
 };
 
-QLineEdit* box(QWidget* parent, const QString& name, int width = 60)
-{
-    auto* b = new QLineEdit(QStringLiteral("0"), parent);
-    b->setObjectName(name);
-    b->setReadOnly(true);
-    b->setAlignment(Qt::AlignRight);
-    b->setFixedWidth(width);
-    return b;
-}
-
 QGroupBox* frame(QWidget* parent, const char* name, const char* caption)
 {
     auto* f = new QGroupBox(QString::fromUtf8(caption), parent);
     f->setObjectName(QString::fromLatin1(name));
     return f;
-}
-
-QLabel* label(QWidget* parent, const char* name, const char* text)
-{
-    auto* l = new QLabel(QString::fromUtf8(text), parent);
-    l->setObjectName(QString::fromLatin1(name));
-    return l;
 }
 
 // The scale under a bar: labels spread from its left end to its right end.
@@ -149,27 +133,27 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, QStringLiteral("
     setWindowTitle(QString::fromUtf8(kTexts[0].titleConnected));
     const Texts& it = kTexts[0];
 
-    stateBox = box(this, "Text1", 460);
+    stateBox = valueBox(this, "Text1", 460, "0");
     stateBox->setAlignment(Qt::AlignLeft);
     stateBox->setText(QString());
-    lambda1Average = box(this, "Text2");
-    lambda1Box = box(this, "Text3");
-    levelBox = box(this, "Text4");
+    lambda1Average = valueBox(this, "Text2", 60, "0");
+    lambda1Box = valueBox(this, "Text3", 60, "0");
+    levelBox = valueBox(this, "Text4", 60, "0");
     for (int i = 0; i < 16; ++i)
-        tinjBoxes[static_cast<size_t>(i)] = box(this, QStringLiteral("Text5_%1").arg(i), 52);
-    rpmBox = box(this, "Text6", 110);
+        tinjBoxes[static_cast<size_t>(i)] = valueBox(this, QStringLiteral("Text5_%1").arg(i), 52, "0");
+    rpmBox = valueBox(this, "Text6", 110, "0");
     QFont large = rpmBox->font();
     large.setPointSize(large.pointSize() * 2);
     large.setBold(true);
     rpmBox->setFont(large);
-    kgbTabBox = box(this, "Text7");
-    temperature1Box = box(this, "Text8");
-    kgbCorBox = box(this, "Text9");
-    pressureBox = box(this, "Text10");
-    temperature2Box = box(this, "Text11");
-    pressure2Box = box(this, "Text12");
-    lambda2Box = box(this, "Text13");
-    lambda2Average = box(this, "Text14");
+    kgbTabBox = valueBox(this, "Text7", 60, "0");
+    temperature1Box = valueBox(this, "Text8", 60, "0");
+    kgbCorBox = valueBox(this, "Text9", 60, "0");
+    pressureBox = valueBox(this, "Text10", 60, "0");
+    temperature2Box = valueBox(this, "Text11", 60, "0");
+    pressure2Box = valueBox(this, "Text12", 60, "0");
+    lambda2Box = valueBox(this, "Text13", 60, "0");
+    lambda2Average = valueBox(this, "Text14", 60, "0");
 
     lambda1Bar = new SegmentBar(QStringLiteral("Shape1"), kOxygenSegments, SegmentBar::Origin::Right, this);
     levelBar = new SegmentBar(QStringLiteral("Shape2"), kLevelSegments, SegmentBar::Origin::Left, this);
@@ -197,13 +181,13 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, QStringLiteral("
     temperature2Frame = frame(this, "Frame10", it.temperature2);
     pressure2Frame = frame(this, "Frame11", it.pressure2);
     lambda2AverageFrame = frame(lambda2Frame, "Frame12", it.average2);
-    rpmUnit = label(this, "Label10", it.rpmUnit);
-    petrolLabel = label(injectionFrame, "Label11", it.petrol);
-    gasLabel = label(injectionFrame, "Label12", it.gas);
-    lean1Label = label(lambda1Frame, "Label28", it.lean);
-    rich1Label = label(lambda1Frame, "Label29", it.rich);
-    lean2Label = label(lambda2Frame, "Label6", it.lean);
-    rich2Label = label(lambda2Frame, "Label7", it.rich);
+    rpmUnit = namedLabel(this, "Label10", QString::fromUtf8(it.rpmUnit));
+    petrolLabel = namedLabel(injectionFrame, "Label11", QString::fromUtf8(it.petrol));
+    gasLabel = namedLabel(injectionFrame, "Label12", QString::fromUtf8(it.gas));
+    lean1Label = namedLabel(lambda1Frame, "Label28", QString::fromUtf8(it.lean));
+    rich1Label = namedLabel(lambda1Frame, "Label29", QString::fromUtf8(it.rich));
+    lean2Label = namedLabel(lambda2Frame, "Label6", QString::fromUtf8(it.lean));
+    rich2Label = namedLabel(lambda2Frame, "Label7", QString::fromUtf8(it.rich));
 
     // injection times: a row of petrol boxes over a row of gas boxes
     auto* injection = new QGridLayout(injectionFrame);

@@ -1,0 +1,31 @@
+#include "ui/common/widgets.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+QLabel* namedLabel(QWidget* parent, const QString& designName, const QString& text)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(designName);
+    return label;
+}
+
+QLabel* productNameLabel(QWidget* parent, const QString& designName)
+{
+    QLabel* label = namedLabel(parent, designName, QStringLiteral("ORVANE"));
+    QFont big = label->font();
+    big.setPointSize(big.pointSize() * 2);
+    big.setBold(true);
+    label->setFont(big);
+    return label;
+}
+
+QLineEdit* valueBox(QWidget* parent, const QString& designName, int width, const QString& text)
+{
+    auto* box = new QLineEdit(text, parent);
+    box->setObjectName(designName);
+    box->setReadOnly(true);
+    box->setAlignment(Qt::AlignRight);
+    box->setFixedWidth(width);
+    return box;
+}

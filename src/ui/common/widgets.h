@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+// Controls made the same way in every window, named by their design names.
+
+QLabel* namedLabel(QWidget* parent, const QString& designName, const QString& text);
+// "ORVANE" in large bold letters, as the start window and the main menu show it.
+QLabel* productNameLabel(QWidget* parent, const QString& designName);
+// A read-only value box of a fixed width, right-aligned.
+QLineEdit* valueBox(QWidget* parent, const QString& designName, int width, const QString& text = QString());
