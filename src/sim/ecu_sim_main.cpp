@@ -38,7 +38,11 @@ int main(int argc, char** argv)
     const QCommandLineOption garbage(QStringLiteral("garbage"),
                                      QStringLiteral("Send stray bytes before each reply."));
     const QCommandLineOption slow(QStringLiteral("slow"), QStringLiteral("Wait 400 ms before each reply."));
-    parser.addOptions({settings, silent, wrongEcho, split, garbage, slow});
+    const QCommandLineOption unplug(QStringLiteral("unplug"),
+                                    QStringLiteral("Sensors that give no signal: any of lambda1, pressure, "
+                                                   "temperature1, rpm (engine stopped), comma-separated."),
+                                    QStringLiteral("sensors"));
+    parser.addOptions({settings, silent, wrongEcho, split, garbage, slow, unplug});
     parser.process(app);
 
     VirtualEcu ecu;
@@ -47,6 +51,20 @@ int main(int argc, char** argv)
     ecu.faults.splitFrames = parser.isSet(split);
     ecu.faults.garbageBetweenFrames = parser.isSet(garbage);
     ecu.faults.slowReplies = parser.isSet(slow);
+    for (const QString& sensor : parser.value(unplug).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (sensor == QLatin1String("lambda1"))
+            ecu.engine.lambda1Unplugged = true;
+        else if (sensor == QLatin1String("pressure"))
+            ecu.engine.pressureUnplugged = true;
+        else if (sensor == QLatin1String("temperature1"))
+            ecu.engine.temperature1Unplugged = true;
+        else if (sensor == QLatin1String("rpm"))
+            ecu.engine.engineStopped = true;
+        else {
+            std::fprintf(stderr, "orvane-ecu-sim: unknown sensor \"%s\"\n", qPrintable(sensor));
+            return 2;
+        }
+    }
 
     PtyHost host(ecu, PtyHost::bytesPerSecondForSettings(parser.value(settings)));
     if (!host.start()) {
