@@ -1,9 +1,9 @@
 // "MENU" against the virtual ECU over a pseudo-terminal: the real port, the real timers.
-#include "app/application.h"
 #include "link/serial_link.h"
 #include "sim/simulator_thread.h"
 #include "support/grab.h"
 #include "support/quiet_offscreen.h"
+#include "support/window_test.h"
 #include "ui/menu/main_menu.h"
 
 #include <QLabel>
@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 
-class TestConnectHandshake : public QObject {
+class TestConnectHandshake : public WindowTest {
     Q_OBJECT
 private slots:
     void initTestCase() { quietOffscreenWarnings(); }
@@ -20,8 +20,7 @@ private slots:
         sim = std::make_unique<SimulatorThread>();
         QVERIFY(sim->start());
         link = std::make_unique<SerialLink>();
-        app = std::make_unique<Application>(*link);
-        app->navigator.endProgram = [this] { ended = true; };
+        startApp(*link);
         app->context.simulated = true;
         app->context.simulatedPort = sim->devicePath();
         app->state.serialPortName = sim->devicePath();
@@ -38,9 +37,9 @@ private slots:
     void silentEcuIsReportedAndMenuCanBeRetried();
 
 private:
-    QPushButton* button(const char* form, const char* name)
+    QPushButton* button(const char* formName, const char* name)
     {
-        return app->navigator.window(form)->findChild<QPushButton*>(name);
+        return control<QPushButton>(formName, name);
     }
     std::vector<int> requests()
     {
@@ -51,8 +50,6 @@ private:
 
     std::unique_ptr<SimulatorThread> sim;
     std::unique_ptr<SerialLink> link;
-    std::unique_ptr<Application> app;
-    bool ended = false;
 };
 
 void TestConnectHandshake::menuReadsVersionParametersAndTableInOrder()

@@ -1,8 +1,8 @@
 // A whole end-of-line run against the virtual ECU, key-off included, to "RESET OK".
-#include "app/application.h"
 #include "link/serial_link.h"
 #include "sim/simulator_thread.h"
 #include "support/quiet_offscreen.h"
+#include "support/window_test.h"
 #include "ui/common/segment_bar.h"
 #include "ui/menu/main_menu.h"
 
@@ -11,33 +11,36 @@
 #include <QRadioButton>
 #include <QTest>
 
-class TestEolRun : public QObject {
+class TestEolRun : public WindowTest {
     Q_OBJECT
 private slots:
     void initTestCase() { quietOffscreenWarnings(); }
+    void cleanup()
+    {
+        app.reset();
+        link.reset();
+        sim.reset();
+    }
     void wholeRun();
+
+private:
+    std::unique_ptr<SimulatorThread> sim;
+    std::unique_ptr<SerialLink> link;
 };
 
 void TestEolRun::wholeRun()
 {
-    SimulatorThread sim;
-    QVERIFY(sim.start());
+    sim = std::make_unique<SimulatorThread>();
+    QVERIFY(sim->start());
     // a quicker bench: results at 0.4 s, key off 1.5..3.5 s, reset 3.5..4.5 s, done at 5.5 s
-    sim.withEcu([](VirtualEcu& ecu) { ecu.eolTimeline = {400, 1500, 3500, 4500, 5500}; });
-    SerialLink link;
-    Application app(link);
-    app.navigator.endProgram = [] {};
-    app.state.serialPortName = sim.devicePath();
-    app.start();
-    app.navigator.window("Form1")->findChild<QPushButton*>("Command1")->click();
-    auto* menu = app.navigator.window<MainMenu>("Form2");
-    for (int* flag : {&app.state.versionReceived, &app.state.parametersReceived, &app.state.tableReceived}) {
-        menu->handshakeTick();
-        QTRY_COMPARE_WITH_TIMEOUT(*flag, 1, 3000);
-    }
-    menu->handshakeTick();
-    menu->findChild<QPushButton*>("Command2")->click();
-    QWidget* eol = app.navigator.window("Form9");
+    sim->withEcu([](VirtualEcu& ecu) { ecu.eolTimeline = {400, 1500, 3500, 4500, 5500}; });
+    link = std::make_unique<SerialLink>();
+    startApp(*link);
+    app->state.serialPortName = sim->devicePath();
+    app->start();
+    QVERIFY(connectToEcu());
+    click("Form2", "Command2");
+    QWidget* eol = form("Form9");
     eol->findChild<QRadioButton*>("Option1")->click();
     eol->findChild<QPushButton*>("Command2")->click();
 

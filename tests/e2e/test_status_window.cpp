@@ -1,9 +1,9 @@
 // The status window on the virtual ECU: live values, change-over, unplugged sensor, lost link.
-#include "app/application.h"
 #include "link/serial_link.h"
 #include "sim/simulator_thread.h"
 #include "support/grab.h"
 #include "support/quiet_offscreen.h"
+#include "support/window_test.h"
 #include "ui/common/segment_bar.h"
 #include "ui/menu/main_menu.h"
 #include "ui/status/status_rules.h"
@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 
-class TestStatusWindow : public QObject {
+class TestStatusWindow : public WindowTest {
     Q_OBJECT
 private slots:
     void initTestCase() { quietOffscreenWarnings(); }
@@ -22,8 +22,7 @@ private slots:
         sim = std::make_unique<SimulatorThread>();
         QVERIFY(sim->start());
         link = std::make_unique<SerialLink>();
-        app = std::make_unique<Application>(*link);
-        app->navigator.endProgram = [] {};
+        startApp(*link);
         app->state.serialPortName = sim->devicePath();
         app->start();
     }
@@ -40,11 +39,6 @@ private slots:
     void notConnectedAppearance();
 
 private:
-    QWidget* form(const char* name) { return app->navigator.window(QString::fromLatin1(name)); }
-    template <typename T> T* control(const char* formName, const char* name)
-    {
-        return form(formName)->findChild<T*>(QString::fromLatin1(name));
-    }
     StatusWindow* status() { return app->navigator.window<StatusWindow>("Form3"); }
     int requestsOf(int code)
     {
@@ -58,24 +52,13 @@ private:
     // "MENU", the handshake, then "Visualizza stato vettura" until the window opens.
     bool openStatus()
     {
-        control<QPushButton>("Form1", "Command1")->click();
-        auto* menu = app->navigator.window<MainMenu>("Form2");
-        for (int* flag :
-             {&app->state.versionReceived, &app->state.parametersReceived, &app->state.tableReceived}) {
-            menu->handshakeTick();
-            if (!QTest::qWaitFor([flag] { return *flag == 1; }, 3000)) {
-                qWarning("handshake stalled");
-                return false;
-            }
-        }
-        menu->handshakeTick();
-        control<QPushButton>("Form2", "Command3")->click();
+        if (!connectToEcu()) return false;
+        click("Form2", "Command3");
         return QTest::qWaitFor([this] { return app->navigator.isOpen("Form3"); }, 3000);
     }
 
     std::unique_ptr<SimulatorThread> sim;
     std::unique_ptr<SerialLink> link;
-    std::unique_ptr<Application> app;
 };
 
 void TestStatusWindow::liveValuesAndChangeover()

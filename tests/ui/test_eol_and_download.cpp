@@ -1,8 +1,8 @@
-#include "app/application.h"
 #include "link/frames.h"
 #include "support/fake_link.h"
 #include "support/grab.h"
 #include "support/quiet_offscreen.h"
+#include "support/window_test.h"
 #include "ui/common/segment_bar.h"
 #include "ui/download/download_window.h"
 #include "ui/eol/eol_window.h"
@@ -14,16 +14,14 @@
 #include <QTest>
 #include <QTimer>
 
-class TestEolAndDownload : public QObject {
+class TestEolAndDownload : public WindowTest {
     Q_OBJECT
 private slots:
     void initTestCase() { quietOffscreenWarnings(); }
     void init()
     {
         link = std::make_unique<FakeLink>();
-        app = std::make_unique<Application>(*link);
-        ended = false;
-        app->navigator.endProgram = [this] { ended = true; };
+        startApp(*link);
         app->start();
     }
     void cleanup()
@@ -40,12 +38,6 @@ private slots:
     void downloadWithoutAPortSaysSo();
 
 private:
-    QWidget* form(const char* name) { return app->navigator.window(QString::fromLatin1(name)); }
-    template <typename T> T* control(const char* f, const char* name)
-    {
-        return form(f)->findChild<T*>(QString::fromLatin1(name));
-    }
-    void click(const char* f, const char* b) { control<QPushButton>(f, b)->click(); }
     QColor indicator(int i)
     {
         return control<Lamp>("Form9", qPrintable(QStringLiteral("Shape1_%1").arg(i)))->colour();
@@ -73,8 +65,6 @@ private:
     }
 
     std::unique_ptr<FakeLink> link;
-    std::unique_ptr<Application> app;
-    bool ended = false;
 };
 
 void TestEolAndDownload::eolCylinderChoice()

@@ -1,8 +1,8 @@
-#include "app/application.h"
 #include "link/frames.h"
 #include "support/fake_link.h"
 #include "support/grab.h"
 #include "support/quiet_offscreen.h"
+#include "support/window_test.h"
 #include "ui/menu/main_menu.h"
 
 #include <QComboBox>
@@ -11,16 +11,14 @@
 #include <QPushButton>
 #include <QTest>
 
-class TestStartAndMenu : public QObject {
+class TestStartAndMenu : public WindowTest {
     Q_OBJECT
 private slots:
     void initTestCase() { quietOffscreenWarnings(); }
     void init()
     {
         link = std::make_unique<FakeLink>();
-        app = std::make_unique<Application>(*link);
-        ended = false;
-        app->navigator.endProgram = [this] { ended = true; };
+        startApp(*link);
         app->start();
     }
     void cleanup()
@@ -42,19 +40,6 @@ private slots:
     void statusAndCalibrationWaitForTheirFirstReply();
 
 private:
-    QWidget* window(const char* name) { return app->navigator.window(QString::fromLatin1(name)); }
-    template <typename T> T* control(const char* form, const char* name)
-    {
-        T* c = window(form)->findChild<T*>(QString::fromLatin1(name));
-        if (!c) qFatal("no control %s in %s", name, form);
-        return c;
-    }
-    void click(const char* form, const char* button) { control<QPushButton>(form, button)->click(); }
-    MainMenu* menu() { return app->navigator.window<MainMenu>("Form2"); }
-    QString activeName() const
-    {
-        return app->navigator.active() ? app->navigator.active()->objectName() : QString();
-    }
     // The replies a working ECU gives, straight into the dispatcher.
     void answer(int code, const QByteArray& payload)
     {
@@ -62,27 +47,25 @@ private:
     }
 
     std::unique_ptr<FakeLink> link;
-    std::unique_ptr<Application> app;
-    bool ended = false;
 };
 
 void TestStartAndMenu::startsItalianAndConnected()
 {
     QCOMPARE(activeName(), QString("Form1"));
-    QCOMPARE(window("Form1")->windowTitle(), QString("ORVANE"));
+    QCOMPARE(form("Form1")->windowTitle(), QString("ORVANE"));
     QCOMPARE(control<QLineEdit>("Form1", "Text1")->text(), QString("1.4.3"));
     QCOMPARE(control<QPushButton>("Form1", "Command7")->text(), QString("Non connesso"));
     QVERIFY(control<QPushButton>("Form1", "Command6")->isEnabled());
     QVERIFY(control<QLabel>("Form1", "Label15")->text().contains("/dev/ttyS0"));
     QCOMPARE(link->openCalls, 0);
-    grabIfAsked(window("Form1"), "form1_it");
+    grabIfAsked(form("Form1"), "form1_it");
 }
 
 void TestStartAndMenu::notConnectedMenuNeedsNoPort()
 {
     click("Form1", "Command7");
     QCOMPARE(app->state.offlineMode, 1);
-    QCOMPARE(window("Form1")->windowTitle(), QString("ORVANE - Non connesso"));
+    QCOMPARE(form("Form1")->windowTitle(), QString("ORVANE - Non connesso"));
     QVERIFY(!control<QPushButton>("Form1", "Command6")->isEnabled());
     click("Form1", "Command1");
     QCOMPARE(link->openCalls, 0);
@@ -90,14 +73,14 @@ void TestStartAndMenu::notConnectedMenuNeedsNoPort()
     for (const char* b : {"Command2", "Command3", "Command4", "Command5", "Command6"})
         QVERIFY2(control<QPushButton>("Form2", b)->isEnabled(), b);
     QCOMPARE(control<QLineEdit>("Form2", "Text1")->text(), QString("**.**.**"));
-    QCOMPARE(window("Form2")->windowTitle(), QString("ORVANE - Non Connesso"));
-    grabIfAsked(window("Form2"), "form2_offline_it");
+    QCOMPARE(form("Form2")->windowTitle(), QString("ORVANE - Non Connesso"));
+    grabIfAsked(form("Form2"), "form2_offline_it");
 
     // EXIT returns to the start window; toggling back restores the connected title
     click("Form2", "Command1");
     QCOMPARE(activeName(), QString("Form1"));
     click("Form1", "Command7");
-    QCOMPARE(window("Form1")->windowTitle(), QString("ORVANE"));
+    QCOMPARE(form("Form1")->windowTitle(), QString("ORVANE"));
     QVERIFY(control<QPushButton>("Form1", "Command6")->isEnabled());
     QVERIFY(!ended);
 }
@@ -107,32 +90,32 @@ void TestStartAndMenu::languagesRelabelTheWindows()
     click("Form1", "Command7");
     click("Form1", "Command4");
     QCOMPARE(app->state.languageIndex, 2);
-    QCOMPARE(window("Form1")->windowTitle(), QString("ORVANE - Not connected"));
+    QCOMPARE(form("Form1")->windowTitle(), QString("ORVANE - Not connected"));
     QCOMPARE(control<QPushButton>("Form1", "Command7")->text(), QString("OFF line"));
     QCOMPARE(control<QPushButton>("Form1", "Command6")->text(), QString("Serial parameters"));
     QCOMPARE(control<QLabel>("Form1", "Label16")->text(), QString("SW VERSION"));
-    grabIfAsked(window("Form1"), "form1_en_offline");
+    grabIfAsked(form("Form1"), "form1_en_offline");
     click("Form1", "Command1");
-    QCOMPARE(window("Form2")->windowTitle(), QString("ORVANE - Not Connected"));
+    QCOMPARE(form("Form2")->windowTitle(), QString("ORVANE - Not Connected"));
     QCOMPARE(control<QPushButton>("Form2", "Command3")->text(), QString("Display vehicle status"));
     QCOMPARE(control<QPushButton>("Form2", "Command2")->text(), QString("TEST EOL"));
-    grabIfAsked(window("Form2"), "form2_offline_en");
+    grabIfAsked(form("Form2"), "form2_offline_en");
     click("Form2", "Command1");
 
     click("Form1", "Command5");
-    QCOMPARE(window("Form1")->windowTitle(), QString("ORVANE - PC'e Bagli Degil"));
+    QCOMPARE(form("Form1")->windowTitle(), QString("ORVANE - PC'e Bagli Degil"));
     QCOMPARE(control<QPushButton>("Form1", "Command2")->text(), QString("CIKIS"));
-    grabIfAsked(window("Form1"), "form1_tr_offline");
+    grabIfAsked(form("Form1"), "form1_tr_offline");
     click("Form1", "Command1");
-    QCOMPARE(window("Form2")->windowTitle(), QString("ORVANE - Bagli Degil"));
+    QCOMPARE(form("Form2")->windowTitle(), QString("ORVANE - Bagli Degil"));
     QCOMPARE(control<QPushButton>("Form2", "Command4")->text(), QString("Beyin degerini goster"));
     QCOMPARE(control<QPushButton>("Form2", "Command1")->text(), QString("CIKIS"));
-    grabIfAsked(window("Form2"), "form2_offline_tr");
+    grabIfAsked(form("Form2"), "form2_offline_tr");
     click("Form2", "Command1");
 
     click("Form1", "Command3");
     click("Form1", "Command7");
-    QCOMPARE(window("Form1")->windowTitle(), QString("ORVANE"));
+    QCOMPARE(form("Form1")->windowTitle(), QString("ORVANE"));
     QCOMPARE(control<QPushButton>("Form1", "Command7")->text(), QString("Non connesso"));
 }
 
@@ -144,7 +127,7 @@ void TestStartAndMenu::silentEcuGetsFiveVersionRequests()
     QCOMPARE(link->lastSettings, QString("9600,n,8,1"));
     QCOMPARE(activeName(), QString("Form2"));
     QVERIFY(!control<QPushButton>("Form2", "Command3")->isEnabled());
-    QCOMPARE(window("Form2")->cursor().shape(), Qt::WaitCursor);
+    QCOMPARE(form("Form2")->cursor().shape(), Qt::WaitCursor);
     for (int tick = 0; tick < 5; ++tick)
         menu()->handshakeTick();
     QCOMPARE(link->count(7), 5);
@@ -154,12 +137,12 @@ void TestStartAndMenu::silentEcuGetsFiveVersionRequests()
     QCOMPARE(link->sent.size(), 5);
     QVERIFY(!app->navigator.isOpen("Form2"));
     QCOMPARE(activeName(), QString("Form12"));
-    QCOMPARE(window("Form12")->windowTitle(), QString("ORVANE - Comunicazione"));
+    QCOMPARE(form("Form12")->windowTitle(), QString("ORVANE - Comunicazione"));
     const QString text = control<QLabel>("Form12", "Label1")->text();
     QVERIFY(text.startsWith(
         "Problemi sulla linea di comunicazione. Controllare i collegamenti e assicurarsi che la "
         "centralina sia alimentata.\n/dev/ttyS0: "));
-    grabIfAsked(window("Form12"), "form12_link_problem_it");
+    grabIfAsked(form("Form12"), "form12_link_problem_it");
     QCOMPARE(app->state.quitOnMessageClose, 0);
     click("Form12", "Command1");
     QCOMPARE(activeName(), QString("Form1"));
@@ -185,11 +168,11 @@ void TestStartAndMenu::answeringEcuEnablesTheButtonsAfterTheTable()
     for (const char* b : {"Command2", "Command3", "Command4", "Command5"})
         QVERIFY2(control<QPushButton>("Form2", b)->isEnabled(), b);
     QVERIFY(!control<QPushButton>("Form2", "Command6")->isEnabled());
-    QCOMPARE(window("Form2")->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(form("Form2")->cursor().shape(), Qt::ArrowCursor);
     const int sent = static_cast<int>(link->sent.size());
     menu()->handshakeTick(); // nothing left to ask
     QCOMPARE(link->sent.size(), sent);
-    grabIfAsked(window("Form2"), "form2_connected_it");
+    grabIfAsked(form("Form2"), "form2_connected_it");
 }
 
 void TestStartAndMenu::serialSettingsTexts()
@@ -198,10 +181,10 @@ void TestStartAndMenu::serialSettingsTexts()
     app->state.serialSettings = "1200,o,7,2";
     click("Form1", "Command6");
     QCOMPARE(activeName(), QString("Form4"));
-    QCOMPARE(window("Form4")->windowTitle(), QString("PARAMETRI PORTA SERIALE"));
+    QCOMPARE(form("Form4")->windowTitle(), QString("PARAMETRI PORTA SERIALE"));
     QCOMPARE(control<QComboBox>("Form4", "Combo4")->currentText(), QString("None"));
     QCOMPARE(control<QComboBox>("Form4", "Combo4")->currentIndex(), -1);
-    grabIfAsked(window("Form4"), "form4_it");
+    grabIfAsked(form("Form4"), "form4_it");
     click("Form4", "Command1");
     QCOMPARE(app->state.serialPortNumber, 1);
     QCOMPARE(app->state.serialSettings, QString("9600,n,8,1"));
@@ -231,11 +214,11 @@ void TestStartAndMenu::serialSettingsTexts()
 
     click("Form1", "Command4");
     click("Form1", "Command6");
-    QCOMPARE(window("Form4")->windowTitle(), QString("SERIAL PORT PARAMETERS"));
+    QCOMPARE(form("Form4")->windowTitle(), QString("SERIAL PORT PARAMETERS"));
     click("Form4", "Command2");
     click("Form1", "Command5");
     click("Form1", "Command6");
-    QCOMPARE(window("Form4")->windowTitle(), QString("ORVANE - Bagli Degil"));
+    QCOMPARE(form("Form4")->windowTitle(), QString("ORVANE - Bagli Degil"));
     QCOMPARE(control<QPushButton>("Form4", "Command2")->text(), QString("Cancel"));
 }
 
@@ -269,13 +252,13 @@ void TestStartAndMenu::portThatCannotBeOpenedEndsTheProgram()
     QVERIFY(!app->navigator.isOpen("Form2"));
     QCOMPARE(activeName(), QString("Form12"));
     QCOMPARE(app->state.quitOnMessageClose, 1);
-    QCOMPARE(window("Form12")->windowTitle(), QString("ORVANE - Comunicazione"));
+    QCOMPARE(form("Form12")->windowTitle(), QString("ORVANE - Comunicazione"));
     QCOMPARE(
         control<QLabel>("Form12", "Label1")->text(),
         QString(
             "Problemi sulla porta di comunicazione. Chiudere tutte le applicazioni che stanno utilizzando la "
             "porta selezionata e riprovare\n/dev/ttyUSB0: permission denied"));
-    grabIfAsked(window("Form12"), "form12_port_problem_it");
+    grabIfAsked(form("Form12"), "form12_port_problem_it");
     QVERIFY(!ended);
     click("Form12", "Command1");
     QVERIFY(ended);
@@ -288,7 +271,7 @@ void TestStartAndMenu::pulledAdapterIsReportedOnce()
     click("Form1", "Command1");
     link->pull();
     QCOMPARE(activeName(), QString("Form12"));
-    QCOMPARE(window("Form12")->windowTitle(), QString("ORVANE - Communication"));
+    QCOMPARE(form("Form12")->windowTitle(), QString("ORVANE - Communication"));
     QCOMPARE(control<QLabel>("Form12", "Label1")->text(),
              QString("Problems on communication line. Check connections and make sure the ECU is powered.\n"
                      "/dev/ttyS0: device removed"));

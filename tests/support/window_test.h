@@ -1,0 +1,52 @@
+#pragma once
+
+#include "app/application.h"
+#include "ui/menu/main_menu.h"
+
+#include <QObject>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+// Base of the window tests: the program's windows on a link of the test's choosing, reached by
+// their design names the way a person reaches them, by clicking.
+class WindowTest : public QObject {
+protected:
+    void startApp(Link& link)
+    {
+        app = std::make_unique<Application>(link);
+        ended = false;
+        app->navigator.endProgram = [this] { ended = true; };
+    }
+
+    QWidget* form(const char* name) { return app->navigator.window(QString::fromLatin1(name)); }
+    template <typename T> T* control(const char* formName, const char* name)
+    {
+        T* c = form(formName)->findChild<T*>(QString::fromLatin1(name));
+        if (!c) qFatal("no control %s in %s", name, formName);
+        return c;
+    }
+    void click(const char* formName, const char* button) { control<QPushButton>(formName, button)->click(); }
+    QString activeName() const
+    {
+        return app->navigator.active() ? app->navigator.active()->objectName() : QString();
+    }
+    MainMenu* menu() { return app->navigator.window<MainMenu>("Form2"); }
+
+    // "MENU", then the handshake tick by tick, each step waiting up to 3 s for the ECU's answer.
+    bool connectToEcu()
+    {
+        click("Form1", "Command1");
+        for (int* flag :
+             {&app->state.versionReceived, &app->state.parametersReceived, &app->state.tableReceived}) {
+            menu()->handshakeTick();
+            if (!QTest::qWaitFor([flag] { return *flag == 1; }, 3000)) return false;
+        }
+        menu()->handshakeTick();
+        return true;
+    }
+
+    std::unique_ptr<Application> app;
+    bool ended = false;
+};
