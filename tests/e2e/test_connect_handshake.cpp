@@ -11,27 +11,18 @@
 #include <QPushButton>
 #include <QTest>
 
-class TestConnectHandshake : public WindowTest {
+class TestConnectHandshake : public VirtualEcuWindowTest {
     Q_OBJECT
 private slots:
     void initTestCase() { quietOffscreenWarnings(); }
     void init()
     {
-        sim = std::make_unique<SimulatorThread>();
-        QVERIFY(sim->start());
-        link = std::make_unique<SerialLink>();
-        startApp(*link);
+        QVERIFY(startOnVirtualEcu());
         app->context.simulated = true;
         app->context.simulatedPort = sim->devicePath();
-        app->state.serialPortName = sim->devicePath();
         app->start();
     }
-    void cleanup()
-    {
-        app.reset();
-        link.reset();
-        sim.reset();
-    }
+    void cleanup() { stopAll(); }
 
     void menuReadsVersionParametersAndTableInOrder();
     void silentEcuIsReportedAndMenuCanBeRetried();
@@ -47,9 +38,6 @@ private:
         sim->withEcu([&log](VirtualEcu& ecu) { log = ecu.requestLog; });
         return log;
     }
-
-    std::unique_ptr<SimulatorThread> sim;
-    std::unique_ptr<SerialLink> link;
 };
 
 void TestConnectHandshake::menuReadsVersionParametersAndTableInOrder()

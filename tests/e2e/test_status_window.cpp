@@ -13,25 +13,16 @@
 #include <QPushButton>
 #include <QTest>
 
-class TestStatusWindow : public WindowTest {
+class TestStatusWindow : public VirtualEcuWindowTest {
     Q_OBJECT
 private slots:
     void initTestCase() { quietOffscreenWarnings(); }
     void init()
     {
-        sim = std::make_unique<SimulatorThread>();
-        QVERIFY(sim->start());
-        link = std::make_unique<SerialLink>();
-        startApp(*link);
-        app->state.serialPortName = sim->devicePath();
+        QVERIFY(startOnVirtualEcu());
         app->start();
     }
-    void cleanup()
-    {
-        app.reset();
-        link.reset();
-        sim.reset();
-    }
+    void cleanup() { stopAll(); }
 
     void liveValuesAndChangeover();
     void unpluggedSensorShowsNC();
@@ -56,9 +47,6 @@ private:
         click("Form2", "Command3");
         return QTest::qWaitFor([this] { return app->navigator.isOpen("Form3"); }, 3000);
     }
-
-    std::unique_ptr<SimulatorThread> sim;
-    std::unique_ptr<SerialLink> link;
 };
 
 void TestStatusWindow::liveValuesAndChangeover()

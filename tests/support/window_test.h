@@ -1,6 +1,9 @@
 #pragma once
 
 #include "app/application.h"
+#include "link/serial_link.h"
+#include "sim/simulator_thread.h"
+#include "support/fake_link.h"
 #include "ui/menu/main_menu.h"
 
 #include <QObject>
@@ -49,4 +52,44 @@ protected:
 
     std::unique_ptr<Application> app;
     bool ended = false;
+};
+
+// The windows on a link that records what they send; the test plays the ECU.
+class FakeLinkWindowTest : public WindowTest {
+protected:
+    void startOnFakeLink()
+    {
+        link = std::make_unique<FakeLink>();
+        startApp(*link);
+    }
+    void stopAll()
+    {
+        app.reset();
+        link.reset();
+    }
+
+    std::unique_ptr<FakeLink> link;
+};
+
+// The windows on the real serial link, talking to the virtual ECU over a pseudo-terminal.
+class VirtualEcuWindowTest : public WindowTest {
+protected:
+    bool startOnVirtualEcu()
+    {
+        sim = std::make_unique<SimulatorThread>();
+        if (!sim->start()) return false;
+        link = std::make_unique<SerialLink>();
+        startApp(*link);
+        app->state.serialPortName = sim->devicePath();
+        return true;
+    }
+    void stopAll()
+    {
+        app.reset();
+        link.reset();
+        sim.reset();
+    }
+
+    std::unique_ptr<SimulatorThread> sim;
+    std::unique_ptr<SerialLink> link;
 };

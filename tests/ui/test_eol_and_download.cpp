@@ -14,21 +14,16 @@
 #include <QTest>
 #include <QTimer>
 
-class TestEolAndDownload : public WindowTest {
+class TestEolAndDownload : public FakeLinkWindowTest {
     Q_OBJECT
 private slots:
     void initTestCase() { quietOffscreenWarnings(); }
     void init()
     {
-        link = std::make_unique<FakeLink>();
-        startApp(*link);
+        startOnFakeLink();
         app->start();
     }
-    void cleanup()
-    {
-        app.reset();
-        link.reset();
-    }
+    void cleanup() { stopAll(); }
 
     void eolCylinderChoice();
     void eolStartRepeatsUntilAcknowledged();
@@ -63,8 +58,6 @@ private:
         p[1] = static_cast<char>(cylinderByte);
         app->dispatcher.onSerialEvent(frames::frame(15, p));
     }
-
-    std::unique_ptr<FakeLink> link;
 };
 
 void TestEolAndDownload::eolCylinderChoice()

@@ -11,21 +11,16 @@
 #include <QPushButton>
 #include <QTest>
 
-class TestStartAndMenu : public WindowTest {
+class TestStartAndMenu : public FakeLinkWindowTest {
     Q_OBJECT
 private slots:
     void initTestCase() { quietOffscreenWarnings(); }
     void init()
     {
-        link = std::make_unique<FakeLink>();
-        startApp(*link);
+        startOnFakeLink();
         app->start();
     }
-    void cleanup()
-    {
-        app.reset();
-        link.reset();
-    }
+    void cleanup() { stopAll(); }
 
     void startsItalianAndConnected();
     void notConnectedMenuNeedsNoPort();
@@ -45,8 +40,6 @@ private:
     {
         app->dispatcher.onSerialEvent(frames::frame(code, payload));
     }
-
-    std::unique_ptr<FakeLink> link;
 };
 
 void TestStartAndMenu::startsItalianAndConnected()
