@@ -54,12 +54,13 @@ public:
     int idealKgb = 118;
     // End-of-line timeline, ms from the start command: running, results, key off (silent),
     // parameter reset, ECU reset, done.
+    // The key stays off 3 s: long enough for the tester's ten unanswered polls at 200 ms.
     struct EolTimeline {
         int resultsAfter = 1000;
         int keyOffAfter = 5000;
-        int keyOnAfter = 7000;
-        int resetAfter = 8500;
-        int doneAfter = 11000;
+        int keyOnAfter = 8000;
+        int resetAfter = 9500;
+        int doneAfter = 12000;
     } eolTimeline;
 
 private:

@@ -11,32 +11,20 @@
 #include <QRadioButton>
 #include <QTest>
 
-class TestEolRun : public WindowTest {
+class TestEolRun : public VirtualEcuWindowTest {
     Q_OBJECT
 private slots:
     void initTestCase() { quietOffscreenWarnings(); }
-    void cleanup()
-    {
-        app.reset();
-        link.reset();
-        sim.reset();
-    }
+    void cleanup() { stopAll(); }
     void wholeRun();
-
-private:
-    std::unique_ptr<SimulatorThread> sim;
-    std::unique_ptr<SerialLink> link;
 };
 
 void TestEolRun::wholeRun()
 {
-    sim = std::make_unique<SimulatorThread>();
-    QVERIFY(sim->start());
-    // a quicker bench: results at 0.4 s, key off 1.5..3.5 s, reset 3.5..4.5 s, done at 5.5 s
-    sim->withEcu([](VirtualEcu& ecu) { ecu.eolTimeline = {400, 1500, 3500, 4500, 5500}; });
-    link = std::make_unique<SerialLink>();
-    startApp(*link);
-    app->state.serialPortName = sim->devicePath();
+    QVERIFY(startOnVirtualEcu());
+    // a quicker bench: results at 0.4 s, key off 1.5..4.5 s (room for ten unanswered polls on a
+    // busy machine), reset 4.5..5.5 s, done at 6.5 s
+    sim->withEcu([](VirtualEcu& ecu) { ecu.eolTimeline = {400, 1500, 4500, 5500, 6500}; });
     app->start();
     QVERIFY(connectToEcu());
     click("Form2", "Command2");

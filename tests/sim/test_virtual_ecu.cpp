@@ -184,7 +184,7 @@ void TestVirtualEcu::endOfLineRunsItsPhases()
     QList<int> phases;
     int unanswered = 0;
     bool sawFailure = false;
-    for (now = 0; now < 12000; now += 200) {
+    for (now = 0; now < 13000; now += 200) {
         if (ask(frames::readEolResults()).isEmpty()) {
             ++unanswered; // key off
             continue;
