@@ -42,12 +42,12 @@ int main(int argc, char** argv)
     app.navigator.endProgram = [] {};
     app.state.serialPortName = device;
     app.start();
-    app.navigator.window("Form1")->findChild<QPushButton*>("Command1")->click();
-    auto* menu = app.navigator.window("Form2");
+    app.navigator.window(WindowId::Start)->findChild<QPushButton*>("Command1")->click();
+    auto* menu = app.navigator.window(WindowId::MainMenu);
     if (!QTest::qWaitFor([&] { return menu->findChild<QPushButton*>("Command3")->isEnabled(); }, 10000))
         return 1;
     menu->findChild<QPushButton*>("Command3")->click();
-    if (!QTest::qWaitFor([&] { return app.navigator.isOpen("Form3"); }, 5000)) return 1;
+    if (!QTest::qWaitFor([&] { return app.navigator.isOpen(WindowId::Status); }, 5000)) return 1;
 
     const double cpu0 = cpuSeconds();
     QElapsedTimer wall;

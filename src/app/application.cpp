@@ -10,18 +10,18 @@
 #include "ui/status/status_window.h"
 
 Application::Application(Link& link)
-    : dispatcher(state), context{state, link, dispatcher, navigator, {}, false, {}}
+    : dispatcher(state), context{state, link, dispatcher, navigator, systemFileDialogs, {}, false, {}}
 {
     context.showMessage = [this](const QString& title, const QString& text) {
-        navigator.window<MessageWindow>(QStringLiteral("Form12"))->showMessage(title, text);
+        navigator.window<MessageWindow>(WindowId::Messages)->showMessage(title, text);
     };
-    navigator.registerWindow(QStringLiteral("Form1"), [this] { return new StartWindow(context); });
-    navigator.registerWindow(QStringLiteral("Form2"), [this] { return new MainMenu(context); });
-    navigator.registerWindow(QStringLiteral("Form3"), [this] { return new StatusWindow(context); });
-    navigator.registerWindow(QStringLiteral("Form4"), [this] { return new SerialSettingsDialog(context); });
-    navigator.registerWindow(QStringLiteral("Form7"), [this] { return new DownloadWindow(context); });
-    navigator.registerWindow(QStringLiteral("Form9"), [this] { return new EolWindow(context); });
-    navigator.registerWindow(QStringLiteral("Form12"), [this] { return new MessageWindow(context); });
+    navigator.registerWindow(WindowId::Start, [this] { return new StartWindow(context); });
+    navigator.registerWindow(WindowId::MainMenu, [this] { return new MainMenu(context); });
+    navigator.registerWindow(WindowId::Status, [this] { return new StatusWindow(context); });
+    navigator.registerWindow(WindowId::SerialSettings, [this] { return new SerialSettingsDialog(context); });
+    navigator.registerWindow(WindowId::Download, [this] { return new DownloadWindow(context); });
+    navigator.registerWindow(WindowId::EndOfLine, [this] { return new EolWindow(context); });
+    navigator.registerWindow(WindowId::Messages, [this] { return new MessageWindow(context); });
 
     connect(&link, &Link::received, &dispatcher, &ReplyDispatcher::onSerialEvent);
     connect(&link, &Link::lost, this, &Application::onLinkLost);
@@ -29,11 +29,12 @@ Application::Application(Link& link)
 
 void Application::start()
 {
-    navigator.open(QStringLiteral("Form1"));
+    navigator.open(WindowId::Start);
 }
 
-void Application::onLinkLost(const QString& reason)
+void Application::onLinkLost(LinkProblem problem)
 {
-    const LinkMessage m = linkProblemMessage(state.languageIndex, context.link.portName(), reason);
+    const LinkMessage m = linkProblemMessage(languageOf(state.languageIndex), context.link.portName(),
+                                             problem, context.link.errorText());
     context.showMessage(m.title, m.text);
 }

@@ -4,11 +4,10 @@
 #include "link/reply_dispatcher.h"
 #include "link/shared_state.h"
 #include "ui/common/app_context.h"
+#include "ui/common/file_dialogs.h"
 #include "ui/common/navigator.h"
 
 #include <QObject>
-
-class StartWindow;
 
 // The program's objects, wired: shared state, dispatcher, windows, on whatever Link it is given
 // (a SerialLink in the program, the same or a fake in tests).
@@ -23,8 +22,9 @@ public:
     SharedState state;
     ReplyDispatcher dispatcher;
     Navigator navigator;
+    SystemFileDialogs systemFileDialogs;
     AppContext context;
 
 private:
-    void onLinkLost(const QString& reason);
+    void onLinkLost(LinkProblem problem);
 };

@@ -6,36 +6,6 @@
 using frames::byteAt;
 using frames::value16At;
 
-std::optional<CalibrationModeTexts> calibrationModeTexts(bool on, int languageIndex)
-{
-    if (on) {
-        switch (languageIndex) {
-        case 1:
-        case 3:
-            return CalibrationModeTexts{QStringLiteral("ORVANE - Taratura vettura Attivata"),
-                                        QStringLiteral("TARATURA ATTIVA")};
-        case 2:
-            return CalibrationModeTexts{QStringLiteral("ORVANE - Calibration Active"),
-                                        QStringLiteral("CALIBRATION ACTIVE")};
-        default:
-            return std::nullopt;
-        }
-    }
-    switch (languageIndex) {
-    case 1:
-        return CalibrationModeTexts{QStringLiteral("ORVANE - Taratura vettura Non attiva"),
-                                    QStringLiteral("TARATURA NON ATTIVA")};
-    case 2:
-        return CalibrationModeTexts{QStringLiteral("ORVANE - Calibration Not Active"),
-                                    QStringLiteral("CALIBRATION NOT ACTIVE")};
-    case 3:
-        return CalibrationModeTexts{QStringLiteral("ORVANE - Taratura vettura Disattivata"),
-                                    QStringLiteral("TARATURA NON ATTIVA")};
-    default:
-        return std::nullopt;
-    }
-}
-
 ReplyDispatcher::ReplyDispatcher(SharedState& state, QObject* parent) : QObject(parent), state_(state) {}
 
 int ReplyDispatcher::minimumLength(int code)

@@ -6,18 +6,6 @@
 #include <QObject>
 #include <QString>
 
-#include <optional>
-
-// Title and mode-button caption of the calibration window after the ECU acknowledges
-// calibration on or off.
-struct CalibrationModeTexts {
-    QString title;
-    QString caption;
-};
-
-// Texts for `languageIndex`; none for an index outside 1..3 (the window keeps what it shows).
-std::optional<CalibrationModeTexts> calibrationModeTexts(bool on, int languageIndex);
-
 // Every reply from the ECU passes through here: validated by its length byte, stored into
 // SharedState, and announced to whichever windows are listening. It never sends anything.
 class ReplyDispatcher : public QObject {

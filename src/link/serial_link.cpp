@@ -47,15 +47,6 @@ std::optional<SerialSettings> parseSerialSettings(const QString& text)
     return settings;
 }
 
-QString portNameForNumber(int number)
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(number);
-#else
-    return QStringLiteral("/dev/ttyS%1").arg(number - 1);
-#endif
-}
-
 SerialLink::SerialLink(QObject* parent) : Link(parent)
 {
     connect(&port_, &QSerialPort::readyRead, this, &SerialLink::onReadyRead);
@@ -70,16 +61,22 @@ SerialLink::~SerialLink()
 bool SerialLink::open(const QString& portName, const QString& settingsText)
 {
     close();
+    problem_ = LinkProblem::None;
     errorText_.clear();
     portName_ = portName;
+    if (portName.size() > kMaxPortNameLength) {
+        problem_ = LinkProblem::NameTooLong;
+        return false;
+    }
     const std::optional<SerialSettings> settings = parseSerialSettings(settingsText);
     if (!settings) {
-        errorText_ = QStringLiteral("invalid settings \"%1\"").arg(settingsText);
+        problem_ = LinkProblem::SettingsRefused;
+        errorText_ = settingsText;
         return false;
     }
     port_.setPortName(portName);
     if (!port_.open(QIODevice::ReadWrite)) {
-        errorText_ = describe(port_.error());
+        setProblem(port_.error());
         port_.clearError();
         return false;
     }
@@ -89,7 +86,8 @@ bool SerialLink::open(const QString& portName, const QString& settingsText)
                          port_.setDataBits(settings->dataBits) && port_.setStopBits(settings->stopBits) &&
                          port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!applied) {
-        errorText_ = describe(port_.error());
+        problem_ = LinkProblem::SettingsRefused;
+        errorText_ = port_.errorString();
         port_.close();
         port_.clearError();
         return false;
@@ -159,30 +157,38 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
     }
     if (!port_.isOpen()) return;
     // Close here: a vanished device keeps raising the error until the port is closed.
-    const QString reason = describe(error);
-    errorText_ = reason;
+    setProblem(error);
     close();
-    emit lost(reason);
+    emit lost(problem_);
 }
 
-QString SerialLink::describe(QSerialPort::SerialPortError error) const
+void SerialLink::setProblem(QSerialPort::SerialPortError error)
 {
+    errorText_ = port_.errorString();
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("no such device");
+        problem_ = LinkProblem::PortMissing;
+        break;
     case QSerialPort::PermissionError:
-        return QStringLiteral("permission denied or in use by another program");
+        problem_ = LinkProblem::NoPermission;
+        break;
     case QSerialPort::OpenError:
-        return QStringLiteral("already open");
+        problem_ = LinkProblem::PortBusy;
+        break;
     case QSerialPort::UnsupportedOperationError:
-        return QStringLiteral("settings not supported by this port");
+        problem_ = LinkProblem::SettingsRefused;
+        break;
     case QSerialPort::ResourceError:
-        return QStringLiteral("device removed");
+        problem_ = LinkProblem::DeviceRemoved;
+        break;
     case QSerialPort::ReadError:
-        return QStringLiteral("read error");
+        problem_ = LinkProblem::ReadFailed;
+        break;
     case QSerialPort::WriteError:
-        return QStringLiteral("write error");
+        problem_ = LinkProblem::WriteFailed;
+        break;
     default:
-        return port_.errorString();
+        problem_ = LinkProblem::Other;
+        break;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/link.h"
+#include "link/serial_ports.h"
 
 #include <QSerialPort>
 
@@ -16,9 +17,6 @@ struct SerialSettings {
 
 std::optional<SerialSettings> parseSerialSettings(const QString& text);
 
-// Ports 1..4 of the settings dialog: COM1..COM4 on Windows, /dev/ttyS0../dev/ttyS3 elsewhere.
-QString portNameForNumber(int number);
-
 // Link over a serial port. Received bytes are handed on (signal `received`) in one piece:
 // after each send (what had arrived before it, once the sending handler has returned), whenever
 // 150 or more bytes wait, and as soon as the buffered bytes are exactly one complete frame
@@ -30,7 +28,7 @@ public:
     ~SerialLink() override;
 
     // False when the port is missing, busy, not ours to open, or cannot take the settings;
-    // errorText() then says why.
+    // problem() then says why.
     bool open(const QString& portName, const QString& settings) override;
     void close() override;
 
@@ -38,6 +36,7 @@ public:
     bool isOpen() const override;
 
     QString portName() const override { return portName_; }
+    LinkProblem problem() const override { return problem_; }
     QString errorText() const override { return errorText_; }
 
     static constexpr int kDeliveryThreshold = 150;
@@ -47,12 +46,13 @@ private:
     void flushBeforeSend();
     void onError(QSerialPort::SerialPortError error);
     void deliver();
-    QString describe(QSerialPort::SerialPortError error) const;
+    void setProblem(QSerialPort::SerialPortError error);
 
     QSerialPort port_;
     QByteArray buffer_;
     QByteArray beforeSend_; // received before the last send, waiting for the sender to return
     QString portName_;
+    LinkProblem problem_ = LinkProblem::None;
     QString errorText_;
     bool flushQueued_ = false;
 };

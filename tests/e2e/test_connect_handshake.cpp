@@ -42,27 +42,30 @@ private:
 
 void TestConnectHandshake::menuReadsVersionParametersAndTableInOrder()
 {
-    QVERIFY(
-        app->navigator.window("Form1")->findChild<QLabel*>("Label15")->text().contains(sim->devicePath()));
-    grabIfAsked(app->navigator.window("Form1"), "form1_simulated");
+    QVERIFY(app->navigator.window(WindowId::Start)
+                ->findChild<QLabel*>("Label15")
+                ->text()
+                .contains(sim->devicePath()));
+    grabIfAsked(app->navigator.window(WindowId::Start), "form1_simulated");
     button("Form1", "Command1")->click();
     QVERIFY(link->isOpen());
     // the menu's own 1000 ms timer drives the handshake
     QTRY_VERIFY_WITH_TIMEOUT(button("Form2", "Command3")->isEnabled(), 8000);
     QCOMPARE(requests(), (std::vector<int>{7, 1, 8}));
-    QCOMPARE(app->navigator.window("Form2")->findChild<QLineEdit*>("Text1")->text(), QString("2.1.7"));
+    QCOMPARE(app->navigator.window(WindowId::MainMenu)->findChild<QLineEdit*>("Text1")->text(),
+             QString("2.1.7"));
     QCOMPARE(app->state.parameterValues, VirtualEcu::defaultParameters());
     QCOMPARE(app->state.tableCells, VirtualEcu::defaultTable());
     QVERIFY(button("Form2", "Command5")->isEnabled());
     QVERIFY(!button("Form2", "Command6")->isEnabled());
-    grabIfAsked(app->navigator.window("Form2"), "form2_simulated");
+    grabIfAsked(app->navigator.window(WindowId::MainMenu), "form2_simulated");
 }
 
 void TestConnectHandshake::silentEcuIsReportedAndMenuCanBeRetried()
 {
     sim->withEcu([](VirtualEcu& ecu) { ecu.faults.silent = true; });
     button("Form1", "Command1")->click();
-    auto* menu = app->navigator.window<MainMenu>("Form2");
+    auto* menu = app->navigator.window<MainMenu>(WindowId::MainMenu);
     for (int i = 0; i < MainMenu::kVersionTries + 1; ++i)
         menu->handshakeTick();
     QTRY_COMPARE_WITH_TIMEOUT(requests().size(), size_t(5), 2000);

@@ -3,6 +3,7 @@
 #include "sim/simulator_thread.h"
 #include "support/quiet_offscreen.h"
 #include "support/window_test.h"
+#include "ui/common/colours.h"
 #include "ui/common/segment_bar.h"
 #include "ui/menu/main_menu.h"
 
@@ -46,8 +47,8 @@ void TestEolRun::wholeRun()
                         [](const QString& s) { return s.startsWith("ATTENDERE RESET ECU"); }));
     // cylinder 3's emulation failed on the bench; cylinder 1 passed
     QCOMPARE(eol->findChild<Lamp*>("Shape1_9")->colour(), QColor(255, 0, 0));
-    QCOMPARE(eol->findChild<Lamp*>("Shape1_1")->colour(), QColor(0, 200, 0));
-    QCOMPARE(eol->findChild<Lamp*>("Shape1_56")->colour(), QColor(0, 200, 0));
+    QCOMPARE(eol->findChild<Lamp*>("Shape1_1")->colour(), colours::brightGreen);
+    QCOMPARE(eol->findChild<Lamp*>("Shape1_56")->colour(), colours::brightGreen);
 }
 
 QTEST_MAIN(TestEolRun)

@@ -118,14 +118,19 @@ void TestSerialLinkPty::openFailuresSayWhy()
 
     SerialLink other;
     QVERIFY(!other.open("/dev/orvane-no-such-port", "9600,n,8,1"));
-    QVERIFY(!other.errorText().isEmpty());
+    QCOMPARE(other.problem(), LinkProblem::PortMissing);
     QVERIFY(!other.isOpen());
     // a pseudo-terminal takes only 8 data bits without parity
     QVERIFY(!other.open(sim->devicePath(), "9600,e,7,1"));
-    QVERIFY(!other.errorText().isEmpty());
+    QCOMPARE(other.problem(), LinkProblem::SettingsRefused);
     QVERIFY(!other.isOpen());
     QVERIFY(!other.open(sim->devicePath(), "fast"));
+    QCOMPARE(other.problem(), LinkProblem::SettingsRefused);
     QVERIFY(other.errorText().contains("fast"));
+    QVERIFY(!other.open(sim->devicePath(), "9600,n,4,1"));
+    QCOMPARE(other.problem(), LinkProblem::SettingsRefused);
+    QVERIFY(!other.open(QString(100000, QLatin1Char('x')), "9600,n,8,1"));
+    QCOMPARE(other.problem(), LinkProblem::NameTooLong);
     QVERIFY(other.open(sim->devicePath(), "19200,n,8,1"));
 }
 

@@ -30,7 +30,7 @@ private slots:
     void notConnectedAppearance();
 
 private:
-    StatusWindow* status() { return app->navigator.window<StatusWindow>("Form3"); }
+    StatusWindow* status() { return app->navigator.window<StatusWindow>(WindowId::Status); }
     int requestsOf(int code)
     {
         int n = 0;
@@ -45,7 +45,7 @@ private:
     {
         if (!connectToEcu()) return false;
         click("Form2", "Command3");
-        return QTest::qWaitFor([this] { return app->navigator.isOpen("Form3"); }, 3000);
+        return QTest::qWaitFor([this] { return app->navigator.isOpen(WindowId::Status); }, 3000);
     }
 };
 
@@ -123,10 +123,10 @@ void TestStatusWindow::silentEcuClosesTheWindowThenTheMenu()
     QCOMPARE(app->state.lostLinkCount, 1);
     QCOMPARE(control<QLineEdit>("Form3", "Text1")->text(),
              QString("COMMUNICATION LOST - WINDOW OF VISUALIZATION WILL BE CLOSED"));
-    QVERIFY(app->navigator.isOpen("Form3"));
+    QVERIFY(app->navigator.isOpen(WindowId::Status));
     status()->supervisionTick();
-    QVERIFY(!app->navigator.isOpen("Form3"));
-    QVERIFY(!app->navigator.isOpen("Form2"));
+    QVERIFY(!app->navigator.isOpen(WindowId::Status));
+    QVERIFY(!app->navigator.isOpen(WindowId::MainMenu));
     QCOMPARE(app->navigator.active()->objectName(), QString("Form1"));
 }
 
@@ -136,7 +136,7 @@ void TestStatusWindow::notConnectedAppearance()
     control<QPushButton>("Form1", "Command7")->click();
     control<QPushButton>("Form1", "Command1")->click();
     control<QPushButton>("Form2", "Command3")->click();
-    QVERIFY(app->navigator.isOpen("Form3"));
+    QVERIFY(app->navigator.isOpen(WindowId::Status));
     QCOMPARE(form("Form3")->windowTitle(), QString("ORVANE - Arabanin genel durumu Beyne bagli degil"));
     QVERIFY(!control<QPushButton>("Form3", "Command2")->isEnabled());
     QCOMPARE(control<SegmentBar>("Form3", "Shape1")->colour(19), colours::yellow);

@@ -56,7 +56,6 @@ private slots:
     void writeEchoNeedsTheValueSent();
     void cellEchoNeedsTheValueSent();
     void acknowledgementsIgnoreDuplicates();
-    void calibrationModeTextsByLanguage();
     void endOfLineResults();
     void invalidFramesChangeNothing_data();
     void invalidFramesChangeNothing();
@@ -273,20 +272,6 @@ void TestReplyDispatcher::acknowledgementsIgnoreDuplicates()
     QCOMPARE(state.calibrationExtra[8], 2);
     dispatcher->onSerialEvent(frames::frame(16, QByteArray(8, '\x05')));
     QCOMPARE(state.calibrationExtra[1], 1);
-}
-
-void TestReplyDispatcher::calibrationModeTextsByLanguage()
-{
-    QCOMPARE(calibrationModeTexts(true, 1)->title, QString("ORVANE - Taratura vettura Attivata"));
-    QCOMPARE(calibrationModeTexts(true, 3)->caption, QString("TARATURA ATTIVA"));
-    QCOMPARE(calibrationModeTexts(true, 2)->title, QString("ORVANE - Calibration Active"));
-    QCOMPARE(calibrationModeTexts(true, 2)->caption, QString("CALIBRATION ACTIVE"));
-    QCOMPARE(calibrationModeTexts(false, 1)->title, QString("ORVANE - Taratura vettura Non attiva"));
-    QCOMPARE(calibrationModeTexts(false, 2)->caption, QString("CALIBRATION NOT ACTIVE"));
-    QCOMPARE(calibrationModeTexts(false, 3)->title, QString("ORVANE - Taratura vettura Disattivata"));
-    QCOMPARE(calibrationModeTexts(false, 3)->caption, QString("TARATURA NON ATTIVA"));
-    QVERIFY(!calibrationModeTexts(true, 4));
-    QVERIFY(!calibrationModeTexts(false, 0));
 }
 
 void TestReplyDispatcher::endOfLineResults()

@@ -29,16 +29,17 @@ public:
         open_ = false;
     }
     QString portName() const override { return lastPort; }
-    QString errorText() const override
+    LinkProblem problem() const override
     {
-        return openSucceeds ? QString() : QStringLiteral("permission denied");
+        return openSucceeds ? LinkProblem::None : LinkProblem::NoPermission;
     }
+    QString errorText() const override { return QString(); }
 
     // The adapter is pulled.
     void pull()
     {
         open_ = false;
-        emit lost(QStringLiteral("device removed"));
+        emit lost(LinkProblem::DeviceRemoved);
     }
 
     int count(int code) const

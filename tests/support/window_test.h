@@ -23,7 +23,13 @@ protected:
         app->navigator.endProgram = [this] { ended = true; };
     }
 
-    QWidget* form(const char* name) { return app->navigator.window(QString::fromLatin1(name)); }
+    // The window by its design name ("Form3").
+    Form* form(const char* name)
+    {
+        for (WindowId id : kAllWindows)
+            if (designName(id) == QLatin1String(name)) return app->navigator.window(id);
+        qFatal("no window id %s", name);
+    }
     template <typename T> T* control(const char* formName, const char* name)
     {
         T* c = form(formName)->findChild<T*>(QString::fromLatin1(name));
@@ -35,7 +41,7 @@ protected:
     {
         return app->navigator.active() ? app->navigator.active()->objectName() : QString();
     }
-    MainMenu* menu() { return app->navigator.window<MainMenu>("Form2"); }
+    MainMenu* menu() { return app->navigator.window<MainMenu>(WindowId::MainMenu); }
 
     // "MENU", then the handshake tick by tick, each step waiting up to 3 s for the ECU's answer.
     bool connectToEcu()

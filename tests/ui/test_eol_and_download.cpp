@@ -3,6 +3,7 @@
 #include "support/grab.h"
 #include "support/quiet_offscreen.h"
 #include "support/window_test.h"
+#include "ui/common/colours.h"
 #include "ui/common/segment_bar.h"
 #include "ui/download/download_window.h"
 #include "ui/eol/eol_window.h"
@@ -42,14 +43,14 @@ private:
         return !control<Lamp>("Form9", qPrintable(QStringLiteral("Shape1_%1").arg(i)))->isHidden();
     }
     QString instruction() { return control<QLabel>("Form9", "Label12")->text(); }
-    EolWindow* eol() { return app->navigator.window<EolWindow>("Form9"); }
-    DownloadWindow* download() { return app->navigator.window<DownloadWindow>("Form7"); }
+    EolWindow* eol() { return app->navigator.window<EolWindow>(WindowId::EndOfLine); }
+    DownloadWindow* download() { return app->navigator.window<DownloadWindow>(WindowId::Download); }
     // "MENU" with a working ECU, handshake done.
     void connectedMenu()
     {
         click("Form1", "Command1");
         app->state.versionReceived = app->state.parametersReceived = app->state.tableReceived = 1;
-        app->navigator.window<MainMenu>("Form2")->handshakeTick();
+        app->navigator.window<MainMenu>(WindowId::MainMenu)->handshakeTick();
     }
     void results(int phase, int cylinderByte = 0)
     {
@@ -107,7 +108,7 @@ void TestEolAndDownload::eolKeyOffCountdownAndReset()
     results(2, 0x05);
     eol()->testTick();
     QCOMPARE(indicator(1), QColor(255, 0, 0));
-    QCOMPARE(indicator(0), QColor(0, 200, 0));
+    QCOMPARE(indicator(0), colours::brightGreen);
     QCOMPARE(instruction(), QString("CHIAVE OFF ENTRO 10 SEC"));
 
     // answered ticks: one second down every five ticks, then the retry text and 10 again
@@ -134,7 +135,7 @@ void TestEolAndDownload::eolKeyOffCountdownAndReset()
     results(3);
     eol()->testTick();
     QCOMPARE(instruction(), QString("RESET PARAMETRI EEPROM"));
-    QCOMPARE(indicator(55), QColor(0, 200, 0));
+    QCOMPARE(indicator(55), colours::brightGreen);
     results(4);
     for (int tick = 0; tick < 5; ++tick)
         eol()->testTick();
@@ -142,7 +143,7 @@ void TestEolAndDownload::eolKeyOffCountdownAndReset()
     results(0);
     eol()->testTick();
     QCOMPARE(instruction(), QString("RESET OK"));
-    QCOMPARE(indicator(56), QColor(0, 200, 0));
+    QCOMPARE(indicator(56), colours::brightGreen);
     QVERIFY(!form("Form9")->findChild<QTimer*>("Timer1")->isActive());
     grabIfAsked(form("Form9"), "form9_reset_ok");
 
@@ -179,10 +180,10 @@ void TestEolAndDownload::downloadStepsThenTheProgramCloses()
     grabIfAsked(form("Form7"), "form7_steps_it");
     QVERIFY(!ended);
     download()->stepTick(); // closes; the menu and then the start window follow
-    QVERIFY(!app->navigator.isOpen("Form7"));
-    QVERIFY(!app->navigator.isOpen("Form2"));
+    QVERIFY(!app->navigator.isOpen(WindowId::Download));
+    QVERIFY(!app->navigator.isOpen(WindowId::MainMenu));
     // not connected: the start window does not end the program on its own
-    QVERIFY(app->navigator.isOpen("Form1"));
+    QVERIFY(app->navigator.isOpen(WindowId::Start));
     click("Form1", "Command7");
     app->navigator.active()->activate();
     QVERIFY(ended);

@@ -1,6 +1,6 @@
 #include "ui/common/app_context.h"
 
-#include "link/serial_link.h"
+#include "link/serial_ports.h"
 
 QString selectedPortName(const SharedState& state)
 {

@@ -1,14 +1,17 @@
 #include "ui/common/form.h"
 
+#include "ui/common/input_rule.h"
 #include "ui/common/navigator.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
-#include <QTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 
-Form::Form(AppContext& context, const QString& designName)
-    : QWidget(nullptr), ctx(context), state(context.state)
+Form::Form(AppContext& context, WindowId id) : QWidget(nullptr), ctx(context), state(context.state), id_(id)
 {
-    setObjectName(designName);
+    setObjectName(designName(id));
     setAttribute(Qt::WA_DeleteOnClose, false);
 }
 
@@ -17,6 +20,7 @@ void Form::load()
     if (loaded_) return;
     loaded_ = true;
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    applyCaptions();
     onLoad();
 }
 
@@ -29,15 +33,55 @@ void Form::unload()
 {
     if (!loaded_) return;
     loaded_ = false;
+    stopTimers();
     onUnload();
     setBusy(false);
     setWindowFlag(Qt::WindowStaysOnTopHint, false);
     hide();
 }
 
+void Form::applyCaptions()
+{
+    const Language lang = language();
+    const Caption* title = nullptr;
+    const Caption* offlineTitle = nullptr;
+    for (const Caption& caption : captions()) {
+        const QLatin1String control(caption.control);
+        if (control == QLatin1String(kTitle)) {
+            title = &caption;
+            continue;
+        }
+        if (control == QLatin1String(kOfflineTitle)) {
+            offlineTitle = &caption;
+            continue;
+        }
+        const QString text = caption.text.in(lang);
+        QWidget* widget = findChild<QWidget*>(QString::fromLatin1(caption.control));
+        if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            button->setText(text);
+        else if (auto* label = qobject_cast<QLabel*>(widget))
+            label->setText(text);
+        else if (auto* group = qobject_cast<QGroupBox*>(widget))
+            group->setTitle(text);
+        else if (auto* box = qobject_cast<QLineEdit*>(widget))
+            box->setText(text);
+        else
+            qFatal("%s has no captioned control %s", qPrintable(objectName()), caption.control);
+    }
+    if (state.offlineMode == 1 && offlineTitle)
+        setWindowTitle(offlineTitle->text.in(lang));
+    else if (title)
+        setWindowTitle(title->text.in(lang));
+}
+
 void Form::closeForm()
 {
     ctx.navigator.close(this);
+}
+
+void Form::openWindow(WindowId id)
+{
+    ctx.navigator.open(id);
 }
 
 void Form::setBusy(bool busy)
@@ -61,10 +105,26 @@ void Form::closeEvent(QCloseEvent* event)
     QWidget::closeEvent(event);
 }
 
-void Form::setUpTimer(QTimer& timer, const char* designName, int periodMs)
+void Form::registerTimer(QTimer& timer, const char* designName, int periodMs)
 {
     timer.setParent(this); // a member: it leaves the children before the window deletes them
     timer.setObjectName(QString::fromLatin1(designName));
     timer.setInterval(periodMs);
     timer.setSingleShot(true);
+    // coarse timers fire up to 5% early; the ECU's pace and the user's countdowns need the period
+    timer.setTimerType(Qt::PreciseTimer);
+    timers_.append(&timer);
+}
+
+void Form::stopTimers()
+{
+    for (QTimer* timer : std::as_const(timers_))
+        timer->stop();
+}
+
+std::optional<long long> Form::readBox(const QLineEdit* box, const FieldRule& rule) const
+{
+    const BoxReading reading = readWholeNumber(box->text(), rule, language());
+    if (!reading.value) ctx.showMessage(reading.refusalTitle, reading.refusal);
+    return reading.value;
 }

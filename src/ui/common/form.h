@@ -1,19 +1,29 @@
 #pragma once
 
 #include "ui/common/app_context.h"
+#include "ui/common/captions.h"
+#include "ui/common/window_id.h"
 
+#include <QList>
+#include <QTimer>
 #include <QWidget>
 
-class QTimer;
+#include <optional>
+#include <span>
+
+class QLineEdit;
+struct FieldRule;
 
 // A window of the program. It is loaded when it opens, activated each time it becomes the active
 // window of this program, unloaded when it closes; the Navigator drives all three, so the order
-// does not depend on a window manager. Stays on top while open.
+// does not depend on a window manager. Stays on top while open. A window declares its captions
+// and timers; this base applies the one and stops the other.
 class Form : public QWidget {
     Q_OBJECT
 public:
-    Form(AppContext& context, const QString& designName);
+    Form(AppContext& context, WindowId id);
 
+    WindowId id() const { return id_; }
     bool isLoaded() const { return loaded_; }
 
     // Called by the Navigator only.
@@ -21,18 +31,39 @@ public:
     void activate();
     void unload();
 
+    // Closes this window as its EXIT button does; the window below becomes active.
+    void closeForm();
+    // Sets the title and every caption in the language now chosen.
+    void applyCaptions();
+    // The window's timers, for the tests that check none runs after the window closed.
+    const QList<QTimer*>& timers() const { return timers_; }
+
 protected:
     virtual void onLoad() {}
     virtual void onActivate() {}
     virtual void onUnload() {}
+    // The window's captions: control design name (or kTitle, kOfflineTitle) -> three texts.
+    virtual std::span<const Caption> captions() const { return {}; }
 
-    // Closes this window as its EXIT button does; the window below becomes active.
-    void closeForm();
+    Language language() const { return languageOf(state.languageIndex); }
+    QString text(const LocalText& local) const { return local.in(language()); }
+
+    // Opens another window of the program (programming error if it has none by that id).
+    void openWindow(WindowId id);
     // Hourglass over this window while it waits for the ECU.
     void setBusy(bool busy);
     // A window timer: named by its design name, single-shot (each tick restarts it when work
-    // remains), owned by this window so tests find it by name.
-    void setUpTimer(QTimer& timer, const char* designName, int periodMs);
+    // remains), precise, stopped when the window closes.
+    template <typename Window>
+    void setUpTimer(QTimer& timer, const char* designName, int periodMs, void (Window::*tick)())
+    {
+        registerTimer(timer, designName, periodMs);
+        connect(&timer, &QTimer::timeout, static_cast<Window*>(this), tick);
+    }
+    void stopTimers();
+
+    // The whole number a box holds within `rule`, or a message naming the field and nothing.
+    std::optional<long long> readBox(const QLineEdit* box, const FieldRule& rule) const;
 
     void closeEvent(QCloseEvent* event) override;
 
@@ -40,6 +71,10 @@ protected:
     SharedState& state;
 
 private:
+    void registerTimer(QTimer& timer, const char* designName, int periodMs);
+
+    WindowId id_;
+    QList<QTimer*> timers_;
     bool loaded_ = false;
     bool busy_ = false;
 };

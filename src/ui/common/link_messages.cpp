@@ -1,66 +1,82 @@
 #include "ui/common/link_messages.h"
 
-#include "ui/common/app_context.h"
-
 namespace {
 
-struct Texts {
-    const char* portTitle;
-    const char* portText;
-    const char* linkTitle;
-    const char* linkText;
-    const char* noAnswer;
-    const char* portClosed;
-};
+constexpr LocalText kTitle{"ORVANE - Comunicazione", "ORVANE - Communication", ""};
+constexpr LocalText kPortText{
+    "Problemi sulla porta di comunicazione. Chiudere tutte le applicazioni che stanno utilizzando la porta "
+    "selezionata e riprovare",
+    "Problems on communication port. Please close all the applications using the port selected and try again",
+    ""};
+constexpr LocalText kSettingsText{
+    "La porta selezionata non accetta queste impostazioni. Sceglierne altre con \"Parametri seriale\".",
+    "The selected port does not accept these settings. Choose others with \"Serial parameters\".",
+    "Secilen port bu ayarlari kabul etmiyor. \"PC'e Baglanma Sekli\" ile baska ayarlar secin."};
+constexpr LocalText kLinkText{
+    "Problemi sulla linea di comunicazione. Controllare i collegamenti e assicurarsi che la centralina sia "
+    "alimentata.",
+    "Problems on communication line. Check connections and make sure the ECU is powered.", ""};
 
-const Texts kTexts[3] = {
-    {"ORVANE - Comunicazione",
-     "Problemi sulla porta di comunicazione. Chiudere tutte le applicazioni che stanno utilizzando la porta "
-     "selezionata e riprovare",
-     "ORVANE - Comunicazione",
-     "Problemi sulla linea di comunicazione. Controllare i collegamenti e assicurarsi che la centralina sia "
-     "alimentata.",
-     "la centralina non risponde", "porta non aperta"},
-    {"ORVANE - Communication",
-     "Problems on communication port. Please close all the applications using the port selected and try "
-     "again",
-     "ORVANE - Communication",
-     "Problems on communication line. Check connections and make sure the ECU is powered.",
-     "no answer from the ECU", "port not open"},
-    {"", "", "", "", "beyin cevap vermiyor", "port acik degil"},
-};
-
-QString withReason(const char* text, const QString& port, const QString& reason)
+LocalText reasonText(LinkProblem problem)
 {
-    const QString line = port + QStringLiteral(": ") + reason;
-    const QString body = QString::fromUtf8(text);
-    return body.isEmpty() ? line : body + QLatin1Char('\n') + line;
+    switch (problem) {
+    case LinkProblem::PortMissing:
+        return {"porta inesistente", "no such port", "boyle bir port yok"};
+    case LinkProblem::PortBusy:
+        return {"porta gia' aperta", "port already open", "port zaten acik"};
+    case LinkProblem::NoPermission:
+        return {"accesso negato o porta usata da un altro programma",
+                "access denied or port used by another program",
+                "erisim reddedildi veya port baska bir program tarafindan kullaniliyor"};
+    case LinkProblem::SettingsRefused:
+        return {"impostazioni non accettate: %1", "settings not accepted: %1", "ayarlar kabul edilmedi: %1"};
+    case LinkProblem::NameTooLong:
+        return {"nome della porta troppo lungo", "port name too long", "port adi cok uzun"};
+    case LinkProblem::DeviceRemoved:
+        return {"dispositivo scollegato", "device removed", "cihaz cikarildi"};
+    case LinkProblem::ReadFailed:
+        return {"errore di lettura", "read error", "okuma hatasi"};
+    case LinkProblem::WriteFailed:
+        return {"errore di scrittura", "write error", "yazma hatasi"};
+    case LinkProblem::NoAnswer:
+        return {"la centralina non risponde", "no answer from the ECU", "beyin cevap vermiyor"};
+    case LinkProblem::PortNotOpen:
+        return {"porta non aperta", "port not open", "port acik degil"};
+    case LinkProblem::None:
+    case LinkProblem::Other:
+        break;
+    }
+    return {"errore della porta: %1", "port error: %1", "port hatasi: %1"};
+}
+
+LinkMessage compose(Language language, const LocalText& text, const QString& port, LinkProblem problem,
+                    const QString& detail)
+{
+    // a name no device has (a mistyped 4000-character --port) must not fill the window
+    const QString shownPort = port.size() > 80 ? port.left(77) + QStringLiteral("...") : port;
+    const QString line = shownPort + QStringLiteral(": ") + linkProblemReason(language, problem, detail);
+    const QString body = text.in(language);
+    return {kTitle.in(language), body.isEmpty() ? line : body + QLatin1Char('\n') + line};
 }
 
 } // namespace
 
-LinkMessage portProblemMessage(int languageIndex, const QString& port, const QString& reason)
+QString linkProblemReason(Language language, LinkProblem problem, const QString& detail)
 {
-    const Texts* t = textsFor(kTexts, languageIndex);
-    if (!t) t = &kTexts[0];
-    return {QString::fromUtf8(t->portTitle), withReason(t->portText, port, reason)};
+    QString reason = reasonText(problem).in(language);
+    if (reason.contains(QLatin1String("%1"))) reason = reason.arg(detail);
+    return reason;
 }
 
-LinkMessage linkProblemMessage(int languageIndex, const QString& port, const QString& reason)
+LinkMessage portProblemMessage(Language language, const QString& port, LinkProblem problem,
+                               const QString& detail)
 {
-    const Texts* t = textsFor(kTexts, languageIndex);
-    if (!t) t = &kTexts[0];
-    return {QString::fromUtf8(t->linkTitle), withReason(t->linkText, port, reason)};
+    return compose(language, problem == LinkProblem::SettingsRefused ? kSettingsText : kPortText, port,
+                   problem, detail);
 }
 
-QString noAnswerReason(int languageIndex)
+LinkMessage linkProblemMessage(Language language, const QString& port, LinkProblem problem,
+                               const QString& detail)
 {
-    const Texts* t = textsFor(kTexts, languageIndex);
-    return QString::fromUtf8((t ? t : &kTexts[0])->noAnswer);
-}
-
-QString portClosedReason(int languageIndex)
-{
-    const Texts* t = textsFor(kTexts, languageIndex);
-    return QString::fromUtf8((t ? t : &kTexts[0])->portClosed);
+    return compose(language, kLinkText, port, problem, detail);
 }

@@ -1,22 +1,26 @@
 #pragma once
 
+#include "link/language.h"
+#include "link/link.h"
+
 #include <QString>
 
 // The two messages about the line, shown by the start window, the main menu and the program when
-// a port goes away. Turkish has no text of its own; the reason line still tells what happened.
+// a port goes away, each with a line "port: reason" in the user's language. Turkish has no message
+// text of its own; the reason line still tells what happened.
 struct LinkMessage {
     QString title;
     QString text;
 };
 
-// The port could not be opened (missing, busy, not permitted, settings refused).
-LinkMessage portProblemMessage(int languageIndex, const QString& port, const QString& reason);
+// The port could not be opened (missing, busy, not permitted, settings refused). `detail` is the
+// settings text or the system's words, where the problem needs them.
+LinkMessage portProblemMessage(Language language, const QString& port, LinkProblem problem,
+                               const QString& detail = QString());
 
 // The ECU does not answer, or the port went away while open.
-LinkMessage linkProblemMessage(int languageIndex, const QString& port, const QString& reason);
+LinkMessage linkProblemMessage(Language language, const QString& port, LinkProblem problem,
+                               const QString& detail = QString());
 
-// "no answer from the ECU" in the language, for the reason line of a silent ECU.
-QString noAnswerReason(int languageIndex);
-
-// "port not open" in the language: a request while no port was ever opened (not connected).
-QString portClosedReason(int languageIndex);
+// The reason line's reason: "no such port", "no answer from the ECU" ...
+QString linkProblemReason(Language language, LinkProblem problem, const QString& detail = QString());

@@ -8,6 +8,10 @@
 
 Navigator::Navigator()
 {
+    missingWindow = [](WindowId id) {
+        qCritical("no window %s", qPrintable(designName(id)));
+        Q_ASSERT_X(false, "Navigator", "a window the program does not have");
+    };
     if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
 }
 
@@ -28,9 +32,9 @@ void Navigator::endTheProgram()
     if (endProgram) endProgram();
 }
 
-void Navigator::registerWindow(const QString& designName, Factory factory)
+void Navigator::registerWindow(WindowId id, Factory factory)
 {
-    factories_.insert(designName, std::move(factory));
+    factories_.insert(id, std::move(factory));
 }
 
 Navigator::~Navigator()
@@ -39,25 +43,28 @@ Navigator::~Navigator()
         delete form;
 }
 
-Form* Navigator::window(const QString& designName)
+Form* Navigator::window(WindowId id)
 {
-    if (Form* existing = windows_.value(designName)) return existing;
-    const auto factory = factories_.find(designName);
-    if (factory == factories_.end()) return nullptr;
+    if (Form* existing = windows_.value(id)) return existing;
+    const auto factory = factories_.find(id);
+    if (factory == factories_.end()) {
+        if (missingWindow) missingWindow(id);
+        return nullptr;
+    }
     Form* form = (*factory)();
-    windows_.insert(designName, form);
+    windows_.insert(id, form);
     return form;
 }
 
-bool Navigator::isOpen(const QString& designName) const
+bool Navigator::isOpen(WindowId id) const
 {
-    const Form* form = windows_.value(designName);
+    const Form* form = windows_.value(id);
     return form && stack_.contains(form);
 }
 
-bool Navigator::open(const QString& designName)
+bool Navigator::open(WindowId id)
 {
-    Form* form = window(designName);
+    Form* form = window(id);
     if (!form) return false;
     open(form);
     return true;

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "ui/common/window_id.h"
+
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QString>
 
 #include <functional>
 
@@ -11,24 +12,29 @@ class Form;
 
 // Opens and closes the program's windows and decides which one is active: the one opened last,
 // or the one below when that closes, or the one the user clicks. Each window is made once, on
-// first use, by the factory registered under its design name.
+// first use, by the factory registered under its id.
 class Navigator : public QObject {
     Q_OBJECT
 public:
     using Factory = std::function<Form*()>;
 
-    void registerWindow(const QString& designName, Factory factory);
-    // The window, made if needed; nullptr for a window the program does not have.
-    Form* window(const QString& designName);
-    template <typename T> T* window(const QString& designName) { return static_cast<T*>(window(designName)); }
+    Navigator();
+    ~Navigator() override;
+
+    void registerWindow(WindowId id, Factory factory);
+    bool has(WindowId id) const { return factories_.contains(id); }
+    // The window, made if needed. Asking for one the program does not have is a programming error:
+    // `missingWindow` is told, and the answer is nullptr.
+    Form* window(WindowId id);
+    template <typename T> T* window(WindowId id) { return static_cast<T*>(window(id)); }
 
     // Loads (if needed), shows and activates; false when there is no such window.
-    bool open(const QString& designName);
+    bool open(WindowId id);
     void open(Form* form);
     void close(Form* form);
 
     Form* active() const { return stack_.isEmpty() ? nullptr : stack_.last(); }
-    bool isOpen(const QString& designName) const;
+    bool isOpen(WindowId id) const;
 
     // The user clicked a window of ours that was not the active one.
     void activatedByUser(Form* form);
@@ -38,8 +44,8 @@ public:
     std::function<void()> endProgram;
     bool programEnded() const { return ended_; }
 
-    Navigator();
-    ~Navigator() override;
+    // Stops a debug build at once; tests replace it to see the error.
+    std::function<void(WindowId)> missingWindow;
 
 protected:
     // Clicks decide activation, not window-manager focus: focus coming back from another
@@ -49,8 +55,8 @@ protected:
 private:
     void makeActive(Form* form);
 
-    QHash<QString, Factory> factories_;
-    QHash<QString, Form*> windows_;
+    QHash<WindowId, Factory> factories_;
+    QHash<WindowId, Form*> windows_;
     QList<Form*> stack_; // open windows, bottom first
     bool ended_ = false;
 };

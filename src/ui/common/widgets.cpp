@@ -1,5 +1,7 @@
 #include "ui/common/widgets.h"
 
+#include "ui/common/colours.h"
+
 #include <QLabel>
 #include <QLineEdit>
 
@@ -27,5 +29,9 @@ QLineEdit* valueBox(QWidget* parent, const QString& designName, int width, const
     box->setReadOnly(true);
     box->setAlignment(Qt::AlignRight);
     box->setFixedWidth(width);
+    // a box is disabled to show a missing signal ("NC"); its text must still be read at a glance
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Disabled, QPalette::Text, colours::disabledValueText);
+    box->setPalette(palette);
     return box;
 }

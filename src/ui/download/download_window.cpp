@@ -9,28 +9,19 @@
 
 namespace {
 
-struct Texts {
-    const char* title;
-    const char* exit;
-    const char* update;
-    const char* steps[3];
+const Caption kCaptions[] = {
+    {kTitle,
+     {"ORVANE - Scarico applicativo", "ORVANE - Downloading of application", "ORVANE - Uygulamalari yukle"}},
+    {"Command1", shared_texts::exit},
+    {"Command2", {"Aggiorna applicativo", "Update software version", "Uygulamalari guncellestir"}},
+    {"Label1", {"Uscire dal programma", "Exit from this application", " "}},
+    {"Label2", {"Togliere e ridare chiave", "Turn key off and on", " "}},
+    {"Label3", {"Lanciare applicativo di scarico", "Start downloading", " "}},
 };
 
-const Texts kTexts[3] = {
-    {"ORVANE - Scarico applicativo",
-     "EXIT",
-     "Aggiorna applicativo",
-     {"Uscire dal programma", "Togliere e ridare chiave", "Lanciare applicativo di scarico"}},
-    {"ORVANE - Downloading of application",
-     "EXIT",
-     "Update software version",
-     {"Exit from this application", "Turn key off and on", "Start downloading"}},
-    {"ORVANE - Uygulamalari yukle", "CIKIS", "Uygulamalari guncellestir", {" ", " ", " "}},
-};
-
-QLabel* stepLabel(QWidget* parent, const char* name, const char* text)
+QLabel* stepLabel(QWidget* parent, const char* name)
 {
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
     QFont bold = label->font();
     bold.setBold(true);
@@ -41,17 +32,16 @@ QLabel* stepLabel(QWidget* parent, const char* name, const char* text)
 
 } // namespace
 
-DownloadWindow::DownloadWindow(AppContext& context) : Form(context, QStringLiteral("Form7"))
+DownloadWindow::DownloadWindow(AppContext& context) : Form(context, WindowId::Download)
 {
-    setWindowTitle(QStringLiteral("SCARICO APPLICATIVO"));
-    exitButton = new QPushButton(QStringLiteral("EXIT"), this);
+    exitButton = new QPushButton(this);
     exitButton->setObjectName(QStringLiteral("Command1"));
-    updateButton = new QPushButton(QStringLiteral("AGGIORNA APPLICATIVO"), this);
+    updateButton = new QPushButton(this);
     updateButton->setObjectName(QStringLiteral("Command2"));
     updateButton->setMinimumHeight(40);
-    exitStep = stepLabel(this, "Label1", "USCIRE DAL PROGRAMMA");
-    keyStep = stepLabel(this, "Label2", "TOGLIERE E RIDARE CHIAVE");
-    launchStep = stepLabel(this, "Label3", "LANCIARE APPLICATIVO DI SCARICO");
+    exitStep = stepLabel(this, "Label1");
+    keyStep = stepLabel(this, "Label2");
+    launchStep = stepLabel(this, "Label3");
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(updateButton);
@@ -62,13 +52,9 @@ DownloadWindow::DownloadWindow(AppContext& context) : Form(context, QStringLiter
     layout->addWidget(exitButton, 0, Qt::AlignRight);
     setMinimumWidth(360);
 
-    setUpTimer(stepTimer, "Timer1", 500);
-    connect(&stepTimer, &QTimer::timeout, this, &DownloadWindow::stepTick);
+    setUpTimer(stepTimer, "Timer1", 500, &DownloadWindow::stepTick);
     connect(updateButton, &QPushButton::clicked, this, &DownloadWindow::pressUpdate);
-    connect(exitButton, &QPushButton::clicked, this, [this] {
-        stepTimer.stop();
-        closeForm();
-    });
+    connect(exitButton, &QPushButton::clicked, this, &Form::closeForm);
 }
 
 void DownloadWindow::onLoad()
@@ -76,14 +62,11 @@ void DownloadWindow::onLoad()
     stepTimer.setInterval(500);
     for (QLabel* l : {exitStep, keyStep, launchStep})
         l->setVisible(false);
-    const Texts* t = textsFor(kTexts, state.languageIndex);
-    if (!t) return;
-    setWindowTitle(QString::fromUtf8(t->title));
-    exitButton->setText(QString::fromUtf8(t->exit));
-    updateButton->setText(QString::fromUtf8(t->update));
-    exitStep->setText(QString::fromUtf8(t->steps[0]));
-    keyStep->setText(QString::fromUtf8(t->steps[1]));
-    launchStep->setText(QString::fromUtf8(t->steps[2]));
+}
+
+std::span<const Caption> DownloadWindow::captions() const
+{
+    return kCaptions;
 }
 
 void DownloadWindow::onActivate()
@@ -91,18 +74,13 @@ void DownloadWindow::onActivate()
     step = 0;
 }
 
-void DownloadWindow::onUnload()
-{
-    stepTimer.stop();
-}
-
 void DownloadWindow::pressUpdate()
 {
     // Not connected with no port opened earlier: nothing can reach the ECU. Say so and stay,
     // without asking the program to close.
     if (!ctx.link.send(frames::enterDownload())) {
-        const LinkMessage m = portProblemMessage(state.languageIndex, selectedPortName(state),
-                                                 portClosedReason(state.languageIndex));
+        const LinkMessage m =
+            portProblemMessage(language(), selectedPortName(state), LinkProblem::PortNotOpen);
         ctx.showMessage(m.title, m.text);
         return;
     }

@@ -1,6 +1,7 @@
 #include "ui/eol/eol_window.h"
 
 #include "link/frames.h"
+#include "ui/common/colours.h"
 #include "ui/common/segment_bar.h"
 #include "ui/eol/eol_rules.h"
 
@@ -13,9 +14,17 @@
 #include <QVBoxLayout>
 
 namespace {
-const QColor kRed{255, 0, 0};
-const QColor kGreen{0, 200, 0};
 const QColor kGrey{225, 225, 225};
+
+// Italian in every language: the production line's own words
+const Caption kCaptions[] = {
+    {kTitle, {"ORVANE - EndOfLine"}},
+    {kOfflineTitle, {"ORVANE - EndOfLine Non Connesso"}},
+    {"Frame1", {"CILINDRI"}},
+    {"Command2", {"EOL"}},
+    {"Command1", {"EXIT"}},
+    {"Label12", {"SELEZIONARE IL NUMERO DI CILINDRI PRIMA DI INIZIARE IL TEST"}},
+};
 
 QLabel* caption(QWidget* parent, const QString& text)
 {
@@ -27,15 +36,14 @@ QLabel* caption(QWidget* parent, const QString& text)
 }
 } // namespace
 
-EolWindow::EolWindow(AppContext& context) : Form(context, QStringLiteral("Form9"))
+EolWindow::EolWindow(AppContext& context) : Form(context, WindowId::EndOfLine)
 {
-    setWindowTitle(QStringLiteral("ORVANE - EndOfLine"));
     for (int i = 0; i < kEolIndicatorCount; ++i) {
         indicators[static_cast<size_t>(i)] = new Lamp(QStringLiteral("Shape1_%1").arg(i), this);
         indicators[static_cast<size_t>(i)]->setFixedSize(20, 20);
     }
 
-    cylinderFrame = new QGroupBox(QStringLiteral("CILINDRI"), this);
+    cylinderFrame = new QGroupBox(this);
     cylinderFrame->setObjectName(QStringLiteral("Frame1"));
     fourCylinders = new QRadioButton(QStringLiteral("4"), cylinderFrame);
     fourCylinders->setObjectName(QStringLiteral("Option1"));
@@ -47,12 +55,12 @@ EolWindow::EolWindow(AppContext& context) : Form(context, QStringLiteral("Form9"
     for (QRadioButton* o : {fourCylinders, sixCylinders, eightCylinders})
         options->addWidget(o);
 
-    startButton = new QPushButton(QStringLiteral("EOL"), this);
+    startButton = new QPushButton(this);
     startButton->setObjectName(QStringLiteral("Command2"));
     startButton->setEnabled(false);
-    exitButton = new QPushButton(QStringLiteral("EXIT"), this);
+    exitButton = new QPushButton(this);
     exitButton->setObjectName(QStringLiteral("Command1"));
-    instruction = new QLabel(QStringLiteral("TOGLIERE IL SEGNALE DI CHIAVE E RIDARLO DOPO 1 SEC"), this);
+    instruction = new QLabel(this);
     instruction->setObjectName(QStringLiteral("Label12"));
     QFont bold = instruction->font();
     bold.setBold(true);
@@ -97,16 +105,12 @@ EolWindow::EolWindow(AppContext& context) : Form(context, QStringLiteral("Form9"
     layout->addLayout(body);
     layout->addWidget(instruction);
 
-    setUpTimer(testTimer, "Timer1", 200);
-    connect(&testTimer, &QTimer::timeout, this, &EolWindow::testTick);
+    setUpTimer(testTimer, "Timer1", 200, &EolWindow::testTick);
     connect(fourCylinders, &QRadioButton::clicked, this, [this] { chooseCylinders(4); });
     connect(sixCylinders, &QRadioButton::clicked, this, [this] { chooseCylinders(6); });
     connect(eightCylinders, &QRadioButton::clicked, this, [this] { chooseCylinders(8); });
     connect(startButton, &QPushButton::clicked, this, &EolWindow::pressStart);
-    connect(exitButton, &QPushButton::clicked, this, [this] {
-        testTimer.stop();
-        closeForm();
-    });
+    connect(exitButton, &QPushButton::clicked, this, &Form::closeForm);
 }
 
 void EolWindow::onLoad()
@@ -121,20 +125,17 @@ void EolWindow::onLoad()
     chooseCylinders(4);
     paintAll(true, 0, 15);
     paintAll(true, 32, 58);
-    setWindowTitle(state.offlineMode == 1 ? QStringLiteral("ORVANE - EndOfLine Non Connesso")
-                                          : QStringLiteral("ORVANE - EndOfLine"));
     startButton->setEnabled(state.offlineMode == 0);
-    instruction->setText(QStringLiteral("SELEZIONARE IL NUMERO DI CILINDRI PRIMA DI INIZIARE IL TEST"));
+}
+
+std::span<const Caption> EolWindow::captions() const
+{
+    return kCaptions;
 }
 
 void EolWindow::onActivate()
 {
     testTimer.setInterval(200);
-}
-
-void EolWindow::onUnload()
-{
-    testTimer.stop();
 }
 
 int EolWindow::cylinderCount() const
@@ -161,7 +162,7 @@ void EolWindow::chooseCylinders(int count)
 
 void EolWindow::paint(int indicator, bool red)
 {
-    indicators[static_cast<size_t>(indicator)]->setColour(red ? kRed : kGreen);
+    indicators[static_cast<size_t>(indicator)]->setColour(red ? colours::brightRed : colours::brightGreen);
 }
 
 void EolWindow::paintAll(bool red, int first, int last)

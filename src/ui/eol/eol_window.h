@@ -25,7 +25,7 @@ public:
 protected:
     void onLoad() override;
     void onActivate() override;
-    void onUnload() override;
+    std::span<const Caption> captions() const override;
 
 private:
     void chooseCylinders(int count);

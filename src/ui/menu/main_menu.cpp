@@ -12,28 +12,27 @@
 
 namespace {
 
-struct Texts {
-    const char* offlineTitle;
-    const char* versionLabel; // Label3
-    const char* exit;         // Command1
-    const char* status;       // Command3
-    const char* archive;      // Command4
-    const char* calibration;  // Command5
-    const char* download;     // Command6
+const Caption kCaptions[] = {
+    {kTitle, {"ORVANE"}},
+    {kOfflineTitle, {"ORVANE - Non Connesso", "ORVANE - Not Connected", "ORVANE - Bagli Degil"}},
+    {"Label4", shared_texts::subtitle},
+    {"Label3", {"VERSIONE SW ECU", "ECU SW VERSION", "ECU SW VERSION"}},
+    {"Command1", shared_texts::exit},
+    {"Command2", {"TEST EOL"}},
+    {"Command3", {"Visualizza stato vettura", "Display vehicle status", "Arabanin genel durumunu goster"}},
+    {"Command4", {"Visualizza parametri centralina", "Display ECU parameter", "Beyin degerini goster"}},
+    {"Command5", {"Taratura", "Calibration", "Aracin tum ayarlari"}},
+    {"Command6", {"Aggiorna software centralina", "Update software ECU", "Beyni guncelle"}},
 };
 
-const Texts kTexts[3] = {
-    {"ORVANE - Non Connesso", "VERSIONE SW ECU", "EXIT", "Visualizza stato vettura",
-     "Visualizza parametri centralina", "Taratura", "Aggiorna software centralina"},
-    {"ORVANE - Not Connected", "ECU SW VERSION", "EXIT", "Display vehicle status", "Display ECU parameter",
-     "Calibration", "Update software ECU"},
-    {"ORVANE - Bagli Degil", "ECU SW VERSION", "CIKIS", "Arabanin genel durumunu goster",
-     "Beyin degerini goster", "Aracin tum ayarlari", "Beyni guncelle"},
-};
+constexpr LocalText kNotYetTitle{"ORVANE"};
+constexpr LocalText kNotYet{"Questa finestra non e' ancora disponibile in questa versione del programma.",
+                            "This window is not available yet in this version of the program.",
+                            "Bu pencere programin bu surumunde henuz yok."};
 
-QPushButton* menuButton(QWidget* parent, const char* name, const char* caption)
+QPushButton* menuButton(QWidget* parent, const char* name)
 {
-    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+    auto* button = new QPushButton(parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setMinimumHeight(36);
     return button;
@@ -41,20 +40,19 @@ QPushButton* menuButton(QWidget* parent, const char* name, const char* caption)
 
 } // namespace
 
-MainMenu::MainMenu(AppContext& context) : Form(context, QStringLiteral("Form2"))
+MainMenu::MainMenu(AppContext& context) : Form(context, WindowId::MainMenu)
 {
-    setWindowTitle(QStringLiteral("ORVANE"));
     productLabel = productNameLabel(this, QStringLiteral("Label1"));
-    subtitleLabel = namedLabel(this, QStringLiteral("Label4"), QStringLiteral("Sequential Injection System"));
-    versionLabel = namedLabel(this, QStringLiteral("Label3"), QStringLiteral("VERSIONE SW ECU"));
+    subtitleLabel = namedLabel(this, QStringLiteral("Label4"), QString());
+    versionLabel = namedLabel(this, QStringLiteral("Label3"), QString());
     versionBox = valueBox(this, QStringLiteral("Text1"), 90);
 
-    exitButton = menuButton(this, "Command1", "EXIT");
-    eolButton = menuButton(this, "Command2", "TEST EOL");
-    statusButton = menuButton(this, "Command3", "Visualizza stato vettura");
-    archiveButton = menuButton(this, "Command4", "Visualizza parametri centralina");
-    calibrationButton = menuButton(this, "Command5", "Taratura");
-    downloadButton = menuButton(this, "Command6", "Aggiorna versione software");
+    exitButton = menuButton(this, "Command1");
+    eolButton = menuButton(this, "Command2");
+    statusButton = menuButton(this, "Command3");
+    archiveButton = menuButton(this, "Command4");
+    calibrationButton = menuButton(this, "Command5");
+    downloadButton = menuButton(this, "Command6");
 
     auto* version = new QHBoxLayout;
     version->addWidget(versionLabel);
@@ -68,17 +66,11 @@ MainMenu::MainMenu(AppContext& context) : Form(context, QStringLiteral("Form2"))
          {statusButton, archiveButton, calibrationButton, downloadButton, eolButton, exitButton})
         layout->addWidget(b);
 
-    setUpTimer(handshakeTimer, "Timer1", 1000);
-    setUpTimer(statusStartTimer, "Timer2", 500);
-    setUpTimer(calibrationStartTimer, "Timer3", 500);
-    connect(&handshakeTimer, &QTimer::timeout, this, &MainMenu::handshakeTick);
-    connect(&statusStartTimer, &QTimer::timeout, this, &MainMenu::statusStartTick);
-    connect(&calibrationStartTimer, &QTimer::timeout, this, &MainMenu::calibrationStartTick);
+    setUpTimer(handshakeTimer, "Timer1", 1000, &MainMenu::handshakeTick);
+    setUpTimer(statusStartTimer, "Timer2", 500, &MainMenu::statusStartTick);
+    setUpTimer(calibrationStartTimer, "Timer3", 500, &MainMenu::calibrationStartTick);
 
-    connect(exitButton, &QPushButton::clicked, this, [this] {
-        stopTimers();
-        closeForm();
-    });
+    connect(exitButton, &QPushButton::clicked, this, &Form::closeForm);
     connect(eolButton, &QPushButton::clicked, this, &MainMenu::pressEndOfLine);
     connect(statusButton, &QPushButton::clicked, this, &MainMenu::pressStatus);
     connect(archiveButton, &QPushButton::clicked, this, &MainMenu::pressArchive);
@@ -93,24 +85,18 @@ void MainMenu::onLoad()
 {
     for (QPushButton* b : {eolButton, statusButton, archiveButton, calibrationButton, downloadButton})
         b->setEnabled(false);
-    const Texts* t = textsFor(kTexts, state.languageIndex);
     if (state.offlineMode == 0) {
-        setWindowTitle(QStringLiteral("ORVANE"));
         handshakeTimer.start();
         setBusy(true);
     } else {
-        setWindowTitle(QString::fromUtf8((t ? t : &kTexts[0])->offlineTitle));
         enableButtons(true);
         versionBox->setText(QStringLiteral("**.**.**"));
     }
-    if (t) {
-        versionLabel->setText(QString::fromUtf8(t->versionLabel));
-        exitButton->setText(QString::fromUtf8(t->exit));
-        statusButton->setText(QString::fromUtf8(t->status));
-        archiveButton->setText(QString::fromUtf8(t->archive));
-        calibrationButton->setText(QString::fromUtf8(t->calibration));
-        downloadButton->setText(QString::fromUtf8(t->download));
-    }
+}
+
+std::span<const Caption> MainMenu::captions() const
+{
+    return kCaptions;
 }
 
 void MainMenu::onActivate()
@@ -119,18 +105,6 @@ void MainMenu::onActivate()
         stopTimers();
         closeForm();
     }
-}
-
-void MainMenu::onUnload()
-{
-    stopTimers();
-}
-
-void MainMenu::stopTimers()
-{
-    handshakeTimer.stop();
-    statusStartTimer.stop();
-    calibrationStartTimer.stop();
 }
 
 void MainMenu::enableButtons(bool withDownload)
@@ -147,8 +121,7 @@ void MainMenu::handshakeTick()
         if (state.versionRequestCount >= kVersionTries) {
             stopTimers();
             setBusy(false);
-            const LinkMessage m = linkProblemMessage(state.languageIndex, ctx.link.portName(),
-                                                     noAnswerReason(state.languageIndex));
+            const LinkMessage m = linkProblemMessage(language(), ctx.link.portName(), LinkProblem::NoAnswer);
             closeForm();
             ctx.showMessage(m.title, m.text);
             return;
@@ -174,14 +147,14 @@ void MainMenu::pressEndOfLine()
     state.eolResults.eolCylinderResults.fill(15);
     state.eolResults.eolChecks.fill(15);
     state.eolCylinderMarks.fill(1);
-    ctx.navigator.open(QStringLiteral("Form9"));
+    openWindow(WindowId::EndOfLine);
 }
 
 void MainMenu::pressStatus()
 {
     if (state.offlineMode == 1) {
         stopTimers();
-        ctx.navigator.open(QStringLiteral("Form3"));
+        openWindow(WindowId::Status);
         return;
     }
     ctx.link.send(frames::readStatus());
@@ -196,24 +169,33 @@ void MainMenu::statusStartTick()
     statusStartTimer.stop();
     if (state.statusReceived == 1) {
         stopTimers();
-        ctx.navigator.open(QStringLiteral("Form3"));
+        openWindow(WindowId::Status);
         return;
     }
     ctx.link.send(frames::readStatus());
     statusStartTimer.start();
 }
 
+bool MainMenu::windowAvailable(WindowId id)
+{
+    if (ctx.navigator.has(id)) return true;
+    ctx.showMessage(text(kNotYetTitle), text(kNotYet));
+    return false;
+}
+
 void MainMenu::pressArchive()
 {
+    if (!windowAvailable(WindowId::Archive)) return;
     stopTimers();
-    ctx.navigator.open(QStringLiteral("Form5"));
+    openWindow(WindowId::Archive);
 }
 
 void MainMenu::pressCalibration()
 {
+    if (!windowAvailable(WindowId::Calibration)) return;
     if (state.offlineMode == 1) {
         stopTimers();
-        ctx.navigator.open(QStringLiteral("Form16"));
+        openWindow(WindowId::Calibration);
         return;
     }
     ctx.link.send(*frames::calibrationPoll(0));
@@ -238,7 +220,7 @@ void MainMenu::calibrationStartTick()
     if (state.calibrationFrameReceived == 1) {
         handshakeTimer.stop();
         statusStartTimer.stop();
-        ctx.navigator.open(QStringLiteral("Form16"));
+        openWindow(WindowId::Calibration);
         return;
     }
     ctx.link.send(*frames::calibrationPoll(0));
@@ -249,5 +231,5 @@ void MainMenu::pressDownload()
 {
     state.downloadAcknowledged = 0;
     stopTimers();
-    ctx.navigator.open(QStringLiteral("Form7"));
+    openWindow(WindowId::Download);
 }

@@ -25,10 +25,10 @@ public:
 protected:
     void onLoad() override;
     void onActivate() override;
-    void onUnload() override;
+    std::span<const Caption> captions() const override;
 
 private:
-    void stopTimers();
+    bool windowAvailable(WindowId id);
     void enableButtons(bool withDownload);
     void pressEndOfLine();
     void pressStatus();

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-MessageWindow::MessageWindow(AppContext& context) : Form(context, QStringLiteral("Form12"))
+MessageWindow::MessageWindow(AppContext& context) : Form(context, WindowId::Messages)
 {
     setWindowTitle(QStringLiteral("MESSAGGI"));
     messageLabel = new QLabel(this);
@@ -20,7 +20,7 @@ MessageWindow::MessageWindow(AppContext& context) : Form(context, QStringLiteral
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(messageLabel, 1);
     layout->addWidget(exitButton, 0, Qt::AlignHCenter);
-    connect(exitButton, &QPushButton::clicked, this, &MessageWindow::closeForm);
+    connect(exitButton, &QPushButton::clicked, this, &Form::closeForm);
 }
 
 void MessageWindow::showMessage(const QString& title, const QString& text)
@@ -34,7 +34,7 @@ void MessageWindow::showMessage(const QString& title, const QString& text)
 void MessageWindow::onUnload()
 {
     if (state.quitOnMessageClose == 1) {
-        if (Form* start = ctx.navigator.window(QStringLiteral("Form1"))) ctx.navigator.close(start);
+        ctx.navigator.close(ctx.navigator.window(WindowId::Start));
         ctx.navigator.endTheProgram();
     }
 }

@@ -1,23 +1,18 @@
 #include "ui/start/serial_settings_dialog.h"
 
+#include "link/serial_ports.h"
+
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSerialPortInfo>
 
 namespace {
 
-struct Texts {
-    const char* title;
-    const char* cancel;
-};
-
-const Texts kTexts[3] = {
-    {"PARAMETRI PORTA SERIALE", "Cancel"},
-    {"SERIAL PORT PARAMETERS", "Cancel"},
-    {"ORVANE - Bagli Degil", "Cancel"},
+const Caption kCaptions[] = {
+    {kTitle, {"PARAMETRI PORTA SERIALE", "SERIAL PORT PARAMETERS", "ORVANE - Bagli Degil"}},
+    {"Command2", {"Cancel"}},
 };
 
 constexpr int kNumberedPorts = 4;
@@ -41,7 +36,7 @@ void showUnselected(QComboBox* list, const QString& text)
 
 } // namespace
 
-SerialSettingsDialog::SerialSettingsDialog(AppContext& context) : Form(context, QStringLiteral("Form4"))
+SerialSettingsDialog::SerialSettingsDialog(AppContext& context) : Form(context, WindowId::SerialSettings)
 {
     setWindowTitle(QStringLiteral("Parametri comunicazione"));
     portList = fixedList(this, "Combo1", {});
@@ -52,7 +47,7 @@ SerialSettingsDialog::SerialSettingsDialog(AppContext& context) : Form(context, 
     stopBitsList = fixedList(this, "Combo5", {"1", "1.5", "2"});
     okButton = new QPushButton(QStringLiteral("OK"), this);
     okButton->setObjectName(QStringLiteral("Command1"));
-    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton = new QPushButton(this);
     cancelButton->setObjectName(QStringLiteral("Command2"));
 
     auto* form = new QFormLayout;
@@ -70,7 +65,7 @@ SerialSettingsDialog::SerialSettingsDialog(AppContext& context) : Form(context, 
     layout->addLayout(buttons);
 
     connect(okButton, &QPushButton::clicked, this, &SerialSettingsDialog::pressOk);
-    connect(cancelButton, &QPushButton::clicked, this, &SerialSettingsDialog::closeForm);
+    connect(cancelButton, &QPushButton::clicked, this, &Form::closeForm);
 }
 
 void SerialSettingsDialog::onLoad()
@@ -78,9 +73,7 @@ void SerialSettingsDialog::onLoad()
     // the four numbered ports, then the devices this machine has (a USB adapter, the virtual ECU)
     portList->clear();
     portList->addItems({"COM1", "COM2", "COM3", "COM4"});
-    QStringList devices;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        devices << info.systemLocation();
+    QStringList devices = serialDevices();
     if (!state.serialPortName.isEmpty() && !devices.contains(state.serialPortName))
         devices << state.serialPortName;
     if (ctx.simulated && !devices.contains(ctx.simulatedPort)) devices << ctx.simulatedPort;
@@ -91,11 +84,11 @@ void SerialSettingsDialog::onLoad()
     showUnselected(parityList, QStringLiteral("None"));
     showUnselected(dataBitsList, QStringLiteral("8"));
     showUnselected(stopBitsList, QStringLiteral("1"));
+}
 
-    if (const Texts* t = textsFor(kTexts, state.languageIndex)) {
-        setWindowTitle(QString::fromUtf8(t->title));
-        cancelButton->setText(QString::fromUtf8(t->cancel));
-    }
+std::span<const Caption> SerialSettingsDialog::captions() const
+{
+    return kCaptions;
 }
 
 void SerialSettingsDialog::pressOk()

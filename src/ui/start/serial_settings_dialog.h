@@ -14,6 +14,7 @@ public:
 
 protected:
     void onLoad() override;
+    std::span<const Caption> captions() const override;
 
 private:
     void pressOk();

@@ -14,24 +14,18 @@
 
 namespace {
 
-struct Texts {
-    const char* settings; // Command6
-    const char* offline;  // Command7
-    const char* exit;     // Command2
-    const char* version;  // Label16
-    const char* offlineTitle;
-    const char* portLine;    // Label15, %1 = port
-    const char* virtualLine; // Label15 with the built-in virtual ECU, %1 = device
+const Caption kCaptions[] = {
+    {"Command6", {"Parametri seriale", "Serial parameters", "PC'e Baglanma Sekli"}},
+    {"Command7", {"Non connesso", "OFF line", "PC'e Bagli Degil"}},
+    {"Command2", shared_texts::exit},
+    {"Label16", {"VERSIONE SW", "SW VERSION", "VERSIONE SW"}},
+    {"Label2", shared_texts::subtitle},
 };
-
-const Texts kTexts[3] = {
-    {"Parametri seriale", "Non connesso", "EXIT", "VERSIONE SW", "ORVANE - Non connesso", "Porta seriale: %1",
-     "Centralina virtuale su %1"},
-    {"Serial parameters", "OFF line", "EXIT", "SW VERSION", "ORVANE - Not connected", "Serial port: %1",
-     "Virtual ECU on %1"},
-    {"PC'e Baglanma Sekli", "PC'e Bagli Degil", "CIKIS", "VERSIONE SW", "ORVANE - PC'e Bagli Degil",
-     "Seri port: %1", "Sanal beyin: %1"},
-};
+// not a caption: any language other than Italian and English takes the Turkish one
+constexpr LocalText kOfflineTitleText{"ORVANE - Non connesso", "ORVANE - Not connected",
+                                      "ORVANE - PC'e Bagli Degil"};
+constexpr LocalText kPortLine{"Porta seriale: %1", "Serial port: %1", "Seri port: %1"};
+constexpr LocalText kVirtualLine{"Centralina virtuale su %1", "Virtual ECU on %1", "Sanal beyin: %1"};
 
 QPushButton* flagButton(QWidget* parent, const char* name, const char* image, const char* tip)
 {
@@ -46,7 +40,7 @@ QPushButton* flagButton(QWidget* parent, const char* name, const char* image, co
 
 } // namespace
 
-StartWindow::StartWindow(AppContext& context) : Form(context, QStringLiteral("Form1"))
+StartWindow::StartWindow(AppContext& context) : Form(context, WindowId::Start)
 {
     Q_INIT_RESOURCE(start);
     setWindowTitle(QStringLiteral(" VANTERIX - ORVANE"));
@@ -55,21 +49,21 @@ StartWindow::StartWindow(AppContext& context) : Form(context, QStringLiteral("Fo
     logoImage->setObjectName(QStringLiteral("Image1"));
     logoImage->setPixmap(QPixmap(QStringLiteral(":/start/images/logo.png")));
     productLabel = productNameLabel(this, QStringLiteral("Label1"));
-    subtitleLabel = namedLabel(this, QStringLiteral("Label2"), QStringLiteral("Sequential Injection System"));
+    subtitleLabel = namedLabel(this, QStringLiteral("Label2"), QString());
     contactLabel = namedLabel(this, QStringLiteral("Label15"), QString());
-    versionLabel = namedLabel(this, QStringLiteral("Label16"), QStringLiteral("VERSIONE SW"));
+    versionLabel = namedLabel(this, QStringLiteral("Label16"), QString());
     versionBox = valueBox(this, QStringLiteral("Text1"), 90);
 
     menuButton = new QPushButton(QStringLiteral("MENU"), this);
     menuButton->setObjectName(QStringLiteral("Command1"));
-    exitButton = new QPushButton(QStringLiteral("EXIT"), this);
+    exitButton = new QPushButton(this);
     exitButton->setObjectName(QStringLiteral("Command2"));
     italianButton = flagButton(this, "Command3", ":/start/images/flag_it.png", "Italiano");
     englishButton = flagButton(this, "Command4", ":/start/images/flag_gb.png", "English");
     turkishButton = flagButton(this, "Command5", ":/start/images/flag_tr.png", "Türkçe");
-    settingsButton = new QPushButton(QStringLiteral("Parametri seriale"), this);
+    settingsButton = new QPushButton(this);
     settingsButton->setObjectName(QStringLiteral("Command6"));
-    offlineButton = new QPushButton(QStringLiteral("Non connesso"), this);
+    offlineButton = new QPushButton(this);
     offlineButton->setObjectName(QStringLiteral("Command7"));
     for (QPushButton* b : {menuButton, exitButton})
         b->setMinimumHeight(40);
@@ -106,7 +100,7 @@ StartWindow::StartWindow(AppContext& context) : Form(context, QStringLiteral("Fo
     layout->addWidget(contactLabel);
 
     connect(menuButton, &QPushButton::clicked, this, &StartWindow::pressMenu);
-    connect(exitButton, &QPushButton::clicked, this, &StartWindow::closeForm);
+    connect(exitButton, &QPushButton::clicked, this, &Form::closeForm);
     connect(italianButton, &QPushButton::clicked, this, [this] { chooseLanguage(1); });
     connect(englishButton, &QPushButton::clicked, this, [this] { chooseLanguage(2); });
     connect(turkishButton, &QPushButton::clicked, this, [this] { chooseLanguage(3); });
@@ -149,19 +143,20 @@ void StartWindow::pressMenu()
         const QString port = selectedPortName(state);
         if (!ctx.link.open(port, state.serialSettings)) {
             state.quitOnMessageClose = 1;
-            const LinkMessage m = portProblemMessage(state.languageIndex, port, ctx.link.errorText());
+            const LinkMessage m =
+                portProblemMessage(language(), port, ctx.link.problem(), ctx.link.errorText());
             ctx.showMessage(m.title, m.text);
             return;
         }
     }
     clearHandshakeFlags(state);
-    ctx.navigator.open(QStringLiteral("Form2"));
+    openWindow(WindowId::MainMenu);
 }
 
 void StartWindow::pressSerialSettings()
 {
     if (ctx.link.isOpen()) ctx.link.close();
-    ctx.navigator.open(QStringLiteral("Form4"));
+    openWindow(WindowId::SerialSettings);
 }
 
 void StartWindow::toggleOffline()
@@ -180,36 +175,27 @@ void StartWindow::toggleOffline()
 
 QString StartWindow::offlineTitle() const
 {
-    // any language other than Italian and English takes the Turkish title
     const int column = (state.languageIndex == 1 || state.languageIndex == 2) ? state.languageIndex : 3;
-    return QString::fromUtf8(kTexts[column - 1].offlineTitle);
+    return kOfflineTitleText.in(static_cast<Language>(column));
 }
 
 void StartWindow::chooseLanguage(int languageIndex)
 {
     state.languageIndex = languageIndex;
-    applyTexts();
-}
-
-void StartWindow::applyTexts()
-{
-    const Texts* t = textsFor(kTexts, state.languageIndex);
-    if (!t) return;
-    settingsButton->setText(QString::fromUtf8(t->settings));
-    offlineButton->setText(QString::fromUtf8(t->offline));
-    exitButton->setText(QString::fromUtf8(t->exit));
-    versionLabel->setText(QString::fromUtf8(t->version));
+    applyCaptions();
     setWindowTitle(state.offlineMode == 1 ? offlineTitle() : QStringLiteral("ORVANE"));
     updateContactLine();
 }
 
+std::span<const Caption> StartWindow::captions() const
+{
+    return kCaptions;
+}
+
 void StartWindow::updateContactLine()
 {
-    const Texts* t = textsFor(kTexts, state.languageIndex);
-    if (!t) t = &kTexts[0];
     const QString port = selectedPortName(state);
     contactLabel->setText(
-        QString::fromUtf8(ctx.simulated && port == ctx.simulatedPort ? t->virtualLine : t->portLine)
-            .arg(port));
+        text(ctx.simulated && port == ctx.simulatedPort ? kVirtualLine : kPortLine).arg(port));
     contactLabel->setVisible(state.offlineMode == 0);
 }

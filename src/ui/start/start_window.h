@@ -20,13 +20,13 @@ protected:
     void onLoad() override;
     void onActivate() override;
     void onUnload() override;
+    std::span<const Caption> captions() const override;
 
 private:
     void pressMenu();
     void pressSerialSettings();
     void toggleOffline();
     void chooseLanguage(int languageIndex);
-    void applyTexts();
     QString offlineTitle() const;
     void updateContactLine();
 

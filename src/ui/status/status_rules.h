@@ -3,6 +3,8 @@
 // What the status window shows for each value of the live status, without any widget: the
 // missing-signal and stale-value rules, the averages, the bars, the lamps and the state texts.
 
+#include "ui/common/colours.h"
+
 #include <QColor>
 #include <QString>
 
@@ -105,11 +107,3 @@ private:
 
 // The ECU's state in words; T = changeoverTemperature, R = changeoverRpm.
 QString ecuStateMessage(int ecuState, int languageIndex, int changeoverTemperature, int changeoverRpm);
-
-namespace colours {
-inline const QColor darkRed{150, 0, 0};
-inline const QColor brightRed{255, 0, 0};
-inline const QColor darkGreen{0, 150, 0};
-inline const QColor brightGreen{0, 255, 0};
-inline const QColor yellow{255, 255, 0};
-} // namespace colours

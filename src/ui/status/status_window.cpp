@@ -16,99 +16,57 @@
 
 namespace {
 
-struct Texts {
-    const char* titleOffline;
-    const char* titleConnected;
-    const char* exit;
-    const char* changeover;
-    const char* rpmUnit;      // Label10
-    const char* petrol;       // Label11
-    const char* gas;          // Label12
-    const char* injection;    // Frame1
-    const char* lean;         // Label28, Label6
-    const char* rich;         // Label29, Label7
-    const char* temperature;  // Frame3
-    const char* level;        // Frame4
-    const char* average;      // Frame5
-    const char* pressure;     // Frame7
-    const char* temperature2; // Frame10
-    const char* pressure2;    // Frame11
-    const char* average2;     // Frame12
-    const char* lambda1[4];   // Frame2 by sensor type
-    const char* lambda2[4];   // Frame8 by sensor type
-    const char* lostLink;
+constexpr LocalText kLean{"MAGRA", "LEAN", "DUSUK"};
+constexpr LocalText kRich{"RICCA", "RICH", "YUKSEK"};
+
+const Caption kCaptions[] = {
+    {kTitle,
+     {"ORVANE - Visualizza stato vettura", "ORVANE - Display status of vehicle ",
+      "ORVANE - Arabanin genel durumu"}},
+    {kOfflineTitle,
+     {"ORVANE - Visualizza stato vettura Non Connesso", "ORVANE - Display status of vehicle Not connected",
+      "ORVANE - Arabanin genel durumu Beyne bagli degil"}},
+    {"Command1", shared_texts::exit},
+    {"Command2", {"Commuta", "Switch", "Calisma sekli degistir"}},
+    {"Label10", {"x min", "x min", "x dk"}},
+    {"Label11", {"Benzina", "Petrol", "Benzin"}},
+    {"Label12", {"Gas", "Gas", "Gaz"}},
+    {"Frame1", {"Tempo di iniezione msec", "Injection time msec", "Injection time msec"}},
+    {"Label28", kLean},
+    {"Label6", kLean},
+    {"Label29", kRich},
+    {"Label7", kRich},
+    {"Frame3", {"Temperatura °C", "Temperature °C", "Derece"}},
+    {"Frame4", {"Livello mV", "Level mV", "Sevive"}},
+    {"Frame5", {"Media mV", "Avg mV", "Ortalama lambda"}},
+    {"Frame6", {"KGBCOR"}},
+    {"Frame7", {"Pressione mbar", "Pressure mbar", "Basinc"}},
+    {"Frame9", {"KGBTAB"}},
+    {"Frame10", {"Temperatura2 °C", "Temperature2 °C", "Derece2"}},
+    {"Frame11", {"Pressione2 mbar", "Pressure2 mbar", "Basinc2"}},
+    {"Frame12", {"Media2 mV", "Avg2 mV", "Ortalama lambda2"}},
 };
 
-const Texts kTexts[3] = {
-    {"ORVANE - Visualizza stato vettura Non Connesso",
-     "ORVANE - Visualizza stato vettura",
-     "EXIT",
-     "Commuta",
-     "x min",
-     "Benzina",
-     "Gas",
-     "Tempo di iniezione msec",
-     "MAGRA",
-     "RICCA",
-     "Temperatura °C",
-     "Livello mV",
-     "Media mV",
-     "Pressione mbar",
-     "Temperatura2 °C",
-     "Pressione2 mbar",
-     "Media2 mV",
-     {"Lambda - 0-5V Diritta mV", "Lambda - 5-0V Invertita mV", "Lambda - 0-1V Diritta mV",
-      "Lambda - 1-0V Invertita mV"},
-     {"Lambda2 - 0-5V Diritta mV", "Lambda2 - 5-0V Invertita mV", "Lambda2 - 0-1V Diritta mV",
-      "Lambda2 - 1-0V Invertita mV"},
-     "COMUNICAZIONE INTERROTTA - CHIUDO FINESTRA DI VISUALIZZAZIONE"},
-    {"ORVANE - Display status of vehicle Not connected",
-     "ORVANE - Display status of vehicle ",
-     "EXIT",
-     "Switch",
-     "x min",
-     "Petrol",
-     "Gas",
-     "Injection time msec",
-     "LEAN",
-     "RICH",
-     "Temperature °C",
-     "Level mV",
-     "Avg mV",
-     "Pressure mbar",
-     "Temperature2 °C",
-     "Pressure2 mbar",
-     "Avg2 mV",
-     {"OXYGEN sensor - 0-5V Straight mV", "OXYGEN sensor - 5-0V Inverted mV",
-      "OXYGEN sensor - 0-1V Straight mV", "OXYGEN sensor - 1-0V Inverted mV"},
-     {"OXYGEN sensor2 - 0-5V Straight mV", "OXYGEN sensor2 - 5-0V Inverted mV",
-      "OXYGEN sensor2 - 0-1V Straight mV", "OXYGEN sensor2 - 1-0V Inverted mV"},
-     "COMMUNICATION LOST - WINDOW OF VISUALIZATION WILL BE CLOSED"},
-    {"ORVANE - Arabanin genel durumu Beyne bagli degil",
-     "ORVANE - Arabanin genel durumu",
-     "CIKIS",
-     "Calisma sekli degistir",
-     "x dk",
-     "Benzin",
-     "Gaz",
-     "Injection time msec",
-     "DUSUK",
-     "YUKSEK",
-     "Derece",
-     "Sevive",
-     "Ortalama lambda",
-     "Basinc",
-     "Derece2",
-     "Basinc2",
-     "Ortalama lambda2",
-     {"Lambda - 0-5V Duz", "Lambda - 5-0V Ters", "Lambda - 0-1V Duz", "Lambda - 1-0V Ters"},
-     {"Lambda2 - 0-5V Duz", "Lambda2 - 5-0V Ters", "Lambda2 - 0-1V Duz", "Lambda2 - 1-0V Ters"},
-     "Persa comunicazione"},
+// Frame2 and Frame8 by the sensor's type
+constexpr LocalText kLambda1Frame[4] = {
+    {"Lambda - 0-5V Diritta mV", "OXYGEN sensor - 0-5V Straight mV", "Lambda - 0-5V Duz"},
+    {"Lambda - 5-0V Invertita mV", "OXYGEN sensor - 5-0V Inverted mV", "Lambda - 5-0V Ters"},
+    {"Lambda - 0-1V Diritta mV", "OXYGEN sensor - 0-1V Straight mV", "Lambda - 0-1V Duz"},
+    {"Lambda - 1-0V Invertita mV", "OXYGEN sensor - 1-0V Inverted mV", "Lambda - 1-0V Ters"},
 };
+constexpr LocalText kLambda2Frame[4] = {
+    {"Lambda2 - 0-5V Diritta mV", "OXYGEN sensor2 - 0-5V Straight mV", "Lambda2 - 0-5V Duz"},
+    {"Lambda2 - 5-0V Invertita mV", "OXYGEN sensor2 - 5-0V Inverted mV", "Lambda2 - 5-0V Ters"},
+    {"Lambda2 - 0-1V Diritta mV", "OXYGEN sensor2 - 0-1V Straight mV", "Lambda2 - 0-1V Duz"},
+    {"Lambda2 - 1-0V Invertita mV", "OXYGEN sensor2 - 1-0V Inverted mV", "Lambda2 - 1-0V Ters"},
+};
+constexpr LocalText kLostLink{"COMUNICAZIONE INTERROTTA - CHIUDO FINESTRA DI VISUALIZZAZIONE",
+                              "COMMUNICATION LOST - WINDOW OF VISUALIZATION WILL BE CLOSED",
+                              "Persa comunicazione"};
 
-QGroupBox* frame(QWidget* parent, const char* name, const char* caption)
+QGroupBox* frame(QWidget* parent, const char* name)
 {
-    auto* f = new QGroupBox(QString::fromUtf8(caption), parent);
+    auto* f = new QGroupBox(parent);
     f->setObjectName(QString::fromLatin1(name));
     return f;
 }
@@ -128,11 +86,8 @@ QWidget* scale(QWidget* parent, const QStringList& marks)
 
 } // namespace
 
-StatusWindow::StatusWindow(AppContext& context) : Form(context, QStringLiteral("Form3"))
+StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status)
 {
-    setWindowTitle(QString::fromUtf8(kTexts[0].titleConnected));
-    const Texts& it = kTexts[0];
-
     stateBox = valueBox(this, "Text1", 460, "0");
     stateBox->setAlignment(Qt::AlignLeft);
     stateBox->setText(QString());
@@ -163,31 +118,31 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, QStringLiteral("
     lambda2Bar = new SegmentBar(QStringLiteral("Shape5"), kOxygenSegments, SegmentBar::Origin::Right, this);
     petrolLamp = new Lamp(QStringLiteral("Shape6"), this);
     gasLamp = new Lamp(QStringLiteral("Shape7"), this);
-    exitButton = new QPushButton(QString::fromUtf8(it.exit), this);
+    exitButton = new QPushButton(this);
     exitButton->setObjectName(QStringLiteral("Command1"));
-    changeoverButton = new QPushButton(QString::fromUtf8(it.changeover), this);
+    changeoverButton = new QPushButton(this);
     changeoverButton->setObjectName(QStringLiteral("Command2"));
     changeoverButton->setEnabled(false);
 
-    injectionFrame = frame(this, "Frame1", it.injection);
-    lambda1Frame = frame(this, "Frame2", it.lambda1[0]);
-    temperatureFrame = frame(this, "Frame3", it.temperature);
-    levelFrame = frame(this, "Frame4", it.level);
-    lambda1AverageFrame = frame(lambda1Frame, "Frame5", it.average);
-    kgbCorFrame = frame(this, "Frame6", "KGBCOR");
-    pressureFrame = frame(this, "Frame7", it.pressure);
-    lambda2Frame = frame(this, "Frame8", it.lambda2[0]);
-    kgbTabFrame = frame(this, "Frame9", "KGBTAB");
-    temperature2Frame = frame(this, "Frame10", it.temperature2);
-    pressure2Frame = frame(this, "Frame11", it.pressure2);
-    lambda2AverageFrame = frame(lambda2Frame, "Frame12", it.average2);
-    rpmUnit = namedLabel(this, "Label10", QString::fromUtf8(it.rpmUnit));
-    petrolLabel = namedLabel(injectionFrame, "Label11", QString::fromUtf8(it.petrol));
-    gasLabel = namedLabel(injectionFrame, "Label12", QString::fromUtf8(it.gas));
-    lean1Label = namedLabel(lambda1Frame, "Label28", QString::fromUtf8(it.lean));
-    rich1Label = namedLabel(lambda1Frame, "Label29", QString::fromUtf8(it.rich));
-    lean2Label = namedLabel(lambda2Frame, "Label6", QString::fromUtf8(it.lean));
-    rich2Label = namedLabel(lambda2Frame, "Label7", QString::fromUtf8(it.rich));
+    injectionFrame = frame(this, "Frame1");
+    lambda1Frame = frame(this, "Frame2");
+    temperatureFrame = frame(this, "Frame3");
+    levelFrame = frame(this, "Frame4");
+    lambda1AverageFrame = frame(lambda1Frame, "Frame5");
+    kgbCorFrame = frame(this, "Frame6");
+    pressureFrame = frame(this, "Frame7");
+    lambda2Frame = frame(this, "Frame8");
+    kgbTabFrame = frame(this, "Frame9");
+    temperature2Frame = frame(this, "Frame10");
+    pressure2Frame = frame(this, "Frame11");
+    lambda2AverageFrame = frame(lambda2Frame, "Frame12");
+    rpmUnit = namedLabel(this, "Label10", QString());
+    petrolLabel = namedLabel(injectionFrame, "Label11", QString());
+    gasLabel = namedLabel(injectionFrame, "Label12", QString());
+    lean1Label = namedLabel(lambda1Frame, "Label28", QString());
+    rich1Label = namedLabel(lambda1Frame, "Label29", QString());
+    lean2Label = namedLabel(lambda2Frame, "Label6", QString());
+    rich2Label = namedLabel(lambda2Frame, "Label7", QString());
 
     // injection times: a row of petrol boxes over a row of gas boxes
     auto* injection = new QGridLayout(injectionFrame);
@@ -268,16 +223,10 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, QStringLiteral("
     layout->addLayout(rpmRow);
     layout->addWidget(stateBox);
 
-    setUpTimer(pollTimer, "Timer1", 300);
-    setUpTimer(barTimer, "Timer2", 400);
-    setUpTimer(supervisionTimer, "Timer3", 2000);
-    connect(&pollTimer, &QTimer::timeout, this, &StatusWindow::pollTick);
-    connect(&barTimer, &QTimer::timeout, this, &StatusWindow::barTick);
-    connect(&supervisionTimer, &QTimer::timeout, this, &StatusWindow::supervisionTick);
-    connect(exitButton, &QPushButton::clicked, this, [this] {
-        stopTimers();
-        closeForm();
-    });
+    setUpTimer(pollTimer, "Timer1", 300, &StatusWindow::pollTick);
+    setUpTimer(barTimer, "Timer2", 400, &StatusWindow::barTick);
+    setUpTimer(supervisionTimer, "Timer3", 2000, &StatusWindow::supervisionTick);
+    connect(exitButton, &QPushButton::clicked, this, &Form::closeForm);
     connect(changeoverButton, &QPushButton::clicked, this, &StatusWindow::pressChangeover);
 }
 
@@ -292,7 +241,7 @@ void StatusWindow::onLoad()
         b->setText(QStringLiteral(" 0"));
     paintBaseColours();
     pressure2Frame->setVisible(state.parameterValues[param::pressureSensorType] != 0);
-    applyTexts();
+    showSensorTypes();
 }
 
 void StatusWindow::paintBaseColours()
@@ -309,33 +258,18 @@ void StatusWindow::paintBaseColours()
         levelBar->setColour(i, levelColour(i, false));
 }
 
-void StatusWindow::applyTexts()
+std::span<const Caption> StatusWindow::captions() const
 {
-    const Texts* t = textsFor(kTexts, state.languageIndex);
-    if (!t) return;
-    setWindowTitle(QString::fromUtf8(state.offlineMode == 1 ? t->titleOffline : t->titleConnected));
+    return kCaptions;
+}
+
+void StatusWindow::showSensorTypes()
+{
     changeoverButton->setEnabled(state.offlineMode == 0);
-    exitButton->setText(QString::fromUtf8(t->exit));
-    changeoverButton->setText(QString::fromUtf8(t->changeover));
-    rpmUnit->setText(QString::fromUtf8(t->rpmUnit));
-    petrolLabel->setText(QString::fromUtf8(t->petrol));
-    gasLabel->setText(QString::fromUtf8(t->gas));
-    injectionFrame->setTitle(QString::fromUtf8(t->injection));
-    for (QLabel* l : {lean1Label, lean2Label})
-        l->setText(QString::fromUtf8(t->lean));
-    for (QLabel* l : {rich1Label, rich2Label})
-        l->setText(QString::fromUtf8(t->rich));
-    temperatureFrame->setTitle(QString::fromUtf8(t->temperature));
-    levelFrame->setTitle(QString::fromUtf8(t->level));
-    lambda1AverageFrame->setTitle(QString::fromUtf8(t->average));
-    pressureFrame->setTitle(QString::fromUtf8(t->pressure));
-    temperature2Frame->setTitle(QString::fromUtf8(t->temperature2));
-    pressure2Frame->setTitle(QString::fromUtf8(t->pressure2));
-    lambda2AverageFrame->setTitle(QString::fromUtf8(t->average2));
     const int type1 = state.parameterValues[param::lambda1SensorType];
     const int type2 = state.parameterValues[param::lambda2SensorType];
-    if (type1 >= 0 && type1 <= 3) lambda1Frame->setTitle(QString::fromUtf8(t->lambda1[type1]));
-    if (type2 >= 0 && type2 <= 3) lambda2Frame->setTitle(QString::fromUtf8(t->lambda2[type2]));
+    if (type1 >= 0 && type1 <= 3) lambda1Frame->setTitle(text(kLambda1Frame[type1]));
+    if (type2 >= 0 && type2 <= 3) lambda2Frame->setTitle(text(kLambda2Frame[type2]));
 }
 
 void StatusWindow::onActivate()
@@ -376,18 +310,6 @@ void StatusWindow::showOffline()
     petrolLamp->setColour(colours::yellow);
     gasLamp->setColour(colours::yellow);
     changeoverButton->setEnabled(false);
-}
-
-void StatusWindow::onUnload()
-{
-    stopTimers();
-}
-
-void StatusWindow::stopTimers()
-{
-    pollTimer.stop();
-    barTimer.stop();
-    supervisionTimer.stop();
 }
 
 void StatusWindow::pressChangeover()
@@ -492,8 +414,7 @@ void StatusWindow::supervisionTick()
         return;
     }
     ++state.lostLinkCount;
-    const Texts* t = textsFor(kTexts, state.languageIndex);
-    stateBox->setText(QString::fromUtf8((t ? t : &kTexts[0])->lostLink));
+    stateBox->setText(text(kLostLink));
     if (state.lostLinkCount < 2) {
         supervisionTimer.start();
         return;

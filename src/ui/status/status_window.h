@@ -29,12 +29,11 @@ public:
 protected:
     void onLoad() override;
     void onActivate() override;
-    void onUnload() override;
+    std::span<const Caption> captions() const override;
 
 private:
-    void stopTimers();
     void pressChangeover();
-    void applyTexts();
+    void showSensorTypes();
     void paintBaseColours();
     void showOffline();
     static void show(QLineEdit* box, const BoxView& view);

@@ -1,0 +1,191 @@
+#include "ui/params/parameter_page.h"
+
+#include "link/frames.h"
+#include "link/write_walk.h"
+#include "ui/common/colours.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+ParameterPage::ParameterPage(AppContext& context, WindowId id, int writePeriodMs) : Form(context, id)
+{
+    setUpTimer(writeTimer, "Timer1", writePeriodMs, &ParameterPage::writeTick);
+    connect(&ctx.dispatcher, &ReplyDispatcher::parameterConfirmed, this,
+            &ParameterPage::onParameterConfirmed);
+}
+
+void ParameterPage::bindFields(std::span<const PageField> fields, const PageControls& controls)
+{
+    const auto find = [this](const char* name) {
+        auto* widget = findChild<QWidget*>(QString::fromLatin1(name));
+        if (!widget) qFatal("%s has no control %s", qPrintable(objectName()), name);
+        return widget;
+    };
+    for (const PageField& field : fields) {
+        Bound bound{&field, {}, {}};
+        if (field.kind == PageField::Kind::Box) {
+            auto* box = qobject_cast<QLineEdit*>(find(field.controls[0]));
+            connect(box, &QLineEdit::textEdited, this, [this, id = field.parameterId] {
+                for (Bound& b : bound_)
+                    if (b.field->parameterId == id) b.touched = true;
+            });
+        }
+        for (const char* name : field.controls) {
+            if (!name) break;
+            if (field.kind == PageField::Kind::Box) continue;
+            auto* button = qobject_cast<QAbstractButton*>(find(name));
+            bound.controls.push_back(button);
+            connect(button, &QAbstractButton::clicked, this, [this, id = field.parameterId] {
+                for (Bound& b : bound_) {
+                    if (b.field->parameterId != id) continue;
+                    b.touched = true;
+                    colourLabels(b);
+                }
+            });
+        }
+        for (const char* name : field.labels) {
+            if (name) bound.labels.push_back(qobject_cast<QLabel*>(find(name)));
+        }
+        bound_.push_back(std::move(bound));
+        order_.push_back(field.parameterId);
+    }
+    readMode_ = qobject_cast<QRadioButton*>(find(controls.readMode));
+    writeMode_ = qobject_cast<QRadioButton*>(find(controls.writeMode));
+    writeButton_ = qobject_cast<QPushButton*>(find(controls.writeButton));
+    connect(readMode_, &QRadioButton::clicked, this, [this] { setWriteMode(false); });
+    connect(writeMode_, &QRadioButton::clicked, this, [this] { setWriteMode(true); });
+    connect(writeButton_, &QPushButton::clicked, this, &ParameterPage::pressWrite);
+    connect(qobject_cast<QPushButton*>(find(controls.exitButton)), &QPushButton::clicked, this,
+            &Form::closeForm);
+}
+
+void ParameterPage::onLoad()
+{
+    writing_ = false;
+    const bool connected = state.offlineMode == 0;
+    readMode_->setEnabled(connected);
+    writeMode_->setEnabled(connected);
+    readMode_->setChecked(true);
+    setWriteMode(false);
+}
+
+void ParameterPage::onActivate()
+{
+    for (Bound& bound : bound_) {
+        show(bound, state.parameterValues[bound.field->parameterId]);
+        bound.touched = false;
+    }
+}
+
+void ParameterPage::show(Bound& bound, int value)
+{
+    switch (bound.field->kind) {
+    case PageField::Kind::Box:
+        findChild<QLineEdit*>(QString::fromLatin1(bound.field->controls[0]))->setText(QString::number(value));
+        break;
+    case PageField::Kind::Options: {
+        // a value with no option selects none: exclusive groups cannot show that, so drop it a moment
+        for (size_t i = 0; i < bound.controls.size(); ++i) {
+            QAbstractButton* option = bound.controls[i];
+            const bool exclusive = option->autoExclusive();
+            option->setAutoExclusive(false);
+            option->setChecked(static_cast<int>(i) == value);
+            option->setAutoExclusive(exclusive);
+        }
+        colourLabels(bound);
+        break;
+    }
+    case PageField::Kind::Check:
+        bound.controls[0]->setChecked(value == 1);
+        break;
+    }
+}
+
+void ParameterPage::colourLabels(Bound& bound)
+{
+    for (size_t i = 0; i < bound.labels.size(); ++i) {
+        QPalette palette = bound.labels[i]->palette();
+        const bool selected = i < bound.controls.size() && bound.controls[i]->isChecked();
+        palette.setColor(QPalette::WindowText, selected ? colours::selectedOption : colours::otherOption);
+        bound.labels[i]->setPalette(palette);
+    }
+}
+
+void ParameterPage::setWriteMode(bool on)
+{
+    for (Bound& bound : bound_) {
+        if (bound.field->kind == PageField::Kind::Box)
+            findChild<QLineEdit*>(QString::fromLatin1(bound.field->controls[0]))->setReadOnly(!on);
+        for (QAbstractButton* control : bound.controls)
+            control->setEnabled(on);
+    }
+    writeButton_->setEnabled(on);
+}
+
+int ParameterPage::requestedValue(const Bound& bound, const std::optional<long long>& typed) const
+{
+    const int id = bound.field->parameterId;
+    // what the user did not change asks for what the ECU holds, never for a value the control
+    // could not show
+    if (!bound.touched) return state.parameterValues[id];
+    switch (bound.field->kind) {
+    case PageField::Kind::Box:
+        return static_cast<int>(*typed);
+    case PageField::Kind::Options:
+        for (size_t i = 0; i < bound.controls.size(); ++i)
+            if (bound.controls[i]->isChecked()) return static_cast<int>(i);
+        return state.parameterValues[id];
+    case PageField::Kind::Check:
+        return bound.controls[0]->isChecked() ? 1 : 0;
+    }
+    return state.parameterValues[id];
+}
+
+void ParameterPage::pressWrite()
+{
+    // every typed value is read first: one refused box sends nothing at all
+    std::vector<std::optional<long long>> typed(bound_.size());
+    for (size_t i = 0; i < bound_.size(); ++i) {
+        const Bound& bound = bound_[i];
+        if (bound.field->kind != PageField::Kind::Box || !bound.touched) continue;
+        FieldRule rule = bound.field->rule;
+        rule.roundsFractions = true;
+        typed[i] = readBox(findChild<QLineEdit*>(QString::fromLatin1(bound.field->controls[0])), rule);
+        if (!typed[i]) return;
+    }
+    writeButton_->setEnabled(false);
+    setBusy(true);
+    writing_ = true;
+    for (size_t i = 0; i < bound_.size(); ++i)
+        state.pendingParameterValues[bound_[i].field->parameterId] = requestedValue(bound_[i], typed[i]);
+    writeTimer.start();
+}
+
+void ParameterPage::writeTick()
+{
+    writeTimer.stop();
+    if (const std::optional<int> id = nextParameterToWrite(state, order_)) {
+        if (const auto frame = frames::writeParameter(*id, state.pendingParameterValues[*id]))
+            ctx.link.send(*frame);
+        writeTimer.start();
+        return;
+    }
+    writing_ = false;
+    setWriteMode(false);
+    readMode_->setChecked(true);
+    setBusy(false);
+    onWriteComplete();
+}
+
+void ParameterPage::onParameterConfirmed(int id, int value)
+{
+    if (!isLoaded()) return;
+    for (Bound& bound : bound_) {
+        if (bound.field->parameterId != id) continue;
+        show(bound, value);
+        bound.touched = false;
+    }
+}

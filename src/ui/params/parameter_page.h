@@ -1,0 +1,85 @@
+#pragma once
+
+#include "ui/common/form.h"
+#include "ui/common/input_rule.h"
+
+#include <QTimer>
+
+#include <array>
+#include <span>
+#include <vector>
+
+class QAbstractButton;
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+// One editor of a parameter page, in the page's write order.
+struct PageField {
+    enum class Kind { Box, Options, Check };
+    Kind kind;
+    int parameterId;
+    // Box or Check: the control; Options: the option buttons for the values 0, 1, 2 ...
+    std::array<const char*, 4> controls{};
+    // Options: the caption beside each option, red for the selected one and blue for the others
+    std::array<const char*, 4> labels{};
+    // Box: what it may hold (its name for the refusal, the range its conversion carries)
+    FieldRule rule{};
+};
+
+// The controls every page has, by design name.
+struct PageControls {
+    const char* readMode;    // option button
+    const char* writeMode;   // option button
+    const char* writeButton; // "Modifica"
+    const char* exitButton;  // "EXIT"
+};
+
+// The way every parameter page works: it opens in read mode showing what the ECU holds; in write
+// mode its editors are unlocked; the write button copies them into the wanted values, and the
+// write timer sends one frame per tick, in the page's order, until the ECU has confirmed each.
+// A page declares its widgets (named by their design names) and its fields; this runs the rest.
+class ParameterPage : public Form {
+    Q_OBJECT
+public:
+    ParameterPage(AppContext& context, WindowId id, int writePeriodMs);
+
+    void writeTick(); // Timer1
+    bool writing() const { return writing_; }
+
+protected:
+    // Binds the fields and controls to the widgets the page made; call at the end of its constructor.
+    void bindFields(std::span<const PageField> fields, const PageControls& controls);
+
+    void onLoad() override;
+    void onActivate() override;
+
+    // Read mode: editors locked; write mode: unlocked. Pages with more editors extend both.
+    virtual void setWriteMode(bool on);
+    // After the last value is confirmed.
+    virtual void onWriteComplete() {}
+
+    QTimer writeTimer; // Timer1
+
+private:
+    struct Bound {
+        const PageField* field;
+        std::vector<QAbstractButton*> controls;
+        std::vector<QLabel*> labels;
+        bool touched = false;
+    };
+
+    void show(Bound& bound, int value);
+    void colourLabels(Bound& bound);
+    void pressWrite();
+    void onParameterConfirmed(int id, int value);
+    int requestedValue(const Bound& bound, const std::optional<long long>& typed) const;
+
+    std::vector<Bound> bound_;
+    std::vector<int> order_;
+    QRadioButton* readMode_ = nullptr;
+    QRadioButton* writeMode_ = nullptr;
+    QPushButton* writeButton_ = nullptr;
+    bool writing_ = false;
+};
