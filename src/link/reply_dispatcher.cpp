@@ -41,6 +41,7 @@ void ReplyDispatcher::onSerialEvent(const QByteArray& bytes)
     if (bytes.size() < 5 || byteAt(bytes, 4) != bytes.size()) return;
     const int code = byteAt(bytes, 5);
     if (bytes.size() < minimumLength(code)) return;
+    if (code >= 1 && code <= static_cast<int>(RequestKind::ReadCalibrationExtra)) emit replyReceived(code);
     if (dispatch(bytes)) emit frameHandled(code);
 }
 

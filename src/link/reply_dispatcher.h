@@ -20,6 +20,8 @@ public:
     static int minimumLength(int code);
 
 signals:
+    // Any whole reply of a known kind, taken or not (a repeated acknowledgement): the ECU is there.
+    void replyReceived(int code);
     // A frame passed validation and was taken (its flag or values are in SharedState).
     void frameHandled(int code);
     // An accepted write echo: the ECU now holds `value` for parameter `id`.

@@ -9,6 +9,7 @@
 #include "ui/status/status_rules.h"
 #include "ui/status/status_window.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -127,7 +128,19 @@ void TestStatusWindow::silentEcuClosesTheWindowThenTheMenu()
     status()->supervisionTick();
     QVERIFY(!app->navigator.isOpen(WindowId::Status));
     QVERIFY(!app->navigator.isOpen(WindowId::MainMenu));
+    // the reason stays on screen after the two windows have gone, in the user's language
+    QCOMPARE(app->navigator.active()->objectName(), QString("Form12"));
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().startsWith("Problems on communication line."));
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().endsWith(": no answer from the ECU"));
+    click("Form12", "Command1");
     QCOMPARE(app->navigator.active()->objectName(), QString("Form1"));
+    QCOMPARE(app->state.quitOnMessageClose, 0);
+
+    // the ECU answers again: "MENU" starts a new connection instead of a menu that closes itself
+    sim->withEcu([](VirtualEcu& ecu) { ecu.faults.silent = false; });
+    QVERIFY(connectToEcu());
+    QVERIFY(app->navigator.isOpen(WindowId::MainMenu));
+    QCOMPARE(app->state.lostLinkCount, 0);
 }
 
 void TestStatusWindow::notConnectedAppearance()

@@ -69,7 +69,7 @@ void TestEolRules::checkRows()
     QVERIFY(!p.at(48) && !p.at(38) && !p.at(50) && !p.at(37));
     QCOMPARE(eolIndicatorCaption(36), QString("TPS_ANALOGICO"));
     QCOMPARE(eolIndicatorCaption(56), QString("WATCH DOG"));
-    QCOMPARE(eolIndicatorCaption(54), QString());
+    QVERIFY(!eolIndicatorCaption(54).isEmpty()); // every indicator says what it stands for
 }
 
 void TestEolRules::bitChainIsNotPlainBitTesting()

@@ -84,6 +84,15 @@ void Form::openWindow(WindowId id)
     ctx.navigator.open(id);
 }
 
+void Form::dropTopMost()
+{
+    if (!(windowFlags() & Qt::WindowStaysOnTopHint)) return;
+    // changing the flag hides a shown window: show it again where it was
+    const bool shown = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, false);
+    if (shown) show();
+}
+
 void Form::setBusy(bool busy)
 {
     if (busy == busy_) return;

@@ -50,6 +50,8 @@ protected:
 
     // Opens another window of the program (programming error if it has none by that id).
     void openWindow(WindowId id);
+    // Lets other programs' windows come over this one (it is top-most from its load on).
+    void dropTopMost();
     // Hourglass over this window while it waits for the ECU.
     void setBusy(bool busy);
     // A window timer: named by its design name, single-shot (each tick restarts it when work

@@ -1,7 +1,6 @@
 #include "ui/download/download_window.h"
 
 #include "link/frames.h"
-#include "ui/common/link_messages.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -9,9 +8,19 @@
 
 namespace {
 
+constexpr LocalText kTitleText{"ORVANE - Scarico applicativo", "ORVANE - Downloading of application",
+                               "ORVANE - Uygulamalari yukle"};
+constexpr LocalText kNeedsEcu{
+    "Per aggiornare il software la centralina deve essere collegata e la porta aperta: collegarsi prima con "
+    "\"MENU\" in modalita' connessa, poi riprovare.",
+    "To update the software the ECU must be connected and the port open: connect first with \"MENU\" in "
+    "connected mode, then try again.",
+    "Yazilimi guncellemek icin beyin bagli ve port acik olmali: once bagli modda \"MENU\" ile baglanin, "
+    "sonra "
+    "tekrar deneyin."};
+
 const Caption kCaptions[] = {
-    {kTitle,
-     {"ORVANE - Scarico applicativo", "ORVANE - Downloading of application", "ORVANE - Uygulamalari yukle"}},
+    {kTitle, kTitleText},
     {"Command1", shared_texts::exit},
     {"Command2", {"Aggiorna applicativo", "Update software version", "Uygulamalari guncellestir"}},
     {"Label1", {"Uscire dal programma", "Exit from this application", " "}},
@@ -27,6 +36,10 @@ QLabel* stepLabel(QWidget* parent, const char* name)
     bold.setBold(true);
     label->setFont(bold);
     label->setVisible(false);
+    // each step appears in a place kept for it: nothing below moves
+    QSizePolicy keepPlace = label->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    label->setSizePolicy(keepPlace);
     return label;
 }
 
@@ -79,9 +92,7 @@ void DownloadWindow::pressUpdate()
     // Not connected with no port opened earlier: nothing can reach the ECU. Say so and stay,
     // without asking the program to close.
     if (!ctx.link.send(frames::enterDownload())) {
-        const LinkMessage m =
-            portProblemMessage(language(), selectedPortName(state), LinkProblem::PortNotOpen);
-        ctx.showMessage(m.title, m.text);
+        ctx.showMessage(text(kTitleText), text(kNeedsEcu));
         return;
     }
     state.exitRequested = 1;

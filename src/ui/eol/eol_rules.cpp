@@ -81,7 +81,7 @@ QString eolIndicatorCaption(int indicator)
         "TASTO_GAS",
         "BATTERIA",
         "SENSORI",
-        "",
+        "CONTROLLO 9", // the ninth check has no name of its own
         "POWER LATCH",
         "WATCH DOG",
     };

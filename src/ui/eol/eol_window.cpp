@@ -109,6 +109,12 @@ EolWindow::EolWindow(AppContext& context) : Form(context, WindowId::EndOfLine)
     connect(fourCylinders, &QRadioButton::clicked, this, [this] { chooseCylinders(4); });
     connect(sixCylinders, &QRadioButton::clicked, this, [this] { chooseCylinders(6); });
     connect(eightCylinders, &QRadioButton::clicked, this, [this] { chooseCylinders(8); });
+    // rows hidden for fewer cylinders keep their place: nothing the user aims at moves
+    for (QWidget* w : findChildren<QWidget*>()) {
+        QSizePolicy keepPlace = w->sizePolicy();
+        keepPlace.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(keepPlace);
+    }
     connect(startButton, &QPushButton::clicked, this, &EolWindow::pressStart);
     connect(exitButton, &QPushButton::clicked, this, &Form::closeForm);
 }
@@ -122,7 +128,9 @@ void EolWindow::onLoad()
     setAutoFillBackground(true);
 
     fourCylinders->setChecked(true);
+    shownCylinders = 0;
     chooseCylinders(4);
+    testCylinders = 4;
     paintAll(true, 0, 15);
     paintAll(true, 32, 58);
     startButton->setEnabled(state.offlineMode == 0);
@@ -138,15 +146,11 @@ void EolWindow::onActivate()
     testTimer.setInterval(200);
 }
 
-int EolWindow::cylinderCount() const
-{
-    if (eightCylinders->isChecked()) return 8;
-    if (sixCylinders->isChecked()) return 6;
-    return 4;
-}
-
 void EolWindow::chooseCylinders(int count)
 {
+    // a result shown for another count would mix with this one's rows
+    if (count != shownCylinders) paintAll(true, 0, kEolIndicatorCount - 1);
+    shownCylinders = count;
     for (int cylinder = 1; cylinder <= 8; ++cylinder) {
         const bool shown = cylinder <= count;
         rowLabels[static_cast<size_t>(cylinder - 1)]->setVisible(shown);
@@ -173,7 +177,8 @@ void EolWindow::paintAll(bool red, int first, int last)
 
 void EolWindow::pressStart()
 {
-    const int cylinders = cylinderCount();
+    // the count the ECU is told stays the test's, whatever is clicked before it acknowledges
+    testCylinders = shownCylinders;
     paintAll(true, 0, kEolIndicatorCount - 1);
     state.eolCommandAcknowledged = 0;
     state.eolResults.eolPreviousPhase = 0;
@@ -181,7 +186,7 @@ void EolWindow::pressStart()
     keyOffSeconds = 10;
     resetTicks = 0;
     resetSeconds = 0;
-    ctx.link.send(*frames::eolCommand(cylinders));
+    ctx.link.send(*frames::eolCommand(testCylinders));
     testTimer.start();
 }
 
@@ -190,7 +195,7 @@ void EolWindow::testTick()
     testTimer.stop();
     unansweredTicks = state.eolResultsPending == 1 ? unansweredTicks + 1 : 0;
     if (ctx.link.isOpen() && state.eolCommandAcknowledged == 0) {
-        ctx.link.send(*frames::eolCommand(cylinderCount()));
+        ctx.link.send(*frames::eolCommand(testCylinders));
     } else if (state.eolCommandAcknowledged == 1) {
         ctx.link.send(frames::readEolResults());
         state.eolResultsPending = 1;

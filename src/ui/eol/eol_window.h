@@ -20,7 +20,8 @@ public:
     explicit EolWindow(AppContext& context);
 
     void testTick(); // Timer1
-    int cylinderCount() const;
+    // The count sent with the test's start command.
+    int cylinderCount() const { return testCylinders; }
 
 protected:
     void onLoad() override;
@@ -45,6 +46,8 @@ private:
     std::array<QLabel*, 8> rowLabels{}; // Label4..Label11 "1".."8"
     QTimer testTimer;                   // Timer1, 200 ms
 
+    int shownCylinders = 4; // the rows shown, as the options say
+    int testCylinders = 4;  // the count the test was started with
     int unansweredTicks = 0;
     int keyOffTicks = 0;
     int keyOffSeconds = 10;

@@ -25,6 +25,19 @@ const Caption kCaptions[] = {
     {"Command6", {"Aggiorna software centralina", "Update software ECU", "Beyni guncelle"}},
 };
 
+// what the handshake is reading, so four grey seconds are not taken for a hang
+constexpr LocalText kReadingVersion{"Lettura versione centralina (tentativo %1 di %2)...",
+                                    "Reading the ECU version (try %1 of %2)...",
+                                    "Beyin surumu okunuyor (deneme %1 / %2)..."};
+constexpr LocalText kReadingParameters{"Lettura parametri (richiesta %1)...",
+                                       "Reading the parameters (request %1)...",
+                                       "Parametreler okunuyor (istek %1)..."};
+constexpr LocalText kReadingTable{"Lettura tabella (richiesta %1)...", "Reading the table (request %1)...",
+                                  "Tablo okunuyor (istek %1)..."};
+constexpr LocalText kConnected{"Centralina collegata", "ECU connected", "Beyin bagli"};
+constexpr LocalText kVersionUnanswered{"Nessuna risposta alla richiesta della versione.",
+                                       "No answer to the version request.", "Surum istegine cevap yok."};
+
 constexpr LocalText kNotYetTitle{"ORVANE"};
 constexpr LocalText kNotYet{"Questa finestra non e' ancora disponibile in questa versione del programma.",
                             "This window is not available yet in this version of the program.",
@@ -58,10 +71,12 @@ MainMenu::MainMenu(AppContext& context) : Form(context, WindowId::MainMenu)
     version->addWidget(versionLabel);
     version->addWidget(versionBox);
     version->addStretch(1);
+    progressLine = namedLabel(this, QStringLiteral("HandshakeLine"), QString());
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(productLabel);
     layout->addWidget(subtitleLabel);
     layout->addLayout(version);
+    layout->addWidget(progressLine);
     for (QPushButton* b :
          {statusButton, archiveButton, calibrationButton, downloadButton, eolButton, exitButton})
         layout->addWidget(b);
@@ -85,7 +100,12 @@ void MainMenu::onLoad()
 {
     for (QPushButton* b : {eolButton, statusButton, archiveButton, calibrationButton, downloadButton})
         b->setEnabled(false);
+    step = HandshakeStep::Version;
+    stepRequests = 0;
+    progressLine->clear();
     if (state.offlineMode == 0) {
+        // until the ECU answers: never the last connection's version
+        versionBox->clear();
         handshakeTimer.start();
         setBusy(true);
     } else {
@@ -123,22 +143,35 @@ void MainMenu::handshakeTick()
             setBusy(false);
             const LinkMessage m = linkProblemMessage(language(), ctx.link.portName(), LinkProblem::NoAnswer);
             closeForm();
-            ctx.showMessage(m.title, m.text);
+            ctx.showMessage(m.title, m.text + QLatin1Char('\n') + text(kVersionUnanswered));
             return;
         }
         ctx.link.send(frames::readVersion());
         ++state.versionRequestCount;
+        progressLine->setText(text(kReadingVersion).arg(state.versionRequestCount).arg(kVersionTries));
         handshakeTimer.start();
     } else if (state.parametersReceived == 0) {
         ctx.link.send(frames::readAllParameters());
+        progressLine->setText(text(kReadingParameters).arg(countRequest(HandshakeStep::Parameters)));
         handshakeTimer.start();
     } else if (state.tableReceived == 0) {
         ctx.link.send(frames::readTable());
+        progressLine->setText(text(kReadingTable).arg(countRequest(HandshakeStep::Table)));
         handshakeTimer.start();
     } else {
+        progressLine->setText(text(kConnected));
         enableButtons(false);
         setBusy(false);
     }
+}
+
+int MainMenu::countRequest(HandshakeStep now)
+{
+    if (step != now) {
+        step = now;
+        stepRequests = 0;
+    }
+    return ++stepRequests;
 }
 
 void MainMenu::pressEndOfLine()
@@ -220,6 +253,7 @@ void MainMenu::calibrationStartTick()
     if (state.calibrationFrameReceived == 1) {
         handshakeTimer.stop();
         statusStartTimer.stop();
+        dropTopMost();
         openWindow(WindowId::Calibration);
         return;
     }

@@ -28,7 +28,10 @@ protected:
     std::span<const Caption> captions() const override;
 
 private:
+    enum class HandshakeStep { Version, Parameters, Table };
     bool windowAvailable(WindowId id);
+    // Requests sent for this step so far, this one included.
+    int countRequest(HandshakeStep now);
     void enableButtons(bool withDownload);
     void pressEndOfLine();
     void pressStatus();
@@ -49,4 +52,8 @@ private:
     QTimer handshakeTimer;          // Timer1, 1000 ms
     QTimer statusStartTimer;        // Timer2, 500 ms
     QTimer calibrationStartTimer;   // Timer3, 500 ms
+    QLabel* progressLine;           // what the handshake is reading
+
+    HandshakeStep step = HandshakeStep::Version;
+    int stepRequests = 0;
 };

@@ -79,7 +79,8 @@ void SerialSettingsDialog::onLoad()
     if (ctx.simulated && !devices.contains(ctx.simulatedPort)) devices << ctx.simulatedPort;
     portList->addItems(devices);
 
-    showUnselected(portList, QStringLiteral("COM1"));
+    // a device chosen with --port or --simulate stays in force unless the user picks another port
+    showUnselected(portList, state.serialPortName.isEmpty() ? QStringLiteral("COM1") : state.serialPortName);
     showUnselected(baudList, QStringLiteral("9600"));
     showUnselected(parityList, QStringLiteral("None"));
     showUnselected(dataBitsList, QStringLiteral("8"));
@@ -96,6 +97,8 @@ void SerialSettingsDialog::pressOk()
     const int port = portList->currentIndex();
     if (port >= kNumberedPorts) {
         state.serialPortName = portList->itemText(port);
+    } else if (port < 0 && !state.serialPortName.isEmpty()) {
+        // nothing picked: the device in force stays
     } else {
         state.serialPortName.clear();
         state.serialPortNumber = port < 0 ? 1 : port + 1;

@@ -6,7 +6,8 @@ class QComboBox;
 class QPushButton;
 
 // Port, baud rate, parity, data bits and stop bits for the next "MENU". Opens with its fixed
-// texts and nothing selected, whatever is in force; a list left alone gives the default.
+// texts and nothing selected (the port list shows a chosen device instead of COM1); a list left
+// alone gives the default, and the device in force stays.
 class SerialSettingsDialog : public Form {
     Q_OBJECT
 public:

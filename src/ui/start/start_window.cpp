@@ -35,6 +35,9 @@ QPushButton* flagButton(QWidget* parent, const char* name, const char* image, co
     button->setIconSize(QSize(45, 30));
     button->setFixedSize(56, 40);
     button->setToolTip(QString::fromUtf8(tip));
+    // pressed while its language is the one chosen
+    button->setCheckable(true);
+    button->setAutoExclusive(true);
     return button;
 }
 
@@ -67,6 +70,12 @@ StartWindow::StartWindow(AppContext& context) : Form(context, WindowId::Start)
     offlineButton->setObjectName(QStringLiteral("Command7"));
     for (QPushButton* b : {menuButton, exitButton})
         b->setMinimumHeight(40);
+    versionBox->setFocusPolicy(Qt::NoFocus);
+    menuButton->setDefault(true);
+    // shown connected, hidden off-line: the buttons above must not move under the user's pointer
+    QSizePolicy keepPlace = contactLabel->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    contactLabel->setSizePolicy(keepPlace);
 
     auto* header = new QHBoxLayout;
     header->addWidget(logoImage);
@@ -112,6 +121,8 @@ void StartWindow::onLoad()
 {
     versionBox->setText(programVersion());
     applyStartValues(state);
+    italianButton->setChecked(true);
+    menuButton->setFocus();
 }
 
 void StartWindow::onActivate()
@@ -150,11 +161,16 @@ void StartWindow::pressMenu()
         }
     }
     clearHandshakeFlags(state);
+    // a new connection: a lost link or a download prepared off-line must not close the new menu
+    state.lostLinkCount = 0;
+    state.exitRequested = 0;
+    dropTopMost();
     openWindow(WindowId::MainMenu);
 }
 
 void StartWindow::pressSerialSettings()
 {
+    dropTopMost();
     if (ctx.link.isOpen()) ctx.link.close();
     openWindow(WindowId::SerialSettings);
 }
@@ -182,6 +198,10 @@ QString StartWindow::offlineTitle() const
 void StartWindow::chooseLanguage(int languageIndex)
 {
     state.languageIndex = languageIndex;
+    (languageIndex == 2   ? englishButton
+     : languageIndex == 3 ? turkishButton
+                          : italianButton)
+        ->setChecked(true);
     applyCaptions();
     setWindowTitle(state.offlineMode == 1 ? offlineTitle() : QStringLiteral("ORVANE"));
     updateContactLine();

@@ -32,11 +32,12 @@ BoxView StaleValueWatch::apply(int value, bool enabledBefore)
 void LambdaAverage::add(int mv)
 {
     ++ticks_;
-    sum_ += mv / 10.0;
+    // in whole millivolts: tenths summed in binary fractions lose one mV on most values
+    sum_ += mv;
     if (ticks_ >= 100) {
         ticks_ = 0;
-        shown_ = QString::number(static_cast<long long>(std::floor(sum_ / 10.0)));
-        sum_ = 0.0;
+        shown_ = QString::number(sum_ / 100);
+        sum_ = 0;
     }
 }
 

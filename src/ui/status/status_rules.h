@@ -51,7 +51,7 @@ public:
 
 private:
     int ticks_ = 0;
-    double sum_ = 0.0;
+    long long sum_ = 0;
     QString shown_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
+#include "ui/common/link_messages.h"
 #include "ui/common/navigator.h"
 #include "ui/common/segment_bar.h"
 #include "ui/common/widgets.h"
@@ -228,6 +229,8 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
     setUpTimer(supervisionTimer, "Timer3", 2000, &StatusWindow::supervisionTick);
     connect(exitButton, &QPushButton::clicked, this, &Form::closeForm);
     connect(changeoverButton, &QPushButton::clicked, this, &StatusWindow::pressChangeover);
+    // an acknowledgement awaited after "Commuta" holds the status replies back, not the ECU
+    connect(&ctx.dispatcher, &ReplyDispatcher::replyReceived, this, [this] { linkAlive = true; });
 }
 
 void StatusWindow::onLoad()
@@ -236,9 +239,17 @@ void StatusWindow::onLoad()
     lambda2Avg.reset();
     levelAvg.reset();
     lamps = FuelLamps();
+    linkAlive = false;
+    // made once and kept: every box as a first load leaves it, not the last visit's values
+    for (QLineEdit* b : findChildren<QLineEdit*>()) {
+        b->setText(QStringLiteral("0"));
+        b->setEnabled(true);
+    }
     stateBox->setText(QString());
     for (QLineEdit* b : tinjBoxes)
         b->setText(QStringLiteral(" 0"));
+    petrolLamp->setColour(Qt::gray);
+    gasLamp->setColour(Qt::gray);
     paintBaseColours();
     pressure2Frame->setVisible(state.parameterValues[param::pressureSensorType] != 0);
     showSensorTypes();
@@ -407,8 +418,9 @@ void StatusWindow::barTick()
 void StatusWindow::supervisionTick()
 {
     supervisionTimer.stop();
-    if (state.statusReplySeen == 1) {
+    if (state.statusReplySeen == 1 || linkAlive) {
         state.statusReplySeen = 0;
+        linkAlive = false;
         state.lostLinkCount = 0;
         supervisionTimer.start();
         return;
@@ -421,4 +433,7 @@ void StatusWindow::supervisionTick()
     }
     stopTimers();
     closeForm();
+    // the state box goes with the window: say it where it stays
+    const LinkMessage m = linkProblemMessage(language(), ctx.link.portName(), LinkProblem::NoAnswer);
+    ctx.showMessage(m.title, m.text);
 }

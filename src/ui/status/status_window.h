@@ -70,6 +70,7 @@ private:
     QTimer supervisionTimer; // Timer3, 2000 ms
 
     // reset each time the window opens
+    bool linkAlive = false; // any reply since the last supervision tick
     LambdaAverage lambda1Avg, lambda2Avg;
     LevelAverage levelAvg;
     FuelLamps lamps;
