@@ -3,8 +3,6 @@
 
 #include <QTest>
 
-Q_DECLARE_METATYPE(CommandLine::Action)
-
 namespace {
 CommandLine parse(const QStringList& words)
 {
