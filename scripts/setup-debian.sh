@@ -1,9 +1,17 @@
 #!/usr/bin/env bash
-# Installs the build dependencies on Debian 12 (as root, or through sudo); with --with-test-tools
-# also Gnumeric, whose ssconvert the workbook tests check our files against.
+# Installs the build dependencies on Debian 12 (as root, or through sudo). Options:
+#   --with-test-tools  also Gnumeric, whose ssconvert the workbook tests check our files against
+#   --with-xvfb        also Xvfb, for xvfb-run on a machine without a display
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libgsf-1-dev)
-[ "${1:-}" = "--with-test-tools" ] && packages+=(gnumeric)
+for option in "$@"; do
+  case "$option" in
+    --with-test-tools) packages+=(gnumeric) ;;
+    # xvfb-run needs xauth, which xvfb only recommends
+    --with-xvfb) packages+=(xvfb xauth) ;;
+    *) echo "setup-debian.sh: unknown option '$option' (known: --with-test-tools, --with-xvfb)" >&2; exit 2 ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,10 +1,10 @@
 // orvane: the ORVANE service tool.
 #include "app/application.h"
+#include "app/command_line.h"
 #include "link/serial_link.h"
 #include "sim/simulator_thread.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QTimer>
 
 #include <cstdio>
@@ -13,41 +13,27 @@
 int main(int argc, char** argv)
 {
     QCoreApplication::setApplicationName(QStringLiteral("orvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.4.3"));
+    QCoreApplication::setApplicationVersion(QLatin1String(kOrvaneVersion));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("ORVANE Service: PC service tool of the ORVANE gas-injection ECU."));
-    parser.addHelpOption();
-    const QCommandLineOption simulate(
-        QStringLiteral("simulate"),
-        QStringLiteral("Start the built-in virtual ECU and select it as the port."));
-    const QCommandLineOption port(
-        QStringLiteral("port"),
-        QStringLiteral("Select a serial device (/dev/ttyUSB0, a pseudo-terminal, COM5)."),
-        QStringLiteral("name"));
-    // for the start-up benchmark: leave as soon as the start window has been shown
-    QCommandLineOption exitWhenShown(QStringLiteral("exit-when-shown"));
-    exitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({simulate, port, exitWhenShown});
-    // parsed before the windowing system is opened, so --help works without a display
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    if (!parser.parse(arguments)) {
-        std::fprintf(stderr, "orvane: %s\n", qPrintable(parser.errorText()));
-        return 2;
-    }
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
-        std::printf("%s", qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"),
-                                                               QStringLiteral("orvane"))));
-        return 0;
+    const CommandLine command = parseCommandLine(arguments);
+    switch (command.action) {
+    case CommandLine::Action::Refuse:
+        std::fprintf(stderr, "%s\n", qPrintable(command.output));
+        return command.exitStatus;
+    case CommandLine::Action::PrintAndExit:
+        std::printf("%s", qPrintable(command.output));
+        return command.exitStatus;
+    case CommandLine::Action::Run:
+        break;
     }
     QApplication qapp(argc, argv);
 
     std::unique_ptr<SimulatorThread> simulator;
-    QString portName = parser.value(port);
-    if (parser.isSet(simulate)) {
+    QString portName = command.portName;
+    if (command.simulate) {
         simulator = std::make_unique<SimulatorThread>();
         if (!simulator->start()) {
             std::fprintf(stderr, "orvane: cannot start the virtual ECU: %s\n",
@@ -71,7 +57,7 @@ int main(int argc, char** argv)
     }
     app.state.serialPortName = portName; // the start window's start values leave it alone
     app.start();
-    if (parser.isSet(exitWhenShown)) {
+    if (command.exitWhenShown) {
         QTimer::singleShot(0, [] {
             std::printf("shown\n");
             std::fflush(stdout);
