@@ -101,6 +101,13 @@ void TestStatusRules::averages()
     lambda.add(901);
     // (49 x 100 + 51 x 901) / 100 = 508.51
     QCOMPARE(lambda.shown(), QString("508"));
+    // a steady sensor averages to itself, for every value it can read
+    for (int mv = 0; mv <= 5000; ++mv) {
+        LambdaAverage steady;
+        for (int tick = 0; tick < 100; ++tick)
+            steady.add(mv);
+        QCOMPARE(steady.shown(), QString::number(mv));
+    }
 
     LevelAverage level;
     level.seed(3000);
