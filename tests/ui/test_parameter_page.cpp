@@ -252,6 +252,9 @@ void TestParameterPage::refusedBoxSendsNothing()
             QVERIFY(link->sent.isEmpty());
             click("Form12", "Command1");
             QCOMPARE(activeName(), QString("Form6"));
+            // back from the message, what the user typed is there to correct
+            QCOMPARE(on<QLineEdit>("Text1")->text(), QString("41"));
+            QCOMPARE(on<QLineEdit>("Text2")->text(), QString::fromLatin1(typed));
         }
     }
 }

@@ -25,6 +25,7 @@ const SameEverywhere kSameEverywhere[] = {
     {nullptr, nullptr, "Sequential Injection System", "the product's subtitle, English everywhere"},
     {"Form1", "Command1", "MENU", "the same word in both languages"},
     {"Form2", "Command2", "TEST EOL", "the production line's name for the test"},
+    {"Form2", "HandshakeLine", nullptr, "a status line, blank until the handshake runs"},
     {"Form3", "Label10", "x min", "a unit"},
     {"Form3", "Label12", "Gas", "the same word in both languages"},
     {"Form3", "Frame6", "KGBCOR", "the ECU's own name of the value"},

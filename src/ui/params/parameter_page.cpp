@@ -74,7 +74,10 @@ void ParameterPage::onLoad()
 
 void ParameterPage::onActivate()
 {
+    // Coming back from the message that refused one box must not wipe the others the user typed:
+    // in write mode, what was changed stays.
     for (Bound& bound : bound_) {
+        if (bound.touched && writeButton_->isEnabled()) continue;
         show(bound, state.parameterValues[bound.field->parameterId]);
         bound.touched = false;
     }
@@ -167,6 +170,7 @@ void ParameterPage::pressWrite()
 void ParameterPage::writeTick()
 {
     writeTimer.stop();
+    if (!writing_) return; // a tick left over from before EXIT or a refusal has nothing to finish
     if (const std::optional<int> id = nextParameterToWrite(state, order_)) {
         if (const auto frame = frames::writeParameter(*id, state.pendingParameterValues[*id]))
             ctx.link.send(*frame);
