@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 namespace {
@@ -26,6 +27,9 @@ const SameEverywhere kSameEverywhere[] = {
     {"Form1", "Command1", "MENU", "the same word in both languages"},
     {"Form2", "Command2", "TEST EOL", "the production line's name for the test"},
     {"Form2", "HandshakeLine", nullptr, "a status line, blank until the handshake runs"},
+    {"Form5", "TransferLine", nullptr, "a status line, blank until something runs"},
+    {"Form6", "Emulation1", nullptr, "kept hidden, never shown nor sent"},
+    {"Form6", "Emulation2", nullptr, "kept hidden, never shown nor sent"},
     {"Form3", "Label10", "x min", "a unit"},
     {"Form3", "Label12", "Gas", "the same word in both languages"},
     {"Form3", "Frame6", "KGBCOR", "the ECU's own name of the value"},
@@ -55,6 +59,8 @@ QHash<QString, QString> shownTexts(Form* form)
     for (QWidget* w : form->findChildren<QWidget*>()) {
         if (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_"))) continue;
         if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            // an option captioned by the label beside it has no text of its own
+            if (button->text().isEmpty() && button->isCheckable() && !qobject_cast<QPushButton*>(w)) continue;
             if (!button->text().isEmpty() || button->icon().isNull())
                 texts.insert(w->objectName(), button->text());
         } else if (auto* label = qobject_cast<QLabel*>(w)) {
