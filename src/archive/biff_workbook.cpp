@@ -40,6 +40,9 @@ enum RecordType : quint16 {
     RK = 0x027E,
     MULRK = 0x00BD,
     FORMULA = 0x0006,
+    SHRFMLA = 0x04BC,
+    ARRAY = 0x0221,
+    TABLE = 0x0236,
     STRING = 0x0207,
     LABEL = 0x0204,
     LABELSST = 0x00FD,
@@ -506,6 +509,10 @@ void StreamParser::readSheet(qsizetype pos)
     int depth = 0;
     std::optional<std::pair<int, int>> formulaWaitingForString;
     while (readRecord(pos, r)) {
+        // the formula's shared or array part may stand between it and its text result
+        if (formulaWaitingForString && r.type != STRING && r.type != SHRFMLA && r.type != ARRAY &&
+            r.type != TABLE)
+            throw Damage{QStringLiteral("formula without its text result")};
         if (r.type == BOF) {
             ++depth;
             continue;
@@ -515,7 +522,8 @@ void StreamParser::readSheet(qsizetype pos)
             continue;
         }
         if (depth != 1) continue; // a chart or other substream inside the sheet
-        if (r.type == STRING && formulaWaitingForString) {
+        if (r.type == STRING) {
+            if (!formulaWaitingForString) throw Damage{QStringLiteral("text result without its formula")};
             PieceReader reader({r.data});
             CellValue v{CellValue::Kind::Text, 0.0,
                         biff8_ ? unicodeString(reader, true) : byteString(r.data, 0, true)};
@@ -523,7 +531,6 @@ void StreamParser::readSheet(qsizetype pos)
             formulaWaitingForString.reset();
             continue;
         }
-        formulaWaitingForString.reset();
         switch (r.type) {
         case NUMBER:
             require(r, 14);

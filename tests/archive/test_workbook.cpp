@@ -51,6 +51,13 @@ QByteArray onesAndTwos(const QByteArray& extra)
     return records + extra;
 }
 
+// A FORMULA at (row, column) whose cached result is text, to be found in a STRING record.
+QByteArray textResultFormula(int row, int column)
+{
+    return B::rec(0x0006, B::cell(row, column) + QByteArray("\x00\x00\x00\x00\x00\x00\xff\xff", 8) +
+                              B::u16(0) + B::u32(0) + B::u16(0));
+}
+
 } // namespace
 
 class TestWorkbook : public QObject {
@@ -63,6 +70,7 @@ private slots:
     void readingLeavesTheFileAlone();
     void writingOverAnOldFileReplacesItWhole();
     void recordsOtherProgramsWrite();
+    void formulaTextResultAfterItsSharedPart();
     void refusals_data();
     void refusals();
     void refusedFileLeavesPendingValuesAlone();
@@ -168,9 +176,7 @@ void TestWorkbook::recordsOtherProgramsWrite()
     extra += B::rec(0x00BE, B::u16(7) + B::u16(0) + B::u16(15) + B::u16(15) + B::u16(1)); // A8:B8 blank
     // FORMULA with a cached number, and one with a text result in the STRING after it
     extra += B::rec(0x0006, B::cell(8, 0) + B::f64(42.0) + B::u16(0) + B::u32(0) + B::u16(0));
-    extra += B::rec(0x0006, B::cell(9, 0) + QByteArray("\x00\x00\x00\x00\x00\x00\xff\xff", 8) + B::u16(0) +
-                                B::u32(0) + B::u16(0));
-    extra += B::rec(0x0207, B::string8(" 77"));
+    extra += textResultFormula(9, 0) + B::rec(0x0207, B::string8(" 77"));
     // MULRK across C1:E1
     extra += B::rec(0x00BD, B::u16(0) + B::u16(2) + B::u16(15) + B::u32((10u << 2) | 2) + B::u16(15) +
                                 B::u32((11u << 2) | 2) + B::u16(15) + B::u32((12u << 2) | 2) + B::u16(4));
@@ -192,6 +198,25 @@ void TestWorkbook::recordsOtherProgramsWrite()
     QCOMPARE(set.cells[1], 10);
     QCOMPARE(set.cells[3], 12);
     QCOMPARE(set.cells[4], 2);
+}
+
+void TestWorkbook::formulaTextResultAfterItsSharedPart()
+{
+    // what LibreOffice writes for =TEXT(L1;"0") filled down: FORMULA, SHRFMLA, STRING
+    const QByteArray shared = B::rec(0x04BC, B::u16(0) + B::u16(59) + QByteArray("\x00\x00\x00\x3c", 4) +
+                                                 B::u16(3) + QByteArray("\x1e\x07\x00", 3));
+    const QByteArray array = B::rec(0x0221, B::u16(1) + B::u16(1) + QByteArray(2, '\0') + B::u16(0) +
+                                                B::u32(0) + B::u16(3) + QByteArray("\x1e\x08\x00", 3));
+    const QByteArray table =
+        B::rec(0x0236, B::u16(2) + B::u16(2) + QByteArray(2, '\0') + QByteArray(10, '\0'));
+    const QByteArray extra = textResultFormula(0, 0) + shared + B::rec(0x0207, B::string8("7")) +
+                             textResultFormula(1, 0) + array + B::rec(0x0207, B::string8("8")) +
+                             textResultFormula(2, 0) + table + B::rec(0x0207, B::string8("9"));
+    const VehicleSet set = readBack(B().workbook({B::u32(0) + B::u32(0)}, onesAndTwos(extra)));
+    QCOMPARE(set.parameters[1], 7);
+    QCOMPARE(set.parameters[2], 8);
+    QCOMPARE(set.parameters[3], 9);
+    QCOMPARE(set.parameters[4], 1);
 }
 
 void TestWorkbook::refusals_data()
@@ -218,6 +243,13 @@ void TestWorkbook::refusals_data()
         << B::rec(0x0203, B::cell(0, 0) + B::f64(65535.5)) << int(K::ParameterOutOfRange) << "A1";
     QTest::newRow("table cell 256") << B::rec(0x0203, B::cell(7, 9) + B::f64(256)) << int(K::CellOutOfRange)
                                     << "J8";
+    QTest::newRow("formula text result not a number")
+        << textResultFormula(3, 0) + B::rec(0x04BC, QByteArray(10, '\0')) + B::rec(0x0207, B::string8("x"))
+        << int(K::TextInCell) << "A4";
+    QTest::newRow("formula text result missing")
+        << textResultFormula(3, 0) + B::rec(0x04BC, QByteArray(10, '\0')) +
+               B::rec(0x027E, B::cell(4, 0) + B::u32(2))
+        << int(K::Damaged) << "";
     QTest::newRow("string index beyond the table")
         << B::rec(0x00FD, B::cell(0, 0) + B::u32(5)) << int(K::Damaged) << "";
     QTest::newRow("record cut short") << QByteArray("\x03\x02\x0e\x00\x01", 5) << int(K::Damaged) << "";
