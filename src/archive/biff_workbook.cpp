@@ -35,6 +35,8 @@ enum RecordType : quint16 {
     EXTSST = 0x00FF,
     CONTINUE = 0x003C,
     DIMENSIONS = 0x0200,
+    ROW = 0x0208,
+    DBCELL = 0x00D7,
     WINDOW2 = 0x023E,
     NUMBER = 0x0203,
     RK = 0x027E,
@@ -50,6 +52,7 @@ enum RecordType : quint16 {
     BLANK = 0x0201,
     MULBLANK = 0x00BE,
     BOOLERR = 0x0205,
+    FORMAT = 0x041E,
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -414,6 +417,43 @@ QString unicodeString(PieceReader& r, bool countIs16)
     return text;
 }
 
+// Bytes a string without rich text or extension takes at `at`: count (8 or 16 bits), flags,
+// characters; -1 when not even the count and flags are there.
+qsizetype plainStringSize(QByteArrayView d, qsizetype at, bool countIs16)
+{
+    const qsizetype head = countIs16 ? 3 : 2;
+    if (d.size() < at + head) return -1;
+    const qsizetype count = countIs16 ? u16At(d, at) : u8At(d, at);
+    return head + count * ((u8At(d, at + head - 1) & 0x01) ? 2 : 1);
+}
+
+// The records of a worksheet's cell table: rows, cells and the parts of formulas.
+bool inCellTable(quint16 type)
+{
+    switch (type) {
+    case ROW:
+    case DBCELL:
+    case NUMBER:
+    case RK:
+    case MULRK:
+    case FORMULA:
+    case SHRFMLA:
+    case ARRAY:
+    case TABLE:
+    case STRING:
+    case CONTINUE:
+    case LABEL:
+    case LABELSST:
+    case RSTRING:
+    case BLANK:
+    case MULBLANK:
+    case BOOLERR:
+        return true;
+    default:
+        return false;
+    }
+}
+
 struct CellValue {
     enum class Kind { Number, Text, Error, Logical } kind = Kind::Number;
     double number = 0.0;
@@ -444,10 +484,35 @@ private:
         if (r.data.size() < length)
             throw Damage{QStringLiteral("record 0x%1 too short").arg(r.type, 4, 16, QLatin1Char('0'))};
     }
+    bool fits(const Record& r) const;
+    void requireFit(const Record& r) const
+    {
+        if (!fits(r))
+            throw Damage{QStringLiteral("record 0x%1 of %2 bytes")
+                             .arg(r.type, 4, 16, QLatin1Char('0'))
+                             .arg(r.data.size())};
+    }
     void readGlobals(qsizetype& pos);
     void readSheet(qsizetype pos);
+    // The sheet's DIMENSIONS, when it has them: rows and columns from first to end (exclusive).
+    struct Area {
+        qsizetype firstRow, endRow, firstColumn, endColumn;
+    };
+    void place(int row, int column) const
+    {
+        if (used_ && (row < used_->firstRow || row >= used_->endRow || column < used_->firstColumn ||
+                      column >= used_->endColumn))
+            throw Damage{
+                QStringLiteral("cell %1 outside the sheet's dimensions").arg(cellAddress(row, column))};
+    }
+    void clear(int row, int column)
+    {
+        place(row, column);
+        cells_.erase({row, column});
+    }
     void keep(int row, int column, const CellValue& value)
     {
+        place(row, column);
         const bool inBlock =
             (column == 0 && row < kParameterRows) ||
             (row < kTableRows && column >= kTableFirstColumn && column < kTableFirstColumn + 8);
@@ -467,8 +532,69 @@ private:
     bool biff8_ = true;
     std::vector<QString> sst_;
     std::vector<qsizetype> sheetOffsets_;
+    std::optional<Area> used_;
     std::map<std::pair<int, int>, CellValue> cells_;
 };
+
+// A flipped length byte shows here, before its record swallows the records after it or leaves
+// its own tail to be read as records.
+bool StreamParser::fits(const Record& r) const
+{
+    const QByteArrayView d = r.data;
+    const qsizetype n = d.size();
+    const auto endsWithString = [&](qsizetype at, bool countIs16) {
+        const qsizetype size = plainStringSize(d, at, countIs16);
+        return size >= 0 && n == at + size;
+    };
+    switch (r.type) {
+    case BOF:
+        return n == (biff8_ ? 16 : 8);
+    case EOF_:
+        return n == 0;
+    case CODEPAGE:
+        return n == 2;
+    case WINDOW1:
+        return n == 18;
+    case XF:
+        return n == (biff8_ ? 20 : 16);
+    case DIMENSIONS:
+        return n == (biff8_ ? 14 : 10);
+    case WINDOW2:
+        return n == (biff8_ ? 18 : 10);
+    case ROW:
+        return n == 16;
+    case NUMBER:
+        return n == 14;
+    case RK:
+    case LABELSST:
+        return n == 10;
+    case BLANK:
+        return n == 6;
+    case BOOLERR:
+        return n == 8;
+    case FORMULA:
+        return n >= 22 && n >= 22 + u16At(d, 20);
+    case MULRK:
+        return n >= 12 && (n - 6) % 6 == 0 && u16At(d, n - 2) - u16At(d, 2) + 1 == (n - 6) / 6;
+    case MULBLANK:
+        return n >= 8 && (n - 6) % 2 == 0 && u16At(d, n - 2) - u16At(d, 2) + 1 == (n - 6) / 2;
+    case EXTSST:
+        return n >= 2 && (n - 2) % 8 == 0;
+    case LABEL:
+        return biff8_ ? endsWithString(6, true) : n >= 8 && n == 8 + u16At(d, 6);
+    // BIFF5 spells these names differently; BIFF8 is what matters
+    case FONT:
+        return !biff8_ || endsWithString(14, false);
+    case BOUNDSHEET:
+        return !biff8_ || endsWithString(6, false);
+    case FORMAT:
+        return !biff8_ || endsWithString(2, true);
+    case STYLE:
+        return n >= 4 && ((u16At(d, 0) & 0x8000) ? n == 4 : (!biff8_ || endsWithString(2, true)));
+    default:
+        return true;
+    }
+}
 
 void StreamParser::readGlobals(qsizetype& pos)
 {
@@ -478,8 +604,11 @@ void StreamParser::readGlobals(qsizetype& pos)
     const int version = u16At(r.data, 0);
     if (u16At(r.data, 2) != 0x0005) throw WorkbookProblem{WorkbookProblem::Kind::NotAWorkbook, {}, {}};
     biff8_ = version >= 0x0600;
+    requireFit(r);
     while (readRecord(pos, r)) {
+        requireFit(r);
         if (r.type == EOF_) return;
+        if (r.type == BOF) throw Damage{QStringLiteral("workbook globals without end")};
         if (r.type == BOUNDSHEET) {
             require(r, 6);
             const int sheetType = u8At(r.data, 5);
@@ -498,6 +627,7 @@ void StreamParser::readGlobals(qsizetype& pos)
             // stops at the data's end whatever the count claims
             for (quint32 i = 0; i < unique && !reader.atEnd(); ++i)
                 sst_.push_back(unicodeString(reader, true));
+            if (!reader.atEnd()) throw Damage{QStringLiteral("string table longer than its strings")};
         }
     }
     throw Damage{QStringLiteral("workbook globals without end")};
@@ -508,7 +638,13 @@ void StreamParser::readSheet(qsizetype pos)
     Record r;
     int depth = 0;
     std::optional<std::pair<int, int>> formulaWaitingForString;
+    // Spreadsheet programs write the cell table in one piece; a cell record after it has ended
+    // means a record in between lost its type.
+    bool cellTableOpen = false;
+    bool cellTableEnded = false;
+    quint16 previous = 0;
     while (readRecord(pos, r)) {
+        if (depth == 1 || r.type == BOF || r.type == EOF_) requireFit(r);
         // the formula's shared or array part may stand between it and its text result
         if (formulaWaitingForString && r.type != STRING && r.type != SHRFMLA && r.type != ARRAY &&
             r.type != TABLE)
@@ -522,6 +658,15 @@ void StreamParser::readSheet(qsizetype pos)
             continue;
         }
         if (depth != 1) continue; // a chart or other substream inside the sheet
+        const quint16 before = std::exchange(previous, r.type);
+        if ((r.type == SHRFMLA || r.type == ARRAY || r.type == TABLE) && before != FORMULA)
+            throw Damage{QStringLiteral("formula part without its formula")};
+        if (inCellTable(r.type)) {
+            if (cellTableEnded) throw Damage{QStringLiteral("cell record after the cell table")};
+            cellTableOpen = true;
+        } else {
+            cellTableEnded = cellTableOpen;
+        }
         if (r.type == STRING) {
             if (!formulaWaitingForString) throw Damage{QStringLiteral("text result without its formula")};
             PieceReader reader({r.data});
@@ -533,28 +678,22 @@ void StreamParser::readSheet(qsizetype pos)
         }
         switch (r.type) {
         case NUMBER:
-            require(r, 14);
             keep(u16At(r.data, 0), u16At(r.data, 2), {CellValue::Kind::Number, doubleAt(r.data, 6), {}});
             break;
         case RK:
-            require(r, 10);
             keep(u16At(r.data, 0), u16At(r.data, 2),
                  {CellValue::Kind::Number, rkValue(u32At(r.data, 6)), {}});
             break;
         case MULRK: {
-            require(r, 6);
             const int row = u16At(r.data, 0);
             const int first = u16At(r.data, 2);
-            const int last = u16At(r.data, r.data.size() - 2);
-            const qsizetype count = last - first + 1;
-            if (count < 1 || r.data.size() != 6 + 6 * count) throw Damage{QStringLiteral("MULRK length")};
+            const qsizetype count = (r.data.size() - 6) / 6;
             for (qsizetype i = 0; i < count; ++i)
                 keep(row, first + static_cast<int>(i),
                      {CellValue::Kind::Number, rkValue(u32At(r.data, 4 + 6 * i + 2)), {}});
             break;
         }
         case FORMULA: {
-            require(r, 14);
             const int row = u16At(r.data, 0);
             const int column = u16At(r.data, 2);
             if (u16At(r.data, 12) != 0xFFFF) {
@@ -592,27 +731,29 @@ void StreamParser::readSheet(qsizetype pos)
             break;
         }
         case LABELSST: {
-            require(r, 10);
             const quint32 index = u32At(r.data, 6);
             if (index >= sst_.size()) throw Damage{QStringLiteral("string index beyond the string table")};
             keep(u16At(r.data, 0), u16At(r.data, 2), {CellValue::Kind::Text, 0.0, sst_[index]});
             break;
         }
         case BLANK:
-            require(r, 6);
-            cells_.erase({u16At(r.data, 0), u16At(r.data, 2)});
+            clear(u16At(r.data, 0), u16At(r.data, 2));
             break;
         case MULBLANK: {
-            require(r, 6);
             const int row = u16At(r.data, 0);
             const int first = u16At(r.data, 2);
             const int last = u16At(r.data, r.data.size() - 2);
-            for (int c = first; c <= last && c - first < 256; ++c)
-                cells_.erase({row, c});
+            for (int c = first; c <= last; ++c)
+                clear(row, c);
             break;
         }
+        case DIMENSIONS:
+            if (biff8_)
+                used_ = Area{u32At(r.data, 0), u32At(r.data, 4), u16At(r.data, 8), u16At(r.data, 10)};
+            else
+                used_ = Area{u16At(r.data, 0), u16At(r.data, 2), u16At(r.data, 4), u16At(r.data, 6)};
+            break;
         case BOOLERR: {
-            require(r, 8);
             const int value = u8At(r.data, 6);
             const bool error = u8At(r.data, 7) != 0;
             keep(u16At(r.data, 0), u16At(r.data, 2),
@@ -670,7 +811,7 @@ std::variant<VehicleSet, WorkbookProblem> StreamParser::parse()
     qsizetype sheet = pos;
     if (!sheetOffsets_.empty()) {
         const qsizetype at = sheetOffsets_.front();
-        if (at >= 0 && at + 8 <= s_.size() && u16At(s_, at) == BOF) sheet = at;
+        if (at >= pos && at + 8 <= s_.size() && u16At(s_, at) == BOF) sheet = at;
     }
     {
         Record bof;
