@@ -1,5 +1,6 @@
 #include "archive/workbook_file.h"
 #include "biff_stream_builder.h"
+#include "link/number_text.h"
 #include "link/parameter_catalogue.h"
 
 #include <QCryptographicHash>
@@ -71,6 +72,7 @@ private slots:
     void writingOverAnOldFileReplacesItWhole();
     void recordsOtherProgramsWrite();
     void formulaTextResultAfterItsSharedPart();
+    void commaInNumberText();
     void refusals_data();
     void refusals();
     void refusedFileLeavesPendingValuesAlone();
@@ -219,6 +221,19 @@ void TestWorkbook::formulaTextResultAfterItsSharedPart()
     QCOMPARE(set.parameters[4], 1);
 }
 
+void TestWorkbook::commaInNumberText()
+{
+    // a comma that could separate thousands is not taken for a decimal point
+    for (const char* text : {"1,500", "-2,500", ",500", "1,500,000", "1.500,5"})
+        QVERIFY2(!parseNumberText(text), text);
+    QCOMPARE(parseNumberText("1,5"), 1.5);
+    QCOMPARE(parseNumberText("1,50"), 1.5);
+    QCOMPARE(parseNumberText("1,5000"), 1.5);
+    QCOMPARE(parseNumberText(" -0,25 "), -0.25);
+    QCOMPARE(parseNumberText("1500"), 1500.0);
+    QCOMPARE(parseNumberText("1.500"), 1.5);
+}
+
 void TestWorkbook::refusals_data()
 {
     QTest::addColumn<QByteArray>("extra");
@@ -227,6 +242,8 @@ void TestWorkbook::refusals_data()
     using K = WorkbookProblem::Kind;
     QTest::newRow("text word") << B::rec(0x0204, B::cell(4, 0) + B::string8("abc")) << int(K::TextInCell)
                                << "A5";
+    QTest::newRow("thousands separator")
+        << B::rec(0x0204, B::cell(4, 0) + B::string8("1,500")) << int(K::TextInCell) << "A5";
     QTest::newRow("logical") << B::rec(0x0205, B::cell(4, 0) + QByteArray("\x01\x00", 2))
                              << int(K::TextInCell) << "A5";
     QTest::newRow("error value") << B::rec(0x0205, B::cell(0, 3) + QByteArray("\x07\x01", 2))
