@@ -3,6 +3,7 @@
 #include "link/number_text.h"
 #include "link/parameter_catalogue.h"
 
+#include <QRegularExpression>
 #include <QtEndian>
 
 #include <cmath>
@@ -460,6 +461,22 @@ struct CellValue {
     QString text;
 };
 
+// The word a number format shows instead of the number, when it is made of quoted words only:
+// LibreOffice writes its logical format so, "TRUE";"TRUE";"FALSE" in the user's language, and
+// calls it BOOLEAN inside.
+std::optional<QString> wordShown(const QString& format, double value)
+{
+    if (format.compare(QLatin1String("BOOLEAN"), Qt::CaseInsensitive) == 0)
+        return QString::fromLatin1(value != 0.0 ? "TRUE" : "FALSE");
+    // positive; negative; zero, the later ones optional
+    static const QRegularExpression words(QStringLiteral(R"re(^"([^"]*)"(?:;"([^"]*)")?(?:;"([^"]*)")?$)re"));
+    const QRegularExpressionMatch m = words.match(format);
+    if (!m.hasMatch()) return std::nullopt;
+    if (value < 0.0 && m.hasCaptured(2)) return m.captured(2);
+    if (value == 0.0 && m.hasCaptured(3)) return m.captured(3);
+    return m.captured(1);
+}
+
 class StreamParser {
 public:
     explicit StreamParser(QByteArrayView stream) : s_(stream) {}
@@ -510,6 +527,17 @@ private:
         place(row, column);
         cells_.erase({row, column});
     }
+    // A number whose format shows it as a word is a logical, as the user sees it.
+    CellValue number(double value, int xf) const
+    {
+        if (xf < static_cast<int>(xfFormats_.size())) {
+            const auto format = formats_.find(xfFormats_[xf]);
+            if (format != formats_.end())
+                if (auto word = wordShown(format->second, value))
+                    return {CellValue::Kind::Logical, 0.0, *word};
+        }
+        return {CellValue::Kind::Number, value, {}};
+    }
     void keep(int row, int column, const CellValue& value)
     {
         place(row, column);
@@ -533,6 +561,8 @@ private:
     std::vector<QString> sst_;
     std::vector<qsizetype> sheetOffsets_;
     std::optional<Area> used_;
+    std::vector<int> xfFormats_;     // the number format of each XF, in order
+    std::map<int, QString> formats_; // the FORMAT records' codes by number
     std::map<std::pair<int, int>, CellValue> cells_;
 };
 
@@ -613,6 +643,16 @@ void StreamParser::readGlobals(qsizetype& pos)
             require(r, 6);
             const int sheetType = u8At(r.data, 5);
             if (sheetType == 0) sheetOffsets_.push_back(static_cast<qsizetype>(u32At(r.data, 0)));
+        } else if (r.type == XF) {
+            xfFormats_.push_back(u16At(r.data, 2));
+        } else if (r.type == FORMAT) {
+            require(r, 3);
+            if (biff8_) {
+                PieceReader reader({r.data.sliced(2)});
+                formats_[u16At(r.data, 0)] = unicodeString(reader, true);
+            } else {
+                formats_[u16At(r.data, 0)] = byteString(r.data, 2, false);
+            }
         } else if (r.type == SST && biff8_) {
             std::vector<QByteArrayView> pieces{r.data};
             qsizetype next = pos;
@@ -678,11 +718,10 @@ void StreamParser::readSheet(qsizetype pos)
         }
         switch (r.type) {
         case NUMBER:
-            keep(u16At(r.data, 0), u16At(r.data, 2), {CellValue::Kind::Number, doubleAt(r.data, 6), {}});
+            keep(u16At(r.data, 0), u16At(r.data, 2), number(doubleAt(r.data, 6), u16At(r.data, 4)));
             break;
         case RK:
-            keep(u16At(r.data, 0), u16At(r.data, 2),
-                 {CellValue::Kind::Number, rkValue(u32At(r.data, 6)), {}});
+            keep(u16At(r.data, 0), u16At(r.data, 2), number(rkValue(u32At(r.data, 6)), u16At(r.data, 4)));
             break;
         case MULRK: {
             const int row = u16At(r.data, 0);
@@ -690,14 +729,14 @@ void StreamParser::readSheet(qsizetype pos)
             const qsizetype count = (r.data.size() - 6) / 6;
             for (qsizetype i = 0; i < count; ++i)
                 keep(row, first + static_cast<int>(i),
-                     {CellValue::Kind::Number, rkValue(u32At(r.data, 4 + 6 * i + 2)), {}});
+                     number(rkValue(u32At(r.data, 4 + 6 * i + 2)), u16At(r.data, 4 + 6 * i)));
             break;
         }
         case FORMULA: {
             const int row = u16At(r.data, 0);
             const int column = u16At(r.data, 2);
             if (u16At(r.data, 12) != 0xFFFF) {
-                keep(row, column, {CellValue::Kind::Number, doubleAt(r.data, 6), {}});
+                keep(row, column, number(doubleAt(r.data, 6), u16At(r.data, 4)));
                 break;
             }
             switch (u8At(r.data, 6)) {

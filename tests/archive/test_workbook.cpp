@@ -73,6 +73,7 @@ private slots:
     void recordsOtherProgramsWrite();
     void formulaTextResultAfterItsSharedPart();
     void commaInNumberText();
+    void numberShownAsAWord();
     void refusals_data();
     void refusals();
     void refusedFileLeavesPendingValuesAlone();
@@ -232,6 +233,40 @@ void TestWorkbook::commaInNumberText()
     QCOMPARE(parseNumberText(" -0,25 "), -0.25);
     QCOMPARE(parseNumberText("1500"), 1500.0);
     QCOMPARE(parseNumberText("1.500"), 1.5);
+}
+
+void TestWorkbook::numberShownAsAWord()
+{
+    // TRUE typed in LibreOffice may be a number whose format shows a word: XFs 16, 17 and 18 use
+    // LibreOffice's logical format in Italian, its BOOLEAN code and a plain number format
+    QByteArray globals;
+    for (int format : {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 164, 165, 166})
+        globals += B::rec(0x00E0, B::u16(0) + B::u16(format) + QByteArray(16, '\0'));
+    globals += B::rec(0x041E, B::u16(164) + B::string8("\"VERO\";\"VERO\";\"FALSO\""));
+    globals += B::rec(0x041E, B::u16(165) + B::string8("BOOLEAN"));
+    globals += B::rec(0x041E, B::u16(166) + B::string8("0.0\" bar\""));
+    const auto read = [&](const QByteArray& extra) {
+        if (writeWorkbookStreamFile(path("logical.xls"),
+                                    B().workbook({B::u32(0) + B::u32(0)}, onesAndTwos(extra), globals)))
+            qFatal("cannot write");
+        return readWorkbookFile(path("logical.xls"));
+    };
+    const auto refusedAs = [&](const QByteArray& extra, const char* cell, const char* shown) {
+        const auto result = read(extra);
+        QVERIFY(std::holds_alternative<WorkbookProblem>(result));
+        const WorkbookProblem& p = std::get<WorkbookProblem>(result);
+        QCOMPARE(p.kind, WorkbookProblem::Kind::TextInCell);
+        QCOMPARE(p.cell, QString(cell));
+        QCOMPARE(p.detail, QString(shown));
+    };
+    refusedAs(B::rec(0x0203, B::u16(4) + B::u16(0) + B::u16(16) + B::f64(0)), "A5", "FALSO");
+    refusedAs(B::rec(0x027E, B::u16(0) + B::u16(2) + B::u16(17) + B::u32((1u << 2) | 2)), "C1", "TRUE");
+    refusedAs(B::rec(0x00BD, B::u16(1) + B::u16(3) + B::u16(15) + B::u32((5u << 2) | 2) + B::u16(16) +
+                                 B::u32((1u << 2) | 2) + B::u16(4)),
+              "E2", "VERO");
+    const auto result = read(B::rec(0x0203, B::u16(5) + B::u16(0) + B::u16(18) + B::f64(2.5)));
+    QVERIFY(std::holds_alternative<VehicleSet>(result));
+    QCOMPARE(std::get<VehicleSet>(result).parameters[6], 2);
 }
 
 void TestWorkbook::refusals_data()
