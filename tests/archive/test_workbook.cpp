@@ -9,10 +9,15 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QtEndian>
 
+#include <cstdio>
+#include <functional>
 #include <random>
+
+#include <unistd.h>
 
 using B = BiffStreamBuilder;
 
@@ -59,6 +64,22 @@ QByteArray textResultFormula(int row, int column)
                               B::u16(0) + B::u32(0) + B::u16(0));
 }
 
+// What `run` writes on the terminal's error stream.
+QByteArray stderrOf(const std::function<void()>& run)
+{
+    QTemporaryFile capture;
+    if (!capture.open()) qFatal("no temporary file");
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ::dup2(capture.handle(), 2);
+    run();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    capture.seek(0);
+    return capture.readAll();
+}
+
 } // namespace
 
 class TestWorkbook : public QObject {
@@ -70,6 +91,8 @@ private slots:
     void rows28And29HoldParameters29And28();
     void readingLeavesTheFileAlone();
     void writingOverAnOldFileReplacesItWhole();
+    void savingLeavesNothingOfItsOwnBehind();
+    void cutShortFileIsRefusedQuietly();
     void recordsOtherProgramsWrite();
     void formulaTextResultAfterItsSharedPart();
     void commaInNumberText();
@@ -154,6 +177,68 @@ void TestWorkbook::writingOverAnOldFileReplacesItWhole()
     QVERIFY(problem);
     QCOMPARE(problem->kind, WorkbookProblem::Kind::WriteFailed);
     QVERIFY(!problem->detail.isEmpty());
+}
+
+void TestWorkbook::savingLeavesNothingOfItsOwnBehind()
+{
+    QDir folder(path("saves"));
+    QVERIFY(folder.mkpath("."));
+    const QString car = folder.filePath("car.xls");
+    // temporary files killed saves left, ours and libgsf's, and one of a save still running
+    const QDateTime twoMinutesAgo = QDateTime::currentDateTime().addSecs(-120);
+    for (const char* name : {".orvane-save-1a2b3c4d", ".gsf-save-QX81ZP", ".orvane-save-running"}) {
+        QFile stray(folder.filePath(name));
+        QVERIFY(stray.open(QIODevice::WriteOnly));
+        stray.write("half a workbook");
+        stray.flush();
+        if (!QByteArray(name).endsWith("running"))
+            QVERIFY(stray.setFileTime(twoMinutesAgo, QFileDevice::FileModificationTime));
+    }
+    QVERIFY(!writeWorkbookFile(car, sampleSet(11)));
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), (QStringList{".orvane-save-running", "car.xls"}));
+
+    // the old file's permissions stay
+    const auto readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    QVERIFY(QFile::setPermissions(car, readable));
+    QVERIFY(!writeWorkbookFile(car, sampleSet(12)));
+    QCOMPARE(QFile::permissions(car) & 0x7077, readable); // owner, group, others
+    QCOMPARE(std::get<VehicleSet>(readWorkbookFile(car)), sampleSet(12));
+
+    // failures name the user's file, not a temporary one
+    QStringList failing{path("no/such/folder/car.xls"), folder.path()};
+    if (::geteuid() != 0) { // root writes into a read-only folder
+        QVERIFY(folder.mkdir("locked"));
+        QVERIFY(
+            QFile::setPermissions(folder.filePath("locked"), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        failing << folder.filePath("locked/car.xls");
+    }
+    for (const QString& target : failing) {
+        const auto problem = writeWorkbookFile(target, sampleSet(6));
+        QVERIFY2(problem, qPrintable(target));
+        QCOMPARE(problem->kind, WorkbookProblem::Kind::WriteFailed);
+        QVERIFY2(problem->detail.startsWith(target + ": "), qPrintable(problem->detail));
+        QVERIFY(!problem->detail.contains("-save-"));
+    }
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), (QStringList{".orvane-save-running", "car.xls"}));
+}
+
+void TestWorkbook::cutShortFileIsRefusedQuietly()
+{
+    QVERIFY(!writeWorkbookFile(path("car.xls"), sampleSet(13)));
+    QFile whole(path("car.xls"));
+    QVERIFY(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    // libgsf asserts and warns on such files; the refusal is ours to tell
+    for (const qsizetype length : {qsizetype(1536), bytes.size() - 600, bytes.size() - 1, qsizetype(100)}) {
+        QFile cut(path("cut.xls"));
+        QVERIFY(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        cut.write(bytes.left(length));
+        cut.close();
+        std::variant<VehicleSet, WorkbookProblem> result;
+        QCOMPARE(stderrOf([&] { result = readWorkbookFile(path("cut.xls")); }), QByteArray());
+        QVERIFY(std::holds_alternative<WorkbookProblem>(result));
+        QCOMPARE(std::get<WorkbookProblem>(result).kind, WorkbookProblem::Kind::Damaged);
+    }
 }
 
 void TestWorkbook::recordsOtherProgramsWrite()
