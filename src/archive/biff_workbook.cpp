@@ -235,12 +235,39 @@ QByteArray buildWorkbookStream(const VehicleSet& set)
     w.u16(kTableFirstColumn + 8);
     w.u16(0);
     w.end(DIMENSIONS);
-    // cells row by row, left to right
-    for (int row = 0; row < kParameterRows; ++row) {
-        writeCell(w, row, 0, set.parameters[parameterAtWorkbookRow(row + 1)]);
-        if (row < kTableRows)
-            for (int c = 0; c < 8; ++c)
-                writeCell(w, row, kTableFirstColumn + c, set.cells[8 * row + c + 1]);
+    // Blocks of 32 rows as Excel writes them: the block's ROW records, its cells row by row, left
+    // to right, and a DBCELL. Closed in so, no cell record can lose its type unnoticed by a reader
+    // that takes a foreign record inside the cell table for damage.
+    for (int first = 0; first < kParameterRows; first += 32) {
+        const int end = std::min(first + 32, kParameterRows);
+        const qsizetype firstRowRecord = w.size();
+        for (int row = first; row < end; ++row) {
+            // ROW: row, first column, last column + 1, default height 255 twips, two reserved
+            // words, flags 0x0100 (always set), XF 15 (unused: the row has no format)
+            w.u16(row);
+            w.u16(0);
+            w.u16(row < kTableRows ? kTableFirstColumn + 8 : 1);
+            w.u16(0x00FF);
+            w.u32(0);
+            w.u16(0x0100);
+            w.u16(15);
+            w.end(ROW);
+        }
+        std::vector<qsizetype> firstCells;
+        for (int row = first; row < end; ++row) {
+            firstCells.push_back(w.size());
+            writeCell(w, row, 0, set.parameters[parameterAtWorkbookRow(row + 1)]);
+            if (row < kTableRows)
+                for (int c = 0; c < 8; ++c)
+                    writeCell(w, row, kTableFirstColumn + c, set.cells[8 * row + c + 1]);
+        }
+        // DBCELL: back to the first ROW record; each row's first cell, the first one counted from
+        // the second ROW record, the others from the row before's
+        w.u32(static_cast<quint32>(w.size() - firstRowRecord));
+        qsizetype from = firstRowRecord + 4 + 16;
+        for (const qsizetype cell : firstCells)
+            w.u16(static_cast<int>(cell - std::exchange(from, cell)));
+        w.end(DBCELL);
     }
     // WINDOW2: grbit 0x06B6 (grid, headers, zeros, default grid colour, outline symbols,
     // selected, shown in window), top row 0, left column 0, grid colour 64, zooms default

@@ -20,7 +20,7 @@ class TestWorkbookRobustness : public QObject {
 private slots:
     void mutatedFiles();
     void mutatedStreams();
-    void damagedLengthsAndEnds();
+    void damagedHeadersAndEnds();
 
 private:
     QList<QByteArray> seeds(QTemporaryDir& dir);
@@ -165,10 +165,11 @@ void TestWorkbookRobustness::mutatedStreams()
 }
 
 // A length byte that lies makes its record swallow the records after it, or leaves its tail to be
-// read as records: whatever comes of it, it must not load as other values (a swallowed cell reads
-// as empty, 0). Every value of both length bytes of every record of our own file, both bytes
-// swapped, the stream cut at every record, and a cell moved out of the sheet's dimensions.
-void TestWorkbookRobustness::damagedLengthsAndEnds()
+// read as records; a type byte that lies hides a cell: whatever comes of it, it must not load as
+// other values (a lost cell reads as empty, 0). Every value of each of the four header bytes of
+// every record of our own file, the length bytes swapped, the stream cut at every record, and a
+// cell moved out of the sheet's dimensions.
+void TestWorkbookRobustness::damagedHeadersAndEnds()
 {
     VehicleSet set;
     for (int id = 1; id <= 60; ++id)
@@ -194,13 +195,13 @@ void TestWorkbookRobustness::damagedLengthsAndEnds()
         const QString where = QString("record %1 (type %2) at %3").arg(records).arg(type, 4, 16).arg(pos);
         if (type == 0x027E) lastCell = pos;
         QVERIFY2(check(stream.left(pos), where), "cut before a record, the stream loads");
-        for (int at : {2, 3}) {
+        for (int at : {0, 1, 2, 3}) {
             for (int value = 0; value < 256; ++value) {
                 if (static_cast<char>(value) == stream[pos + at]) continue;
                 QByteArray damaged = stream;
                 damaged[pos + at] = static_cast<char>(value);
                 ++tried;
-                refused += check(damaged, where + QString(": length byte %1 = %2").arg(at - 2).arg(value));
+                refused += check(damaged, where + QString(": header byte %1 = %2").arg(at).arg(value));
             }
         }
         QByteArray swapped = stream;
@@ -212,7 +213,7 @@ void TestWorkbookRobustness::damagedLengthsAndEnds()
         pos += 4 + length;
     }
     QVERIFY2(otherValues.isEmpty(), qPrintable(otherValues.mid(0, 5).join('\n')));
-    qInfo("%d records, %d damaged lengths: %d refused, the others load unchanged", records, tried, refused);
+    qInfo("%d records, %d damaged headers: %d refused, the others load unchanged", records, tried, refused);
 
     // the sheet's last cell (A60) moved to row 61, below the 60 rows its DIMENSIONS give
     QByteArray moved = stream;
