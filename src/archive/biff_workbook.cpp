@@ -603,32 +603,16 @@ bool StreamParser::fits(const Record& r) const
         const qsizetype size = plainStringSize(d, at, countIs16);
         return size >= 0 && n == at + size;
     };
+    // the records of one size, in BIFF8 and in BIFF5
+    static constexpr struct {
+        quint16 type;
+        qsizetype biff8, biff5;
+    } kFixed[] = {{BOF, 16, 8},         {EOF_, 0, 0},      {CODEPAGE, 2, 2}, {WINDOW1, 18, 18}, {XF, 20, 16},
+                  {DIMENSIONS, 14, 10}, {WINDOW2, 18, 10}, {ROW, 16, 16},    {NUMBER, 14, 14},  {RK, 10, 10},
+                  {LABELSST, 10, 10},   {BLANK, 6, 6},     {BOOLERR, 8, 8}};
+    for (const auto& fixed : kFixed)
+        if (fixed.type == r.type) return n == (biff8_ ? fixed.biff8 : fixed.biff5);
     switch (r.type) {
-    case BOF:
-        return n == (biff8_ ? 16 : 8);
-    case EOF_:
-        return n == 0;
-    case CODEPAGE:
-        return n == 2;
-    case WINDOW1:
-        return n == 18;
-    case XF:
-        return n == (biff8_ ? 20 : 16);
-    case DIMENSIONS:
-        return n == (biff8_ ? 14 : 10);
-    case WINDOW2:
-        return n == (biff8_ ? 18 : 10);
-    case ROW:
-        return n == 16;
-    case NUMBER:
-        return n == 14;
-    case RK:
-    case LABELSST:
-        return n == 10;
-    case BLANK:
-        return n == 6;
-    case BOOLERR:
-        return n == 8;
     case FORMULA:
         return n >= 22 && n >= 22 + u16At(d, 20);
     case MULRK:
