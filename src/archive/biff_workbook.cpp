@@ -621,6 +621,8 @@ bool StreamParser::fits(const Record& r) const
         return n >= 8 && (n - 6) % 2 == 0 && u16At(d, n - 2) - u16At(d, 2) + 1 == (n - 6) / 2;
     case EXTSST:
         return n >= 2 && (n - 2) % 8 == 0;
+    case DBCELL: // rows come in blocks of 32 at most
+        return n >= 4 && n % 2 == 0 && n <= 4 + 2 * 32;
     case LABEL:
         return biff8_ ? endsWithString(6, true) : n >= 8 && n == 8 + u16At(d, 6);
     // BIFF5 spells these names differently; BIFF8 is what matters
