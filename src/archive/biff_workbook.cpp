@@ -625,7 +625,7 @@ bool StreamParser::fits(const Record& r) const
         return n >= 4 && n % 2 == 0 && n <= 4 + 2 * 32;
     case LABEL:
         return biff8_ ? endsWithString(6, true) : n >= 8 && n == 8 + u16At(d, 6);
-    // BIFF5 spells these names differently; BIFF8 is what matters
+    // the name closes the record; BIFF5 names, without the flags byte, are not checked
     case FONT:
         return !biff8_ || endsWithString(14, false);
     case BOUNDSHEET:
