@@ -267,7 +267,7 @@ void ArchiveWindow::pressStoreOnPc()
     state.archiveFileName = path;
     if (const auto problem = writeWorkbookFile(path, vehicleSetOf(state))) {
         finish();
-        ctx.showMessage(text(kArchiveTitle), workbookProblemText(*problem, state.languageIndex));
+        ctx.showMessage(text(kArchiveTitle), workbookProblemText(*problem, language()));
         return;
     }
     finish(text(kSaved).arg(QDir::toNativeSeparators(path)));
@@ -285,7 +285,7 @@ void ArchiveWindow::pressStoreOnEcu()
     auto read = readWorkbookFile(path);
     if (const auto* problem = std::get_if<WorkbookProblem>(&read)) {
         finish();
-        ctx.showMessage(text(kArchiveTitle), workbookProblemText(*problem, state.languageIndex));
+        ctx.showMessage(text(kArchiveTitle), workbookProblemText(*problem, language()));
         return;
     }
     const VehicleSet& file = std::get<VehicleSet>(read);
