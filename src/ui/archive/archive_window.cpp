@@ -229,6 +229,7 @@ void ArchiveWindow::pressDefaults()
     setButtonsEnabled(false);
     state.defaultsAcknowledged = 0;
     state.parametersReceived = 0;
+    state.tableReceived = 0;
     setBusy(true);
     ctx.link.send(frames::restoreDefaults());
     defaultsSends = 1;
@@ -245,9 +246,14 @@ void ArchiveWindow::defaultsTick()
         progressLine->setText(text(kDefaultsWaiting).arg(++defaultsSends));
         defaultsTimer.setInterval(2000);
         defaultsTimer.start();
-    } else if (state.parametersReceived == 1) {
+    } else if (state.parametersReceived == 1 && state.tableReceived == 1) {
         defaultsSends = 0;
         finish(text(kDefaultsDone));
+    } else if (state.parametersReceived == 1) {
+        // the defaults may reset the table too: what the PC shows and later compares must be the ECU's
+        ctx.link.send(frames::readTable());
+        progressLine->setText(text(kDefaultsReading).arg(++defaultsSends));
+        defaultsTimer.start();
     } else {
         ctx.link.send(frames::readAllParameters());
         progressLine->setText(text(kDefaultsReading).arg(++defaultsSends));
@@ -325,6 +331,7 @@ void ArchiveWindow::pressStoreOnEcu()
 void ArchiveWindow::transferTick()
 {
     transferTimer.stop();
+    if (!progress.running()) return; // nothing was started: nothing to finish
     const int left = static_cast<int>(unwritten().size());
     if (const auto id = nextParameterToWrite(state, kParameterOrder)) {
         if (const auto frame = frames::writeParameter(*id, state.pendingParameterValues[*id]))
@@ -337,7 +344,7 @@ void ArchiveWindow::transferTick()
         progress.sent(kCellKey + *cell);
         progressLine->setText(progress.line(language(), left, cellLabel(*cell, language())));
     } else {
-        finish(progress.running() ? text(kDone) : QString());
+        finish(text(kDone));
         return;
     }
     transferTimer.start();
