@@ -40,6 +40,7 @@ private slots:
     void cancelAtTheChangesSendsNothing();
     void exitMidTransferSaysWhatIsLeft();
     void refusedWorkbookSaysWhy();
+    void walkOrderAndNotConnectedLook();
     void lambdaPageWritesInItsOrder();
     void lambdaPageRefusesBadBoxes();
 
@@ -199,8 +200,10 @@ void TestArchiveWindow::transferShowsTheChangesThenWalksInOrder()
     echoLast();
     archive()->transferTick();
     QCOMPARE(link->sent.last(), *frames::writeTableCell(64, 200));
-    for (int send = 0; send < 10; ++send)
+    for (int send = 2; send <= 10; ++send)
         archive()->transferTick();
+    QVERIFY(!line().contains("in attesa"));
+    archive()->transferTick(); // ten sends unconfirmed: the user is told what holds the walk
     QVERIFY(line().contains("in attesa della centralina per cella 64"));
     echoLast();
     archive()->transferTick();
@@ -246,6 +249,32 @@ void TestArchiveWindow::exitMidTransferSaysWhatIsLeft()
     QVERIFY(message.startsWith("Trasferimento interrotto: 2 valori NON"));
     QVERIFY(message.contains("parametro 1 (injectorCount)"));
     QVERIFY(message.contains("cella 5 (riga 1, colonna 5)"));
+    // what was left unwritten is dropped: no later walk sends the abandoned file's values
+    QCOMPARE(app->state.pendingParameterValues[1], app->state.parameterValues[1]);
+    QCOMPARE(app->state.pendingTableCells, app->state.tableCells);
+}
+
+void TestArchiveWindow::walkOrderAndNotConnectedLook()
+{
+    const QList<int> order(ArchiveWindow::parameterOrder().begin(), ArchiveWindow::parameterOrder().end());
+    QCOMPARE(order,
+             (QList<int>{19, 20, 16, 17, 18, 2,  1,  29, 28, 10, 11, 12, 14, 15, 13, 30, 59, 60, 31, 32,
+                         33, 21, 22, 24, 26, 27, 3,  4,  5,  25, 23, 50, 51, 52, 6,  7,  8,  9,  53, 54,
+                         55, 56, 58, 57, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49}));
+    QCOMPARE(ArchiveWindow::cellOrder().front(), 1);
+    QCOMPARE(ArchiveWindow::cellOrder().back(), 64);
+    QCOMPARE(form("Form5")->findChild<QTimer*>("Timer2")->interval(), 200);
+
+    click("Form5", "Command8");
+    click("Form2", "Command1");
+    click("Form1", "Command7");
+    click("Form1", "Command1");
+    click("Form2", "Command4");
+    for (const char* ecuAction : {"Command5", "Command7", "Command9"})
+        QVERIFY(!control<QPushButton>("Form5", ecuAction)->isEnabled());
+    for (const char* page : {"Command1", "Command2", "Command3", "Command4", "Command6", "Command8"})
+        QVERIFY(control<QPushButton>("Form5", page)->isEnabled());
+    QCOMPARE(form("Form5")->windowTitle(), QString("ORVANE - Visualizza parametri centralina Non connesso"));
 }
 
 void TestArchiveWindow::refusedWorkbookSaysWhy()
@@ -271,6 +300,9 @@ void TestArchiveWindow::lambdaPageWritesInItsOrder()
     QCOMPARE(control<QLineEdit>("Form6", "Text6")->text(),
              QString::number(100 + param::lambda1LeanThreshold));
     QVERIFY(!form("Form6")->findChild<QWidget*>("Emulation1")->isVisible());
+    for (const char* box : {"Text3", "Text5", "Text6", "Text7", "Text8"})
+        QVERIFY(control<QLineEdit>("Form6", box)->isReadOnly()); // read mode locks every box
+    QCOMPARE(form("Form6")->findChild<QTimer*>("Timer1")->interval(), 500);
     auto* page = lambda();
 
     control<QRadioButton>("Form6", "Option4")->click(); // write mode

@@ -67,6 +67,7 @@ constexpr LocalText kAbandoned{
     "Transfer stopped: %1 values were NOT written to the ECU, which now holds the file's values only in "
     "part:\n%2",
     "Aktarim durduruldu: %1 deger beyne YAZILMADI, beyin dosyanin degerlerini yalnizca kismen iceriyor:\n%2"};
+constexpr LocalText kMore{"... e altri %1", "... and %1 more", "... ve %1 tane daha"};
 constexpr LocalText kDefaultsWaiting{"Valori di default: attesa conferma della centralina (invio %1)",
                                      "Default values: waiting for the ECU to confirm (send %1)",
                                      "Sabit degerler: beyin onayi bekleniyor (gonderim %1)"};
@@ -202,10 +203,21 @@ void ArchiveWindow::onUnload()
 {
     // a technician must never believe the ECU holds a vehicle it only half holds
     if (progress.running()) {
-        const QStringList left = unwritten();
-        if (!left.isEmpty())
+        QStringList left = unwritten();
+        if (!left.isEmpty()) {
+            const int count = static_cast<int>(left.size());
+            constexpr int kListed = 20;
+            if (count > kListed) {
+                left = left.mid(0, kListed);
+                left << text(kMore).arg(count - kListed);
+            }
             ctx.showMessage(text(kArchiveTitle),
-                            text(kAbandoned).arg(left.size()).arg(left.join(QLatin1Char('\n'))));
+                            text(kAbandoned).arg(count).arg(left.join(QLatin1Char('\n'))));
+        }
+        // the file's values left behind must not go out with the next writer's walk
+        for (int id : kParameterOrder)
+            state.pendingParameterValues[id] = state.parameterValues[id];
+        state.pendingTableCells = state.tableCells;
     } else if (defaultsSends > 0) {
         ctx.showMessage(text(kArchiveTitle), text(kDefaultsAbandoned));
     }
