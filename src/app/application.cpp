@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "ui/calibration/calibration_window.h"
 #include "ui/common/link_messages.h"
 #include "ui/download/download_window.h"
 #include "ui/eol/eol_window.h"
@@ -21,6 +22,7 @@ Application::Application(Link& link)
     navigator.registerWindow(WindowId::SerialSettings, [this] { return new SerialSettingsDialog(context); });
     navigator.registerWindow(WindowId::Download, [this] { return new DownloadWindow(context); });
     navigator.registerWindow(WindowId::EndOfLine, [this] { return new EolWindow(context); });
+    navigator.registerWindow(WindowId::Calibration, [this] { return new CalibrationWindow(context); });
     navigator.registerWindow(WindowId::Messages, [this] { return new MessageWindow(context); });
 
     connect(&link, &Link::received, &dispatcher, &ReplyDispatcher::onSerialEvent);
