@@ -483,6 +483,11 @@ void CalibrationWindow::pressMode()
         state.calibrationInactive = 1;
         state.calibrationOffAcknowledged = 0;
     }
+    startHandshake();
+}
+
+void CalibrationWindow::startHandshake()
+{
     stopTimers();
     handshakeTimer.start();
     phase_ = Phase::Handshaking;
@@ -539,10 +544,7 @@ void CalibrationWindow::pressAutomatic()
     state.calibrationOnAcknowledged = 0;
     state.calibrationInactive = 0;
     state.autoCalibrationTableReady = 0;
-    stopTimers();
-    handshakeTimer.start();
-    phase_ = Phase::Handshaking;
-    updateControls();
+    startHandshake();
 }
 
 void CalibrationWindow::pressStore()
@@ -635,12 +637,7 @@ void CalibrationWindow::onCellConfirmed(int cell, int value)
     const int box = TableGrid::kFirstCellBox - 1 + cell;
     grid->box(box)->setText(QString::number(value));
     edited_[static_cast<size_t>(box)] = false;
-    if (!writeBack_.running()) return;
-    // the last echo ends the write at once, not a tick later
-    if (writeBack_.remaining() == 0)
-        finishWriteBack();
-    else
-        showProgress();
+    afterConfirmation();
 }
 
 void CalibrationWindow::onParameterConfirmed(int id, int value)
@@ -652,7 +649,13 @@ void CalibrationWindow::onParameterConfirmed(int id, int value)
         grid->box(box)->setText(QString::number(value));
         edited_[static_cast<size_t>(box)] = false;
     }
+    afterConfirmation();
+}
+
+void CalibrationWindow::afterConfirmation()
+{
     if (!writeBack_.running()) return;
+    // the last echo ends the write at once, not a tick later
     if (writeBack_.remaining() == 0)
         finishWriteBack();
     else

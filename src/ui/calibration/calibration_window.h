@@ -52,6 +52,7 @@ private:
     void pressAutomatic();
     void changeKgb(int scrollValue);
 
+    void startHandshake();
     void startWriteBack(bool cellsOnly);
     void finishWriteBack();
     void showProgress();
@@ -61,6 +62,7 @@ private:
     void showLiveView();
     void onCellConfirmed(int cell, int value);
     void onParameterConfirmed(int id, int value);
+    void afterConfirmation();
     void onModeAcknowledged(bool on);
 
     TableGrid* grid;                              // Text6(0..79), Label10, Label9, Shape1
