@@ -128,6 +128,19 @@ bool SerialLink::send(const QByteArray& frame)
 void SerialLink::onReadyRead()
 {
     buffer_.append(port_.readAll());
+    // Noise in front of a whole reply is handed over on its own (and dropped there), so the reply
+    // behind it still counts as one frame: a line that puts stray bytes before every reply must not
+    // lose every reply.
+    static const QByteArray header("PC\0", 3);
+    const qsizetype start = buffer_.indexOf(header);
+    if (start > 0) {
+        const qsizetype length = buffer_.size() - start;
+        if (length >= 4 && frames::byteAt(buffer_, static_cast<int>(start) + 4) == length) {
+            flushBeforeSend();
+            emit received(buffer_.left(start));
+            buffer_.remove(0, start);
+        }
+    }
     const bool oneWholeFrame = buffer_.size() >= 4 && frames::byteAt(buffer_, 4) == buffer_.size();
     if (buffer_.size() >= kDeliveryThreshold || oneWholeFrame) deliver();
 }

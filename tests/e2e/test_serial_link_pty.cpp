@@ -117,22 +117,21 @@ void TestSerialLinkPty::splitReplyArrivesWhole()
 
 void TestSerialLinkPty::garbageIsDroppedAndTheNextFrameArrives()
 {
+    // stray bytes before every reply: each reply is still taken, the noise handed over on its own
     sim->withEcu([](VirtualEcu& ecu) { ecu.faults.garbageBetweenFrames = true; });
-    QSignalSpy written(&sim->host(), &PtyHost::replyWritten);
-    QVERIFY(link->send(frames::readVersion()));
-    QTRY_VERIFY_WITH_TIMEOUT(written.count() >= 1, 3000);
-    QTest::qWait(100);                  // the rest of the 11 bytes is on the line by now
-    QCOMPARE(state.versionReceived, 0); // stray bytes in front: not one frame
-
-    sim->withEcu([](VirtualEcu& ecu) { ecu.faults.garbageBetweenFrames = false; });
-    // the next send hands the spoilt buffer over (dropped) and its clean reply arrives
     QSignalSpy received(link.get(), &Link::received);
     QVERIFY(link->send(frames::readVersion()));
-    QCOMPARE(received.count(), 0); // not while the sender is still running
     QTRY_COMPARE_WITH_TIMEOUT(state.versionReceived, 1, 3000);
     QCOMPARE(received.count(), 2);
-    QCOMPARE(received.at(0).at(0).toByteArray(), QByteArray("\x13\xff\x00", 3) + versionReply());
+    QCOMPARE(received.at(0).at(0).toByteArray(), QByteArray("\x13\xff\x00", 3));
     QCOMPARE(received.at(1).at(0).toByteArray(), versionReply());
+    QVERIFY(link->send(frames::readAllParameters()));
+    QTRY_COMPARE_WITH_TIMEOUT(state.parametersReceived, 1, 3000);
+
+    sim->withEcu([](VirtualEcu& ecu) { ecu.faults.garbageBetweenFrames = false; });
+    state.versionReceived = 0;
+    QVERIFY(link->send(frames::readVersion()));
+    QTRY_COMPARE_WITH_TIMEOUT(state.versionReceived, 1, 3000);
 }
 
 void TestSerialLinkPty::replyArrivesWhenTheSenderIsSlowToReturn()

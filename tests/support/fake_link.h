@@ -29,10 +29,7 @@ public:
         open_ = false;
     }
     QString portName() const override { return lastPort; }
-    LinkProblem problem() const override
-    {
-        return openSucceeds ? LinkProblem::None : LinkProblem::NoPermission;
-    }
+    LinkProblem problem() const override { return openSucceeds ? LinkProblem::None : refusal; }
     QString errorText() const override { return QString(); }
 
     // The adapter is pulled.
@@ -52,6 +49,7 @@ public:
 
     QList<QByteArray> sent;
     bool openSucceeds = true;
+    LinkProblem refusal = LinkProblem::NoPermission; // why an open fails
     int openCalls = 0;
     int closeCalls = 0;
     QString lastPort;

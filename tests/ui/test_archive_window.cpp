@@ -41,6 +41,8 @@ private slots:
     void exitMidTransferSaysWhatIsLeft();
     void refusedWorkbookSaysWhy();
     void walkOrderAndNotConnectedLook();
+    void lostPortStopsTheTransfer();
+    void staleValuesAreNeitherStoredNorCompared();
     void lambdaPageWritesInItsOrder();
     void lambdaPageRefusesBadBoxes();
 
@@ -344,6 +346,37 @@ void TestArchiveWindow::lambdaPageRefusesBadBoxes()
     QVERIFY(control<QLabel>("Form12", "Label1")->text().startsWith("LAMBDA2 - Soglia ricco"));
     lambda()->writeTick();
     QVERIFY(link->sent.isEmpty());
+}
+
+void TestArchiveWindow::lostPortStopsTheTransfer()
+{
+    dialogs.answer = workbookWith([](VehicleSet& set) { set.parameters[2] = 1; });
+    click("Form5", "Command5");
+    archive()->transferTick();
+    link->pull();
+    click("Form12", "Command1");
+    archive()->transferTick();
+    QVERIFY(!form("Form5")->findChild<QTimer*>("Timer2")->isActive());
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains("parametro 2"));
+    QVERIFY(line().contains("non e' piu' aperta"));
+    QCOMPARE(link->count(2), 1); // nothing counted as sent that could not go out
+}
+
+void TestArchiveWindow::staleValuesAreNeitherStoredNorCompared()
+{
+    // a dot in the vehicle's name is not an extension
+    dialogs.answer = file("Fiat Punto 1.2");
+    click("Form5", "Command9");
+    QVERIFY(QFile::exists(file("Fiat Punto 1.2.xls")));
+
+    app->state.tableReceived = 0; // defaults left before the values were read back
+    dialogs.answer = file("stale.xls");
+    click("Form5", "Command9");
+    QVERIFY(!QFile::exists(file("stale.xls")));
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains("non sono stati riletti"));
+    click("Form12", "Command1");
+    click("Form5", "Command5");
+    QCOMPARE(dialogs.confirmations, 0);
 }
 
 QTEST_MAIN(TestArchiveWindow)

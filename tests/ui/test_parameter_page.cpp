@@ -91,6 +91,7 @@ private slots:
     void refusedBoxSendsNothing();
     void notConnectedCannotWrite();
     void exitDuringAWriteStopsIt();
+    void readModeShowsTheEcuAgain();
 
 private:
     SmallPage* openPage()
@@ -277,16 +278,35 @@ void TestParameterPage::exitDuringAWriteStopsIt()
     on<QPushButton>("Command2")->click();
     page->writeTick();
     QCOMPARE(link->sent.size(), 1);
+    QVERIFY(locked()); // nothing typed during the walk could go out
     on<QPushButton>("Command1")->click();
     QVERIFY(!page->isLoaded());
     QVERIFY(!timer()->isActive());
     QCOMPARE(page->cursor().shape(), Qt::ArrowCursor);
+    // the user is told what the ECU did not take, and no later walk sends it
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().startsWith("Scrittura interrotta: 1 valori NON"));
+    QCOMPARE(app->state.pendingParameterValues[param::changeoverRpm],
+             app->state.parameterValues[param::changeoverRpm]);
+    click("Form12", "Command1");
 
     // back again: read mode, the ECU's values, no write under way
     openPage();
     QVERIFY(!page->writing());
     QVERIFY(locked());
     QCOMPARE(on<QLineEdit>("Text2")->text(), QString("1800"));
+}
+
+void TestParameterPage::readModeShowsTheEcuAgain()
+{
+    SmallPage* page = openPage();
+    writeMode();
+    type("Text2", "999");
+    on<QRadioButton>("Option5")->click(); // read mode: the edit is dropped, not kept as if written
+    QCOMPARE(on<QLineEdit>("Text2")->text(), QString("1800"));
+    writeMode();
+    on<QPushButton>("Command2")->click();
+    page->writeTick();
+    QCOMPARE(link->count(2), 0);
 }
 
 QTEST_MAIN(TestParameterPage)

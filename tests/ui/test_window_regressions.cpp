@@ -51,6 +51,7 @@ private slots:
     void cleanup() { stopAll(); }
 
     void menuAfterAnOfflineDownloadStartsANewConnection();
+    void pulledAdapterMidHandshakeKeepsItsMessage();
     void anyReplyKeepsTheStatusWindowOpen();
     void serialSettingsKeepTheChosenDevice();
     void refusedSettingsAreNotCalledABusyPort();
@@ -83,6 +84,16 @@ private:
         return form(formName)->findChild<QWidget*>(name)->geometry();
     }
 };
+
+void TestWindowRegressions::pulledAdapterMidHandshakeKeepsItsMessage()
+{
+    click("Form1", "Command1");
+    menu()->handshakeTick();
+    link->pull();
+    menu()->handshakeTick();
+    QVERIFY(!app->navigator.isOpen(WindowId::MainMenu));
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().endsWith("dispositivo scollegato"));
+}
 
 void TestWindowRegressions::menuAfterAnOfflineDownloadStartsANewConnection()
 {
@@ -137,6 +148,15 @@ void TestWindowRegressions::refusedSettingsAreNotCalledABusyPort()
     QVERIFY(!m.text.contains("close all the applications"));
     QVERIFY(m.text.contains("does not accept these settings"));
     QVERIFY(m.text.endsWith("/dev/ttyS0: settings not accepted: 9600,n,4,1"));
+
+    // the message sends the user to the settings: closing it must leave them the start window
+    link->openSucceeds = false;
+    link->refusal = LinkProblem::SettingsRefused;
+    click("Form1", "Command1");
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains("non accetta queste impostazioni"));
+    click("Form12", "Command1");
+    QVERIFY(!ended);
+    QCOMPARE(activeName(), QString("Form1"));
 }
 
 void TestWindowRegressions::keptWindowsComeBackAsFresh()

@@ -67,6 +67,18 @@ constexpr LocalText kAbandoned{
     "Transfer stopped: %1 values were NOT written to the ECU, which now holds the file's values only in "
     "part:\n%2",
     "Aktarim durduruldu: %1 deger beyne YAZILMADI, beyin dosyanin degerlerini yalnizca kismen iceriyor:\n%2"};
+constexpr LocalText kValuesUnknown{
+    "I valori della centralina non sono stati riletti dopo \"Valori di default\": ripetere \"Valori di "
+    "default\" "
+    "o riaprire il menu prima di salvare o confrontare.",
+    "The ECU's values were not read back after \"Default values\": repeat \"Default values\" or open the "
+    "menu "
+    "again before storing or comparing.",
+    "Beyin degerleri \"Sabit Degerler\" sonrasi okunmadi: kaydetmeden veya karsilastirmadan once \"Sabit "
+    "Degerler\" islemini tekrarlayin veya menuyu yeniden acin."};
+constexpr LocalText kLinkGone{"Trasferimento fermato: la porta seriale non e' piu' aperta.",
+                              "Transfer stopped: the serial port is no longer open.",
+                              "Aktarim durdu: seri port artik acik degil."};
 constexpr LocalText kMore{"... e altri %1", "... and %1 more", "... ve %1 tane daha"};
 constexpr LocalText kDefaultsWaiting{"Valori di default: attesa conferma della centralina (invio %1)",
                                      "Default values: waiting for the ECU to confirm (send %1)",
@@ -201,28 +213,31 @@ void ArchiveWindow::openPage(WindowId page)
 
 void ArchiveWindow::onUnload()
 {
-    // a technician must never believe the ECU holds a vehicle it only half holds
-    if (progress.running()) {
-        QStringList left = unwritten();
-        if (!left.isEmpty()) {
-            const int count = static_cast<int>(left.size());
-            constexpr int kListed = 20;
-            if (count > kListed) {
-                left = left.mid(0, kListed);
-                left << text(kMore).arg(count - kListed);
-            }
-            ctx.showMessage(text(kArchiveTitle),
-                            text(kAbandoned).arg(count).arg(left.join(QLatin1Char('\n'))));
-        }
-        // the file's values left behind must not go out with the next writer's walk
-        for (int id : kParameterOrder)
-            state.pendingParameterValues[id] = state.parameterValues[id];
-        state.pendingTableCells = state.tableCells;
-    } else if (defaultsSends > 0) {
+    if (progress.running())
+        reportUnwritten();
+    else if (defaultsSends > 0)
         ctx.showMessage(text(kArchiveTitle), text(kDefaultsAbandoned));
-    }
     progress.end();
     defaultsSends = 0;
+}
+
+void ArchiveWindow::reportUnwritten()
+{
+    // a technician must never believe the ECU holds a vehicle it only half holds
+    QStringList left = unwritten();
+    if (!left.isEmpty()) {
+        const int count = static_cast<int>(left.size());
+        constexpr int kListed = 20;
+        if (count > kListed) {
+            left = left.mid(0, kListed);
+            left << text(kMore).arg(count - kListed);
+        }
+        ctx.showMessage(text(kArchiveTitle), text(kAbandoned).arg(count).arg(left.join(QLatin1Char('\n'))));
+    }
+    // the file's values left behind must not go out with the next writer's walk
+    for (int id : kParameterOrder)
+        state.pendingParameterValues[id] = state.parameterValues[id];
+    state.pendingTableCells = state.tableCells;
 }
 
 QStringList ArchiveWindow::unwritten() const
@@ -273,15 +288,25 @@ void ArchiveWindow::defaultsTick()
     }
 }
 
+bool ArchiveWindow::ecuValuesKnown()
+{
+    if (state.parametersReceived == 1 && state.tableReceived == 1) return true;
+    ctx.showMessage(text(kArchiveTitle), text(kValuesUnknown));
+    return false;
+}
+
 void ArchiveWindow::pressStoreOnPc()
 {
+    if (!ecuValuesKnown()) return;
     setButtonsEnabled(false);
     setBusy(true);
     QString path = ctx.fileDialogs->saveFile(this, text(kDialogTitle), vehicleFolder(),
                                              QStringLiteral("*.xls"), QStringLiteral("xls"));
     // cancelled: the last vehicle's file is not written over
     if (path.isEmpty()) return finish();
-    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".xls");
+    // "Fiat Punto 1.2" is a vehicle, not a file of type "2": the workbook is always an .xls
+    if (QFileInfo(path).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) != 0)
+        path += path.endsWith(QLatin1Char('.')) ? QStringLiteral("xls") : QStringLiteral(".xls");
     state.archiveFileName = path;
     if (const auto problem = writeWorkbookFile(path, vehicleSetOf(state))) {
         finish();
@@ -293,6 +318,7 @@ void ArchiveWindow::pressStoreOnPc()
 
 void ArchiveWindow::pressStoreOnEcu()
 {
+    if (!ecuValuesKnown()) return;
     setButtonsEnabled(false);
     setBusy(true);
     const QString path =
@@ -345,6 +371,15 @@ void ArchiveWindow::transferTick()
     transferTimer.stop();
     if (!progress.running()) return; // nothing was started: nothing to finish
     const int left = static_cast<int>(unwritten().size());
+    if (!ctx.link.isOpen()) {
+        // the adapter went away: nothing is sent any more, so stop and say what is left
+        progressLine->setText(text(kLinkGone));
+        setBusy(false);
+        reportUnwritten();
+        progress.end();
+        setButtonsEnabled(true);
+        return;
+    }
     if (const auto id = nextParameterToWrite(state, kParameterOrder)) {
         if (const auto frame = frames::writeParameter(*id, state.pendingParameterValues[*id]))
             ctx.link.send(*frame);

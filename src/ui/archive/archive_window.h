@@ -38,6 +38,10 @@ private:
     void finish(const QString& line = QString());
     void openPage(WindowId page);
     void pressDefaults();
+    // False, after telling the user, while the ECU's values were not read back.
+    bool ecuValuesKnown();
+    // What the transfer left unwritten, told and dropped.
+    void reportUnwritten();
     void pressStoreOnPc();
     void pressStoreOnEcu();
     // What the transfer still has to write, as the user reads it.

@@ -132,6 +132,12 @@ void MainMenu::enableButtons(bool withDownload)
 void MainMenu::handshakeTick()
 {
     handshakeTimer.stop();
+    if (state.offlineMode == 0 && !ctx.link.isOpen()) {
+        // the port went away: the message about it stays, no "no answer" over it
+        setBusy(false);
+        closeForm();
+        return;
+    }
     if (state.versionReceived == 0) {
         if (state.versionRequestCount >= kVersionTries) {
             stopTimers();

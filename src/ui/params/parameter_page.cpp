@@ -3,6 +3,7 @@
 #include "link/frames.h"
 #include "link/write_walk.h"
 #include "ui/common/colours.h"
+#include "ui/common/write_progress.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -55,7 +56,11 @@ void ParameterPage::bindFields(std::span<const PageField> fields, const PageCont
     readMode_ = qobject_cast<QRadioButton*>(find(controls.readMode));
     writeMode_ = qobject_cast<QRadioButton*>(find(controls.writeMode));
     writeButton_ = qobject_cast<QPushButton*>(find(controls.writeButton));
-    connect(readMode_, &QRadioButton::clicked, this, [this] { setWriteMode(false); });
+    // back to read mode: what was typed and not written goes, the page shows the ECU again
+    connect(readMode_, &QRadioButton::clicked, this, [this] {
+        setWriteMode(false);
+        showEcuValues();
+    });
     connect(writeMode_, &QRadioButton::clicked, this, [this] { setWriteMode(true); });
     connect(writeButton_, &QPushButton::clicked, this, &ParameterPage::pressWrite);
     connect(qobject_cast<QPushButton*>(find(controls.exitButton)), &QPushButton::clicked, this,
@@ -159,7 +164,10 @@ void ParameterPage::pressWrite()
         typed[i] = readBox(findChild<QLineEdit*>(QString::fromLatin1(bound.field->controls[0])), rule);
         if (!typed[i]) return;
     }
-    writeButton_->setEnabled(false);
+    // locked while the walk runs: nothing typed now could go out, so nothing may be typed
+    setWriteMode(false);
+    readMode_->setEnabled(false);
+    writeMode_->setEnabled(false);
     setBusy(true);
     writing_ = true;
     for (size_t i = 0; i < bound_.size(); ++i)
@@ -179,9 +187,40 @@ void ParameterPage::writeTick()
     }
     writing_ = false;
     setWriteMode(false);
+    readMode_->setEnabled(true);
+    writeMode_->setEnabled(true);
     readMode_->setChecked(true);
+    showEcuValues();
     setBusy(false);
     onWriteComplete();
+}
+
+void ParameterPage::showEcuValues()
+{
+    for (Bound& bound : bound_) {
+        show(bound, state.parameterValues[bound.field->parameterId]);
+        bound.touched = false;
+    }
+}
+
+void ParameterPage::onUnload()
+{
+    if (!writing_) return;
+    writing_ = false;
+    // leaving mid-write: say what the ECU did not take, and let no later walk send it
+    static constexpr LocalText title{"ORVANE - Parametri", "ORVANE - Parameters", "ORVANE - Degerler"};
+    static constexpr LocalText left{
+        "Scrittura interrotta: %1 valori NON sono stati scritti nella centralina:\n%2",
+        "Writing stopped: %1 values were NOT written to the ECU:\n%2",
+        "Yazma durduruldu: %1 deger beyne YAZILMADI:\n%2"};
+    QStringList unwritten;
+    for (const int id : order_) {
+        if (state.pendingParameterValues[id] == state.parameterValues[id]) continue;
+        unwritten << parameterLabel(id, language());
+        state.pendingParameterValues[id] = state.parameterValues[id];
+    }
+    if (!unwritten.isEmpty())
+        ctx.showMessage(text(title), text(left).arg(unwritten.size()).arg(unwritten.join(QLatin1Char('\n'))));
 }
 
 void ParameterPage::onParameterConfirmed(int id, int value)

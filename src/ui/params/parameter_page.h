@@ -54,6 +54,7 @@ protected:
 
     void onLoad() override;
     void onActivate() override;
+    void onUnload() override;
 
     // Read mode: editors locked; write mode: unlocked. Pages with more editors extend both.
     virtual void setWriteMode(bool on);
@@ -71,6 +72,7 @@ private:
     };
 
     void show(Bound& bound, int value);
+    void showEcuValues();
     void colourLabels(Bound& bound);
     void pressWrite();
     void onParameterConfirmed(int id, int value);

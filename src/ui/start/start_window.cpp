@@ -156,7 +156,9 @@ void StartWindow::pressMenu()
     if (!ctx.link.isOpen() && state.offlineMode == 0) {
         const QString port = selectedPortName(state);
         if (!ctx.link.open(port, state.serialSettings)) {
-            state.quitOnMessageClose = 1;
+            // settings the port refuses are mended here, in "Parametri seriale": the message
+            // that says so must not end the program
+            state.quitOnMessageClose = ctx.link.problem() == LinkProblem::SettingsRefused ? 0 : 1;
             const LinkMessage m =
                 portProblemMessage(language(), port, ctx.link.problem(), ctx.link.errorText());
             ctx.showMessage(m.title, m.text);

@@ -429,6 +429,8 @@ void StatusWindow::supervisionTick()
     }
     stopTimers();
     closeForm();
+    // the port went away: the message that says so stays
+    if (!ctx.link.isOpen()) return;
     // the state box goes with the window: say it where it stays
     const LinkMessage m = linkProblemMessage(language(), ctx.link.portName(), LinkProblem::NoAnswer);
     ctx.showMessage(m.title, m.text);
