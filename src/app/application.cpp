@@ -6,6 +6,7 @@
 #include "ui/menu/main_menu.h"
 #include "ui/params/commutation_page.h"
 #include "ui/params/cutoff_page.h"
+#include "ui/params/level_page.h"
 #include "ui/params/other_page.h"
 #include "ui/start/message_window.h"
 #include "ui/start/serial_settings_dialog.h"
@@ -28,6 +29,7 @@ Application::Application(Link& link)
     navigator.registerWindow(WindowId::CutoffPage, [this] { return new CutoffPage(context); });
     navigator.registerWindow(WindowId::CommutationPage, [this] { return new CommutationPage(context); });
     navigator.registerWindow(WindowId::OtherPage, [this] { return new OtherPage(context); });
+    navigator.registerWindow(WindowId::LevelPage, [this] { return new LevelPage(context); });
 
     connect(&link, &Link::received, &dispatcher, &ReplyDispatcher::onSerialEvent);
     connect(&link, &Link::lost, this, &Application::onLinkLost);

@@ -1,4 +1,4 @@
-// The cutoff, commutation and other-parameters pages on a link the test plays the
+// The cutoff, commutation, other-parameters and level-indicator pages on a link the test plays the
 // ECU on: what each sends, in which order, what it refuses and what it leaves alone.
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
@@ -6,6 +6,8 @@
 #include "support/grab.h"
 #include "support/quiet_offscreen.h"
 #include "support/window_test.h"
+#include "ui/common/segment_bar.h"
+#include "ui/params/level_page.h"
 #include "ui/params/parameter_page.h"
 
 #include <QCheckBox>
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 
 namespace {
@@ -50,6 +53,10 @@ private slots:
     void otherPageOrderUnitsAndRange();
     void readModeDropsEditsThatWereNotSent();
     void pagesNotConnected();
+    void levelThresholdsAndGauge();
+    void levelSetButtonsWaitForALiveReading();
+    void levelWritesAndScrollBars();
+    void levelFourStepFallingGauge();
 
 private:
     void connectedMenu()
@@ -87,6 +94,12 @@ private:
         app->dispatcher.onSerialEvent(
             frames::frame(2, QByteArray(1, '\0') + QByteArray(1, char(id)) + value16(value)));
     }
+    void statusReply(int levelMv)
+    {
+        QByteArray payload(38, '\0');
+        payload.replace(18, 2, value16(levelMv)); // positions 24-25
+        app->dispatcher.onSerialEvent(frames::frame(3, payload));
+    }
     // Ticks the page's write walk, the test's ECU echoing every write; the ids in the order sent.
     QList<int> walk(ParameterPage* page)
     {
@@ -112,6 +125,8 @@ private:
     {
         return control<QLabel>(formName, label)->palette().color(QPalette::WindowText);
     }
+    QColor lamp(const char* shape) { return control<Lamp>("Form14", shape)->colour(); }
+    LevelPage* level() { return app->navigator.window<LevelPage>(WindowId::LevelPage); }
     QString message() { return control<QLabel>("Form12", "Label1")->text(); }
 };
 
@@ -172,6 +187,7 @@ void TestParameterPages::sixteenBitPagesRefuseWhatTheyCannotConvert()
     const Case cases[] = {
         {WindowId::CutoffPage, "Text2", "Soglia TINJ ingresso in cutoff"},
         {WindowId::CommutationPage, "Text3", "Tempo sovrapposizione B->G"},
+        {WindowId::LevelPage, "Text2", "Livello massimo"},
     };
     for (const Case& c : cases) {
         ParameterPage* page = open(c.page);
@@ -190,7 +206,7 @@ void TestParameterPages::sixteenBitPagesRefuseWhatTheyCannotConvert()
         QCOMPARE(frames::value16At(link->sent.last(), 8), 32767);
         click(name(c.page), "Command1");
     }
-    QCOMPARE(link->count(2), 2); // the refused values sent nothing
+    QCOMPARE(link->count(2), 3); // the refused values sent nothing
 
     // English names the field in English; text that is not a number is refused the same way
     app->state.languageIndex = 2;
@@ -199,7 +215,7 @@ void TestParameterPages::sixteenBitPagesRefuseWhatTheyCannotConvert()
     type("Form10", "Text1", "12a");
     click("Form10", "Command2");
     QVERIFY(message().startsWith("RPM threshold for entering CUTOFF: \"12a\""));
-    QCOMPARE(link->count(2), 2);
+    QCOMPARE(link->count(2), 3);
 }
 
 void TestParameterPages::aRefusalKeepsWhatWasTyped()
@@ -356,7 +372,7 @@ void TestParameterPages::pagesNotConnected()
     offlineMenu();
     app->state.languageIndex = 3;
     for (WindowId id :
-         {WindowId::CutoffPage, WindowId::CommutationPage, WindowId::OtherPage}) {
+         {WindowId::CutoffPage, WindowId::CommutationPage, WindowId::OtherPage, WindowId::LevelPage}) {
         ParameterPage* page = open(id);
         QVERIFY(page->windowTitle().endsWith("Beyne bagli degil", Qt::CaseInsensitive));
         QVERIFY(!control<QRadioButton>(name(id), "Option1")->isEnabled());
@@ -368,7 +384,196 @@ void TestParameterPages::pagesNotConnected()
         click(name(id), "Command1");
     }
     QCOMPARE(control<QLabel>("Form10", "Label5")->text(), QString("MANAGEMENT CUTOFF"));
+    QCOMPARE(control<QLabel>("Form14", "Label19")->text(), QString("Degerleri"));
+    QVERIFY(!level()->findChild<QTimer*>("Timer2")->isActive()); // no gauge without an ECU
+    QVERIFY(control<QLineEdit>("Form14", "Text6")->text().isEmpty());
     QVERIFY(link->sent.isEmpty());
+}
+
+void TestParameterPages::levelThresholdsAndGauge()
+{
+    connectedMenu();
+    auto& p = app->state.parameterValues;
+    p[param::levelMinMv] = 500;
+    p[param::levelMaxMv] = 4500;
+    p[param::levelThresholdReserve] = 25;
+    p[param::levelThresholdOneThird] = 50;
+    p[param::levelThresholdTwoThirds] = 75;
+    p[param::changeoverSwitchType] = 1;
+    open(WindowId::LevelPage);
+    QCOMPARE(control<QLabel>("Form14", "Label13")->text(), QString("1500"));
+    QCOMPARE(control<QLabel>("Form14", "Label14")->text(), QString("2500"));
+    QCOMPARE(control<QLabel>("Form14", "Label17")->text(), QString("3500"));
+    QCOMPARE(control<QScrollBar>("Form14", "VScroll3")->value(), 25);
+    QCOMPARE(control<QScrollBar>("Form14", "VScroll1")->value(), 75);
+    QCOMPARE(control<QLabel>("Form14", "Label23")->text(), QString("TRX 310"));
+    QCOMPARE(control<QLabel>("Form14", "Label4")->text(), QString("Soglia 1/2->2/3"));
+    QVERIFY(control<Lamp>("Form14", "Shape5")->isHidden());
+    QVERIFY(control<QLineEdit>("Form14", "Text7")->isHidden());
+
+    // the gauge runs from the start: a status request each tick, the reading and the lamps
+    QTimer* gaugeTimer = level()->findChild<QTimer*>("Timer2");
+    QVERIFY(gaugeTimer->isActive());
+    QCOMPARE(gaugeTimer->interval(), 300);
+    statusReply(2500);
+    level()->gaugeTick();
+    QCOMPARE(link->sent.last(), frames::readStatus());
+    QCOMPARE(control<QLineEdit>("Form14", "Text6")->text(), QString("2500"));
+    QCOMPARE(lamp("Shape1"), kRed);
+    QCOMPARE(lamp("Shape2"), QColor(0, 255, 0));
+    QCOMPARE(lamp("Shape3"), QColor(0, 255, 0));
+    QCOMPARE(lamp("Shape4"), QColor(0, 192, 0));
+    grabIfAsked(level(), "form14");
+
+    // the switch without a gauge: its name, the thresholds as designed, in every language
+    click("Form14", "Command1");
+    QVERIFY(!gaugeTimer->isActive());
+    p[param::changeoverSwitchType] = 0;
+    app->state.languageIndex = 2;
+    open(WindowId::LevelPage);
+    QCOMPARE(control<QLabel>("Form14", "Label23")->text(), QString("SWITCH"));
+    QCOMPARE(control<QLabel>("Form14", "Label3")->text(), QString("SOGLIA Ris -> 1/3"));
+    QCOMPARE(control<QPushButton>("Form14", "Command3")->text(), QString("Set as maximum value"));
+    grabIfAsked(level(), "form14_switch_en");
+}
+
+void TestParameterPages::levelSetButtonsWaitForALiveReading()
+{
+    connectedMenu();
+    auto& p = app->state.parameterValues;
+    p[param::levelMinMv] = 500;
+    p[param::levelMaxMv] = 4500;
+    p[param::levelThresholdReserve] = 25;
+    app->state.liveStatus.levelMv = 3000; // left by an earlier visit
+    open(WindowId::LevelPage);
+    QCOMPARE(app->state.liveStatus.levelMv, 0);
+    control<QRadioButton>("Form14", "Option2")->click();
+    QPushButton* setMax = control<QPushButton>("Form14", "Command3");
+    QPushButton* setMin = control<QPushButton>("Form14", "Command4");
+    QVERIFY(control<QPushButton>("Form14", "Command2")->isEnabled());
+    QVERIFY(!setMax->isEnabled() && !setMin->isEnabled());
+    level()->gaugeTick(); // no answer yet: the box shows the load-time 0
+    QCOMPARE(control<QLineEdit>("Form14", "Text6")->text(), QString("0"));
+    QVERIFY(!setMax->isEnabled());
+    statusReply(3900);
+    QVERIFY(!setMax->isEnabled()); // not before the box shows it
+    level()->gaugeTick();
+    QVERIFY(setMax->isEnabled() && setMin->isEnabled());
+
+    // another window over the page and back: a new reading is awaited
+    app->navigator.open(WindowId::Messages);
+    click("Form12", "Command1");
+    QVERIFY(!setMax->isEnabled());
+    statusReply(3900);
+    level()->gaugeTick();
+    QVERIFY(setMax->isEnabled());
+
+    // set maximum: parameter 20 alone, whatever the boxes hold
+    type("Form14", "Text3", "30");
+    type("Form14", "Text1", "700");
+    link->sent.clear();
+    setMax->click();
+    QVERIFY(!setMax->isEnabled() && !setMin->isEnabled());
+    QVERIFY(!control<QPushButton>("Form14", "Command2")->isEnabled());
+    QVERIFY(!level()->findChild<QTimer*>("Timer2")->isActive());
+    QCOMPARE(walk(level()), QList<int>({20}));
+    QCOMPARE(link->sent.first(), *frames::writeParameter(20, 3900));
+    QCOMPARE(p[param::levelMaxMv], 3900);
+    QCOMPARE(p[param::levelMinMv], 500);
+    QCOMPARE(control<QLineEdit>("Form14", "Text3")->text(), QString("25"));
+    QCOMPARE(control<QLabel>("Form14", "Label13")->text(), QString("1350"));
+    QVERIFY(level()->findChild<QTimer*>("Timer2")->isActive());
+    QVERIFY(!setMax->isEnabled()); // read mode again
+
+    // set minimum: parameter 19 alone, the live reading it shows
+    control<QRadioButton>("Form14", "Option2")->click();
+    statusReply(420);
+    level()->gaugeTick();
+    link->sent.clear();
+    setMin->click();
+    QCOMPARE(walk(level()), QList<int>({19}));
+    QCOMPARE(p[param::levelMinMv], 420);
+
+    // a reading the 16-bit box could not hold is refused, naming the field it was meant for
+    control<QRadioButton>("Form14", "Option2")->click();
+    statusReply(40000);
+    level()->gaugeTick();
+    link->sent.clear();
+    setMax->click();
+    QVERIFY(message().startsWith("Livello massimo: \"40000\""));
+    QVERIFY(!level()->writing());
+    QCOMPARE(link->count(2), 0);
+}
+
+void TestParameterPages::levelWritesAndScrollBars()
+{
+    connectedMenu();
+    auto& p = app->state.parameterValues;
+    p[param::levelMinMv] = 500;
+    p[param::levelMaxMv] = 4500;
+    p[param::levelThresholdReserve] = 25;
+    p[param::levelThresholdOneThird] = 50;
+    p[param::levelThresholdTwoThirds] = 75;
+    LevelPage* page = level();
+    open(WindowId::LevelPage);
+    QScrollBar* bar2 = control<QScrollBar>("Form14", "VScroll2");
+    QVERIFY(!bar2->isEnabled());
+    control<QRadioButton>("Form14", "Option2")->click();
+    QVERIFY(bar2->isEnabled());
+    bar2->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(control<QLineEdit>("Form14", "Text4")->text(), QString("51"));
+    QCOMPARE(control<QLabel>("Form14", "Label14")->text(), QString("2540"));
+    type("Form14", "Text5", "80"); // typed: the bar and the reading follow
+    QCOMPARE(control<QScrollBar>("Form14", "VScroll1")->value(), 80);
+    QCOMPARE(control<QLabel>("Form14", "Label17")->text(), QString("3700"));
+    click("Form14", "Command2");
+    QCOMPARE(walk(page), QList<int>({17, 18}));
+    QCOMPARE(p[param::levelThresholdOneThird], 51);
+
+    // all five in their order: minimum, maximum, thresholds 1 to 3
+    control<QRadioButton>("Form14", "Option2")->click();
+    for (const char* box : {"Text5", "Text4", "Text3", "Text2", "Text1"})
+        type("Form14", box, "10");
+    click("Form14", "Command2");
+    QCOMPARE(page->findChild<QTimer*>("Timer1")->interval(), 300);
+    QCOMPARE(walk(page), QList<int>({19, 20, 16, 17, 18}));
+    QCOMPARE(control<QScrollBar>("Form14", "VScroll3")->value(), 10);
+    QCOMPARE(control<QLabel>("Form14", "Label13")->text(), QString("10"));
+}
+
+void TestParameterPages::levelFourStepFallingGauge()
+{
+    connectedMenu();
+    auto& p = app->state.parameterValues;
+    p[param::levelMinMv] = 4500;
+    p[param::levelMaxMv] = 500;
+    p[param::levelThresholdReserve] = 25;
+    p[param::levelThresholdOneThird] = 50;
+    p[param::levelThresholdTwoThirds] = 75;
+    p[param::changeoverSwitchType] = 2;
+    open(WindowId::LevelPage);
+    QCOMPARE(control<QLabel>("Form14", "Label13")->text(), QString("3500"));
+    QCOMPARE(control<QLabel>("Form14", "Label23")->text(), QString("TRX 410"));
+    QCOMPARE(control<QLabel>("Form14", "Label22")->text(), QString("Soglia Ris->1/4"));
+    QCOMPARE(control<QLineEdit>("Form14", "Text7")->text(), QString("8"));
+    QVERIFY(!control<Lamp>("Form14", "Shape5")->isHidden());
+    QVERIFY(!control<QLabel>("Form14", "Label16")->isHidden());
+
+    // above T(8) = 4180 on a falling sensor: reserve, blinking, every green lamp off
+    QString blink;
+    for (int tick = 0; tick < 6; ++tick) {
+        statusReply(4300);
+        level()->gaugeTick();
+        blink += lamp("Shape1") == kRed ? 'B' : 'd';
+        for (const char* green : {"Shape2", "Shape3", "Shape4", "Shape5"})
+            QCOMPARE(lamp(green), QColor(0, 192, 0));
+    }
+    QCOMPARE(blink, QString("ddBBBd"));
+    statusReply(4000);
+    level()->gaugeTick();
+    QCOMPARE(lamp("Shape5"), QColor(0, 255, 0));
+    QCOMPARE(lamp("Shape2"), QColor(0, 192, 0));
+    grabIfAsked(level(), "form14_trx410");
 }
 
 QTEST_MAIN(TestParameterPages)
