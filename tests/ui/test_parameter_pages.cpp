@@ -24,14 +24,6 @@ namespace {
 const QColor kRed{255, 0, 0};
 const QColor kBlue{0, 0, 255};
 
-QByteArray value16(int value)
-{
-    QByteArray out;
-    out.append(static_cast<char>(value / 256));
-    out.append(static_cast<char>(value % 256));
-    return out;
-}
-
 } // namespace
 
 class TestParameterPages : public FakeLinkWindowTest {
@@ -65,6 +57,8 @@ private:
         app->state.versionReceived = app->state.parametersReceived = app->state.tableReceived = 1;
         menu()->handshakeTick();
     }
+    // Option2 selects write mode on every page
+    void writeMode(const char* formName) { control<QRadioButton>(formName, "Option2")->click(); }
     void offlineMenu()
     {
         click("Form1", "Command7");
@@ -89,16 +83,26 @@ private:
         QTest::keyClicks(edit, text);
         if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Delete);
     }
-    void echo(int id, int value)
-    {
-        app->dispatcher.onSerialEvent(
-            frames::frame(2, QByteArray(1, '\0') + QByteArray(1, char(id)) + value16(value)));
-    }
+    // the ECU's echo has the layout of the write it answers
+    void echo(int id, int value) { app->dispatcher.onSerialEvent(*frames::writeParameter(id, value)); }
     void statusReply(int levelMv)
     {
         QByteArray payload(38, '\0');
-        payload.replace(18, 2, value16(levelMv)); // positions 24-25
+        payload[18] = static_cast<char>(levelMv / 256); // positions 24-25
+        payload[19] = static_cast<char>(levelMv % 256);
         app->dispatcher.onSerialEvent(frames::frame(3, payload));
+    }
+    // The indicator's ends and switch type, thresholds at 25, 50 and 75 %.
+    OneBased<int, kParameterCount>& levelParameters(int minMv, int maxMv, int switchType)
+    {
+        auto& p = app->state.parameterValues;
+        p[param::levelMinMv] = minMv;
+        p[param::levelMaxMv] = maxMv;
+        p[param::levelThresholdReserve] = 25;
+        p[param::levelThresholdOneThird] = 50;
+        p[param::levelThresholdTwoThirds] = 75;
+        p[param::changeoverSwitchType] = switchType;
+        return p;
     }
     // Ticks the page's write walk, the test's ECU echoing every write; the ids in the order sent.
     QList<int> walk(ParameterPage* page)
@@ -146,7 +150,7 @@ void TestParameterPages::cutoffWritesOneFramePerTickUntilEchoed()
     grabIfAsked(page, "form10");
 
     // nothing changed: done at the first tick, nothing sent
-    control<QRadioButton>("Form10", "Option2")->click();
+    writeMode("Form10");
     QVERIFY(!control<QLineEdit>("Form10", "Text2")->isReadOnly());
     click("Form10", "Command2");
     QVERIFY(page->writing());
@@ -156,7 +160,7 @@ void TestParameterPages::cutoffWritesOneFramePerTickUntilEchoed()
     QVERIFY(control<QRadioButton>("Form10", "Option1")->isChecked());
 
     // the coefficient and the speed: the speed first, resent until echoed, then the coefficient
-    control<QRadioButton>("Form10", "Option2")->click();
+    writeMode("Form10");
     type("Form10", "Text4", " 120 ");
     type("Form10", "Text1", "1300");
     click("Form10", "Command2");
@@ -191,7 +195,7 @@ void TestParameterPages::sixteenBitPagesRefuseWhatTheyCannotConvert()
     };
     for (const Case& c : cases) {
         ParameterPage* page = open(c.page);
-        control<QRadioButton>(name(c.page), "Option2")->click();
+        writeMode(name(c.page));
         type(name(c.page), c.box, "40000");
         click(name(c.page), "Command2");
         QVERIFY(!page->writing());
@@ -211,7 +215,7 @@ void TestParameterPages::sixteenBitPagesRefuseWhatTheyCannotConvert()
     // English names the field in English; text that is not a number is refused the same way
     app->state.languageIndex = 2;
     open(WindowId::CutoffPage);
-    control<QRadioButton>("Form10", "Option2")->click();
+    writeMode("Form10");
     type("Form10", "Text1", "12a");
     click("Form10", "Command2");
     QVERIFY(message().startsWith("RPM threshold for entering CUTOFF: \"12a\""));
@@ -223,7 +227,7 @@ void TestParameterPages::aRefusalKeepsWhatWasTyped()
     connectedMenu();
     app->state.parameterValues[param::changeoverRpm] = 1500;
     ParameterPage* page = open(WindowId::CommutationPage);
-    control<QRadioButton>("Form11", "Option2")->click();
+    writeMode("Form11");
     type("Form11", "Text1", "1800");
     control<QRadioButton>("Form11", "Option4")->click();
     type("Form11", "Text5", "-3");
@@ -243,7 +247,7 @@ void TestParameterPages::commutationWritesItsNineFieldsInOrder()
     connectedMenu();
     ParameterPage* page = open(WindowId::CommutationPage);
     QCOMPARE(page->findChild<QTimer*>("Timer1")->interval(), 1000);
-    control<QRadioButton>("Form11", "Option2")->click();
+    writeMode("Form11");
     const char* boxes[] = {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6"};
     for (const char* box : boxes)
         type("Form11", box, "7");
@@ -262,7 +266,7 @@ void TestParameterPages::commutationWritesItsNineFieldsInOrder()
     QVERIFY(control<QRadioButton>("Form11", "Option1")->isChecked());
     QVERIFY(!control<QRadioButton>("Form11", "Option2")->isChecked());
     QVERIFY(control<QRadioButton>("Form11", "Option4")->isChecked());
-    control<QRadioButton>("Form11", "Option2")->click();
+    writeMode("Form11");
     QVERIFY(control<QRadioButton>("Form11", "Option4")->isChecked());
     QVERIFY(control<QRadioButton>("Form11", "Option7")->isChecked());
     control<QRadioButton>("Form11", "Option1")->click();
@@ -284,7 +288,7 @@ void TestParameterPages::commutationKeepsValuesNoOptionShows()
     QVERIFY(!control<QCheckBox>("Form11", "Check1")->isChecked());
 
     // another field written: the three values no control shows are neither sent nor forgotten
-    control<QRadioButton>("Form11", "Option2")->click();
+    writeMode("Form11");
     type("Form11", "Text6", "60");
     click("Form11", "Command2");
     QCOMPARE(walk(page), QList<int>({60}));
@@ -294,7 +298,7 @@ void TestParameterPages::commutationKeepsValuesNoOptionShows()
 
     // the switch type alone: one write, after the seven fields before it are found equal
     link->sent.clear();
-    control<QRadioButton>("Form11", "Option2")->click();
+    writeMode("Form11");
     control<QRadioButton>("Form11", "Option6")->click();
     QCOMPARE(textColour("Form11", "Label20"), kRed);
     click("Form11", "Command2");
@@ -322,7 +326,7 @@ void TestParameterPages::otherPageOrderUnitsAndRange()
                      label->geometry().left() > speed->geometry().right();
     QVERIFY(rpmBeside);
 
-    control<QRadioButton>("Form13", "Option2")->click();
+    writeMode("Form13");
     const char* boxes[] = {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7"};
     for (const char* box : boxes)
         type("Form13", box, "65535"); // 32-bit conversion: the whole frame range
@@ -330,7 +334,7 @@ void TestParameterPages::otherPageOrderUnitsAndRange()
     QCOMPARE(walk(page), QList<int>({2, 1, 28, 29, 10, 11, 23}));
     QCOMPARE(app->state.pendingParameterValues[param::pressureSensorType], 4);
 
-    control<QRadioButton>("Form13", "Option2")->click();
+    writeMode("Form13");
     type("Form13", "Text3", "65536");
     click("Form13", "Command2");
     QVERIFY(message().startsWith("Pressione di taratura: \"65536\""));
@@ -350,19 +354,19 @@ void TestParameterPages::readModeDropsEditsThatWereNotSent()
     connectedMenu();
     app->state.parameterValues[param::coilCount] = 4;
     ParameterPage* page = open(WindowId::OtherPage);
-    control<QRadioButton>("Form13", "Option2")->click();
+    writeMode("Form13");
     type("Form13", "Text1", "6");
     control<QRadioButton>("Form13", "Option1")->click();
     QCOMPARE(control<QLineEdit>("Form13", "Text1")->text(), QString("4"));
-    control<QRadioButton>("Form13", "Option2")->click();
+    writeMode("Form13");
     click("Form13", "Command2");
     QCOMPARE(walk(page), QList<int>{});
 
     // a write in progress keeps its write button off, even back in write mode
-    control<QRadioButton>("Form13", "Option2")->click();
+    writeMode("Form13");
     type("Form13", "Text1", "6");
     click("Form13", "Command2");
-    control<QRadioButton>("Form13", "Option2")->click();
+    writeMode("Form13");
     QVERIFY(!control<QPushButton>("Form13", "Command2")->isEnabled());
     QCOMPARE(walk(page), QList<int>({2}));
 }
@@ -393,13 +397,7 @@ void TestParameterPages::pagesNotConnected()
 void TestParameterPages::levelThresholdsAndGauge()
 {
     connectedMenu();
-    auto& p = app->state.parameterValues;
-    p[param::levelMinMv] = 500;
-    p[param::levelMaxMv] = 4500;
-    p[param::levelThresholdReserve] = 25;
-    p[param::levelThresholdOneThird] = 50;
-    p[param::levelThresholdTwoThirds] = 75;
-    p[param::changeoverSwitchType] = 1;
+    auto& p = levelParameters(500, 4500, 1);
     open(WindowId::LevelPage);
     QCOMPARE(control<QLabel>("Form14", "Label13")->text(), QString("1500"));
     QCOMPARE(control<QLabel>("Form14", "Label14")->text(), QString("2500"));
@@ -440,14 +438,11 @@ void TestParameterPages::levelThresholdsAndGauge()
 void TestParameterPages::levelSetButtonsWaitForALiveReading()
 {
     connectedMenu();
-    auto& p = app->state.parameterValues;
-    p[param::levelMinMv] = 500;
-    p[param::levelMaxMv] = 4500;
-    p[param::levelThresholdReserve] = 25;
+    auto& p = levelParameters(500, 4500, 0);
     app->state.liveStatus.levelMv = 3000; // left by an earlier visit
     open(WindowId::LevelPage);
     QCOMPARE(app->state.liveStatus.levelMv, 0);
-    control<QRadioButton>("Form14", "Option2")->click();
+    writeMode("Form14");
     QPushButton* setMax = control<QPushButton>("Form14", "Command3");
     QPushButton* setMin = control<QPushButton>("Form14", "Command4");
     QVERIFY(control<QPushButton>("Form14", "Command2")->isEnabled());
@@ -486,7 +481,7 @@ void TestParameterPages::levelSetButtonsWaitForALiveReading()
     QVERIFY(!setMax->isEnabled()); // read mode again
 
     // set minimum: parameter 19 alone, the live reading it shows
-    control<QRadioButton>("Form14", "Option2")->click();
+    writeMode("Form14");
     statusReply(420);
     level()->gaugeTick();
     link->sent.clear();
@@ -495,7 +490,7 @@ void TestParameterPages::levelSetButtonsWaitForALiveReading()
     QCOMPARE(p[param::levelMinMv], 420);
 
     // a reading the 16-bit box could not hold is refused, naming the field it was meant for
-    control<QRadioButton>("Form14", "Option2")->click();
+    writeMode("Form14");
     statusReply(40000);
     level()->gaugeTick();
     link->sent.clear();
@@ -508,17 +503,12 @@ void TestParameterPages::levelSetButtonsWaitForALiveReading()
 void TestParameterPages::levelWritesAndScrollBars()
 {
     connectedMenu();
-    auto& p = app->state.parameterValues;
-    p[param::levelMinMv] = 500;
-    p[param::levelMaxMv] = 4500;
-    p[param::levelThresholdReserve] = 25;
-    p[param::levelThresholdOneThird] = 50;
-    p[param::levelThresholdTwoThirds] = 75;
+    auto& p = levelParameters(500, 4500, 0);
     LevelPage* page = level();
     open(WindowId::LevelPage);
     QScrollBar* bar2 = control<QScrollBar>("Form14", "VScroll2");
     QVERIFY(!bar2->isEnabled());
-    control<QRadioButton>("Form14", "Option2")->click();
+    writeMode("Form14");
     QVERIFY(bar2->isEnabled());
     bar2->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     QCOMPARE(control<QLineEdit>("Form14", "Text4")->text(), QString("51"));
@@ -531,7 +521,7 @@ void TestParameterPages::levelWritesAndScrollBars()
     QCOMPARE(p[param::levelThresholdOneThird], 51);
 
     // all five in their order: minimum, maximum, thresholds 1 to 3
-    control<QRadioButton>("Form14", "Option2")->click();
+    writeMode("Form14");
     for (const char* box : {"Text5", "Text4", "Text3", "Text2", "Text1"})
         type("Form14", box, "10");
     click("Form14", "Command2");
@@ -544,13 +534,7 @@ void TestParameterPages::levelWritesAndScrollBars()
 void TestParameterPages::levelFourStepFallingGauge()
 {
     connectedMenu();
-    auto& p = app->state.parameterValues;
-    p[param::levelMinMv] = 4500;
-    p[param::levelMaxMv] = 500;
-    p[param::levelThresholdReserve] = 25;
-    p[param::levelThresholdOneThird] = 50;
-    p[param::levelThresholdTwoThirds] = 75;
-    p[param::changeoverSwitchType] = 2;
+    levelParameters(4500, 500, 2);
     open(WindowId::LevelPage);
     QCOMPARE(control<QLabel>("Form14", "Label13")->text(), QString("3500"));
     QCOMPARE(control<QLabel>("Form14", "Label23")->text(), QString("TRX 410"));

@@ -8,7 +8,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -99,32 +98,14 @@ CommutationPage::CommutationPage(AppContext& context)
     fields->setRowMinimumHeight(7, 30);
     fields->setRowStretch(9, 1);
 
-    QGroupBox* changing = optionFrame(this, "Frame1");
-    auto* changingLayout = new QVBoxLayout(changing);
-    addCaptioned(changingLayout, new QRadioButton(changing), "Option3", "Label16");
-    addCaptioned(changingLayout, new QRadioButton(changing), "Option4", "Label17");
+    QGroupBox* changing = optionFrame(this, "Frame1", {{"Option3", "Label16"}, {"Option4", "Label17"}});
+    auto* changingLayout = static_cast<QVBoxLayout*>(changing->layout());
     changingLayout->addSpacing(8);
     addCaptioned(changingLayout, new QCheckBox(changing), "Check1", "Label22");
+    QGroupBox* switchType =
+        optionFrame(this, "Frame2", {{"Option5", "Label19"}, {"Option6", "Label20"}, {"Option7", "Label21"}});
 
-    QGroupBox* switchType = optionFrame(this, "Frame2");
-    auto* switchLayout = new QVBoxLayout(switchType);
-    addCaptioned(switchLayout, new QRadioButton(switchType), "Option5", "Label19");
-    addCaptioned(switchLayout, new QRadioButton(switchType), "Option6", "Label20");
-    addCaptioned(switchLayout, new QRadioButton(switchType), "Option7", "Label21");
-
-    auto* frames = new QVBoxLayout;
-    frames->addWidget(changing);
-    frames->addWidget(switchType);
-    frames->addStretch(1);
-    auto* body = new QHBoxLayout;
-    body->addLayout(fields);
-    body->addSpacing(16);
-    body->addLayout(frames);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(body);
-    layout->addSpacing(12);
-    layout->addLayout(pageFooter(this, kControls, "Label14", "Label10"));
+    layOutPage(this, fields, {changing, switchType}, kControls, "Label14", "Label10");
 
     bindFields(kFields, kControls);
 }

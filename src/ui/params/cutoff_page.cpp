@@ -53,11 +53,10 @@ CutoffPage::CutoffPage(AppContext& context) : ParameterPage(context, WindowId::C
     addFieldRow(grid, 2, namedLabel(this, "Label4", QString()), parameterBox(this, "Text4"));
     grid->setColumnStretch(3, 1);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(headingLabel(this, "Label5"));
-    layout->addLayout(grid);
-    layout->addSpacing(12);
-    layout->addLayout(pageFooter(this, kControls, "Label10", "Label9"));
+    auto* fields = new QVBoxLayout;
+    fields->addWidget(headingLabel(this, "Label5"));
+    fields->addLayout(grid);
+    layOutPage(this, fields, {}, kControls, "Label10", "Label9");
 
     bindFields(kFields, kControls);
 }

@@ -188,20 +188,16 @@ LevelPage::LevelPage(AppContext& context)
         staircase->addWidget(greenLamps[static_cast<size_t>(i)], place[i][0], place[i][1]);
     }
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(modelName);
-    top->addStretch(1);
-    auto* body = new QHBoxLayout;
-    body->addLayout(ends);
-    body->addSpacing(20);
-    body->addLayout(levels);
-    body->addSpacing(20);
-    body->addWidget(gaugeWidget, 0, Qt::AlignBottom);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addLayout(body);
-    layout->addSpacing(12);
-    layout->addLayout(pageFooter(this, kControls, "Label8", "Label7"));
+    auto* row = new QHBoxLayout;
+    row->addLayout(ends);
+    row->addSpacing(20);
+    row->addLayout(levels);
+    row->addSpacing(20);
+    row->addWidget(gaugeWidget, 0, Qt::AlignBottom);
+    auto* body = new QVBoxLayout;
+    body->addWidget(modelName);
+    body->addLayout(row);
+    layOutPage(this, body, {}, kControls, "Label8", "Label7");
 
     setUpTimer(gaugeTimer, "Timer2", 300, &LevelPage::gaugeTick);
     connect(setMaxButton, &QPushButton::clicked, this, [this] { setEnd(param::levelMaxMv); });

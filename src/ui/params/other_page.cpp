@@ -7,8 +7,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QRadioButton>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -84,23 +82,8 @@ OtherPage::OtherPage(AppContext& context) : ParameterPage(context, WindowId::Oth
                     parameterBox(this, row.box), row.unit);
     grid->setColumnMinimumWidth(2, 40);
 
-    QGroupBox* sensor = optionFrame(this, "Frame1");
-    auto* sensorLayout = new QVBoxLayout(sensor);
-    addCaptioned(sensorLayout, new QRadioButton(sensor), "Option3", "Label16");
-    addCaptioned(sensorLayout, new QRadioButton(sensor), "Option4", "Label17");
-    auto* side = new QVBoxLayout;
-    side->addWidget(sensor);
-    side->addStretch(1);
-
-    auto* body = new QHBoxLayout;
-    body->addLayout(grid);
-    body->addSpacing(16);
-    body->addLayout(side);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(body);
-    layout->addSpacing(12);
-    layout->addLayout(pageFooter(this, kControls, "Label7", "Label3"));
+    QGroupBox* sensor = optionFrame(this, "Frame1", {{"Option3", "Label16"}, {"Option4", "Label17"}});
+    layOutPage(this, grid, {sensor}, kControls, "Label7", "Label3");
 
     bindFields(kFields, kControls);
 }

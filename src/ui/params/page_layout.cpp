@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
 QLineEdit* parameterBox(QWidget* parent, const char* designName)
 {
@@ -26,10 +27,14 @@ QLabel* headingLabel(QWidget* parent, const char* designName)
     return label;
 }
 
-QGroupBox* optionFrame(QWidget* parent, const char* designName)
+QGroupBox* optionFrame(QWidget* parent, const char* designName,
+                       std::initializer_list<std::pair<const char*, const char*>> options)
 {
     auto* group = new QGroupBox(parent);
     group->setObjectName(QString::fromLatin1(designName));
+    auto* layout = new QVBoxLayout(group);
+    for (const auto& [option, label] : options)
+        addCaptioned(layout, new QRadioButton(group), option, label);
     return group;
 }
 
@@ -51,9 +56,20 @@ void addCaptioned(QBoxLayout* layout, QAbstractButton* button, const char* butto
     layout->addLayout(row);
 }
 
-QHBoxLayout* pageFooter(QWidget* page, const PageControls& controls, const char* readLabel,
-                        const char* writeLabel)
+void layOutPage(QWidget* page, QLayout* fields, std::initializer_list<QWidget*> frames,
+                const PageControls& controls, const char* readLabel, const char* writeLabel)
 {
+    auto* body = new QHBoxLayout;
+    body->addLayout(fields);
+    if (frames.size() > 0) {
+        auto* side = new QVBoxLayout;
+        for (QWidget* frame : frames)
+            side->addWidget(frame);
+        side->addStretch(1);
+        body->addSpacing(16);
+        body->addLayout(side);
+    }
+
     auto* footer = new QHBoxLayout;
     // a parent of their own: Qt makes every radio button below one parent a single exclusive set,
     // and the page's option groups must not be part of it
@@ -69,5 +85,9 @@ QHBoxLayout* pageFooter(QWidget* page, const PageControls& controls, const char*
         button->setObjectName(QString::fromLatin1(name));
         footer->addWidget(button);
     }
-    return footer;
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(body);
+    layout->addSpacing(12);
+    layout->addLayout(footer);
 }
