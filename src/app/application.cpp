@@ -1,11 +1,13 @@
 #include "app/application.h"
 
+#include "ui/archive/archive_window.h"
 #include "ui/common/link_messages.h"
 #include "ui/download/download_window.h"
 #include "ui/eol/eol_window.h"
 #include "ui/menu/main_menu.h"
 #include "ui/params/commutation_page.h"
 #include "ui/params/cutoff_page.h"
+#include "ui/params/lambda_page.h"
 #include "ui/params/level_page.h"
 #include "ui/params/other_page.h"
 #include "ui/start/message_window.h"
@@ -14,7 +16,7 @@
 #include "ui/status/status_window.h"
 
 Application::Application(Link& link)
-    : dispatcher(state), context{state, link, dispatcher, navigator, systemFileDialogs, {}, false, {}}
+    : dispatcher(state), context{state, link, dispatcher, navigator, &systemFileDialogs, {}, false, {}}
 {
     context.showMessage = [this](const QString& title, const QString& text) {
         navigator.window<MessageWindow>(WindowId::Messages)->showMessage(title, text);
@@ -23,6 +25,8 @@ Application::Application(Link& link)
     navigator.registerWindow(WindowId::MainMenu, [this] { return new MainMenu(context); });
     navigator.registerWindow(WindowId::Status, [this] { return new StatusWindow(context); });
     navigator.registerWindow(WindowId::SerialSettings, [this] { return new SerialSettingsDialog(context); });
+    navigator.registerWindow(WindowId::Archive, [this] { return new ArchiveWindow(context); });
+    navigator.registerWindow(WindowId::LambdaPage, [this] { return new LambdaPage(context); });
     navigator.registerWindow(WindowId::Download, [this] { return new DownloadWindow(context); });
     navigator.registerWindow(WindowId::EndOfLine, [this] { return new EolWindow(context); });
     navigator.registerWindow(WindowId::Messages, [this] { return new MessageWindow(context); });

@@ -28,7 +28,7 @@ int main(int argc, char** argv)
             set.parameters[id] = defaults[id];
         set.cells = VirtualEcu::defaultTable();
         if (const auto problem = writeWorkbookFile(path, set)) {
-            std::fprintf(stderr, "%s\n", qPrintable(workbookProblemText(*problem, 2)));
+            std::fprintf(stderr, "%s\n", qPrintable(workbookProblemText(*problem, Language::English)));
             return 1;
         }
         return 0;
@@ -36,7 +36,7 @@ int main(int argc, char** argv)
     if (args[1] != QLatin1String("show")) return usage();
     const auto result = readWorkbookFile(path);
     if (const auto* problem = std::get_if<WorkbookProblem>(&result)) {
-        std::fprintf(stderr, "%s\n", qPrintable(workbookProblemText(*problem, 2)));
+        std::fprintf(stderr, "%s\n", qPrintable(workbookProblemText(*problem, Language::English)));
         return 1;
     }
     const VehicleSet& set = std::get<VehicleSet>(result);

@@ -3,6 +3,7 @@
 #include "link/number_text.h"
 #include "link/parameter_catalogue.h"
 
+#include <QRegularExpression>
 #include <QtEndian>
 
 #include <cmath>
@@ -35,11 +36,16 @@ enum RecordType : quint16 {
     EXTSST = 0x00FF,
     CONTINUE = 0x003C,
     DIMENSIONS = 0x0200,
+    ROW = 0x0208,
+    DBCELL = 0x00D7,
     WINDOW2 = 0x023E,
     NUMBER = 0x0203,
     RK = 0x027E,
     MULRK = 0x00BD,
     FORMULA = 0x0006,
+    SHRFMLA = 0x04BC,
+    ARRAY = 0x0221,
+    TABLE = 0x0236,
     STRING = 0x0207,
     LABEL = 0x0204,
     LABELSST = 0x00FD,
@@ -47,6 +53,7 @@ enum RecordType : quint16 {
     BLANK = 0x0201,
     MULBLANK = 0x00BE,
     BOOLERR = 0x0205,
+    FORMAT = 0x041E,
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -228,12 +235,39 @@ QByteArray buildWorkbookStream(const VehicleSet& set)
     w.u16(kTableFirstColumn + 8);
     w.u16(0);
     w.end(DIMENSIONS);
-    // cells row by row, left to right
-    for (int row = 0; row < kParameterRows; ++row) {
-        writeCell(w, row, 0, set.parameters[parameterAtWorkbookRow(row + 1)]);
-        if (row < kTableRows)
-            for (int c = 0; c < 8; ++c)
-                writeCell(w, row, kTableFirstColumn + c, set.cells[8 * row + c + 1]);
+    // Blocks of 32 rows as Excel writes them: the block's ROW records, its cells row by row, left
+    // to right, and a DBCELL. Closed in so, no cell record can lose its type unnoticed by a reader
+    // that takes a foreign record inside the cell table for damage.
+    for (int first = 0; first < kParameterRows; first += 32) {
+        const int end = std::min(first + 32, kParameterRows);
+        const qsizetype firstRowRecord = w.size();
+        for (int row = first; row < end; ++row) {
+            // ROW: row, first column, last column + 1, default height 255 twips, two reserved
+            // words, flags 0x0100 (always set), XF 15 (unused: the row has no format)
+            w.u16(row);
+            w.u16(0);
+            w.u16(row < kTableRows ? kTableFirstColumn + 8 : 1);
+            w.u16(0x00FF);
+            w.u32(0);
+            w.u16(0x0100);
+            w.u16(15);
+            w.end(ROW);
+        }
+        std::vector<qsizetype> firstCells;
+        for (int row = first; row < end; ++row) {
+            firstCells.push_back(w.size());
+            writeCell(w, row, 0, set.parameters[parameterAtWorkbookRow(row + 1)]);
+            if (row < kTableRows)
+                for (int c = 0; c < 8; ++c)
+                    writeCell(w, row, kTableFirstColumn + c, set.cells[8 * row + c + 1]);
+        }
+        // DBCELL: back to the first ROW record; each row's first cell, the first one counted from
+        // the second ROW record, the others from the row before's
+        w.u32(static_cast<quint32>(w.size() - firstRowRecord));
+        qsizetype from = firstRowRecord + 4 + 16;
+        for (const qsizetype cell : firstCells)
+            w.u16(static_cast<int>(cell - std::exchange(from, cell)));
+        w.end(DBCELL);
     }
     // WINDOW2: grbit 0x06B6 (grid, headers, zeros, default grid colour, outline symbols,
     // selected, shown in window), top row 0, left column 0, grid colour 64, zooms default
@@ -411,11 +445,64 @@ QString unicodeString(PieceReader& r, bool countIs16)
     return text;
 }
 
+// Bytes a string without rich text or extension takes at `at`: count (8 or 16 bits), flags,
+// characters; -1 when not even the count and flags are there.
+qsizetype plainStringSize(QByteArrayView d, qsizetype at, bool countIs16)
+{
+    const qsizetype head = countIs16 ? 3 : 2;
+    if (d.size() < at + head) return -1;
+    const qsizetype count = countIs16 ? u16At(d, at) : u8At(d, at);
+    return head + count * ((u8At(d, at + head - 1) & 0x01) ? 2 : 1);
+}
+
+// The records of a worksheet's cell table: rows, cells and the parts of formulas.
+bool inCellTable(quint16 type)
+{
+    switch (type) {
+    case ROW:
+    case DBCELL:
+    case NUMBER:
+    case RK:
+    case MULRK:
+    case FORMULA:
+    case SHRFMLA:
+    case ARRAY:
+    case TABLE:
+    case STRING:
+    case CONTINUE:
+    case LABEL:
+    case LABELSST:
+    case RSTRING:
+    case BLANK:
+    case MULBLANK:
+    case BOOLERR:
+        return true;
+    default:
+        return false;
+    }
+}
+
 struct CellValue {
     enum class Kind { Number, Text, Error, Logical } kind = Kind::Number;
     double number = 0.0;
     QString text;
 };
+
+// The word a number format shows instead of the number, when it is made of quoted words only:
+// LibreOffice writes its logical format so, "TRUE";"TRUE";"FALSE" in the user's language, and
+// calls it BOOLEAN inside.
+std::optional<QString> wordShown(const QString& format, double value)
+{
+    if (format.compare(QLatin1String("BOOLEAN"), Qt::CaseInsensitive) == 0)
+        return QString::fromLatin1(value != 0.0 ? "TRUE" : "FALSE");
+    // positive; negative; zero, the later ones optional
+    static const QRegularExpression words(QStringLiteral(R"re(^"([^"]*)"(?:;"([^"]*)")?(?:;"([^"]*)")?$)re"));
+    const QRegularExpressionMatch m = words.match(format);
+    if (!m.hasMatch()) return std::nullopt;
+    if (value < 0.0 && m.hasCaptured(2)) return m.captured(2);
+    if (value == 0.0 && m.hasCaptured(3)) return m.captured(3);
+    return m.captured(1);
+}
 
 class StreamParser {
 public:
@@ -441,10 +528,46 @@ private:
         if (r.data.size() < length)
             throw Damage{QStringLiteral("record 0x%1 too short").arg(r.type, 4, 16, QLatin1Char('0'))};
     }
+    bool fits(const Record& r) const;
+    void requireFit(const Record& r) const
+    {
+        if (!fits(r))
+            throw Damage{QStringLiteral("record 0x%1 of %2 bytes")
+                             .arg(r.type, 4, 16, QLatin1Char('0'))
+                             .arg(r.data.size())};
+    }
     void readGlobals(qsizetype& pos);
     void readSheet(qsizetype pos);
+    // The sheet's DIMENSIONS, when it has them: rows and columns from first to end (exclusive).
+    struct Area {
+        qsizetype firstRow, endRow, firstColumn, endColumn;
+    };
+    void place(int row, int column) const
+    {
+        if (used_ && (row < used_->firstRow || row >= used_->endRow || column < used_->firstColumn ||
+                      column >= used_->endColumn))
+            throw Damage{
+                QStringLiteral("cell %1 outside the sheet's dimensions").arg(cellAddress(row, column))};
+    }
+    void clear(int row, int column)
+    {
+        place(row, column);
+        cells_.erase({row, column});
+    }
+    // A number whose format shows it as a word is a logical, as the user sees it.
+    CellValue number(double value, int xf) const
+    {
+        if (xf < static_cast<int>(xfFormats_.size())) {
+            const auto format = formats_.find(xfFormats_[xf]);
+            if (format != formats_.end())
+                if (auto word = wordShown(format->second, value))
+                    return {CellValue::Kind::Logical, 0.0, *word};
+        }
+        return {CellValue::Kind::Number, value, {}};
+    }
     void keep(int row, int column, const CellValue& value)
     {
+        place(row, column);
         const bool inBlock =
             (column == 0 && row < kParameterRows) ||
             (row < kTableRows && column >= kTableFirstColumn && column < kTableFirstColumn + 8);
@@ -464,8 +587,57 @@ private:
     bool biff8_ = true;
     std::vector<QString> sst_;
     std::vector<qsizetype> sheetOffsets_;
+    std::optional<Area> used_;
+    std::vector<int> xfFormats_;     // the number format of each XF, in order
+    std::map<int, QString> formats_; // the FORMAT records' codes by number
     std::map<std::pair<int, int>, CellValue> cells_;
 };
+
+// A flipped length byte shows here, before its record swallows the records after it or leaves
+// its own tail to be read as records.
+bool StreamParser::fits(const Record& r) const
+{
+    const QByteArrayView d = r.data;
+    const qsizetype n = d.size();
+    const auto endsWithString = [&](qsizetype at, bool countIs16) {
+        const qsizetype size = plainStringSize(d, at, countIs16);
+        return size >= 0 && n == at + size;
+    };
+    // the records of one size, in BIFF8 and in BIFF5
+    static constexpr struct {
+        quint16 type;
+        qsizetype biff8, biff5;
+    } kFixed[] = {{BOF, 16, 8},         {EOF_, 0, 0},      {CODEPAGE, 2, 2}, {WINDOW1, 18, 18}, {XF, 20, 16},
+                  {DIMENSIONS, 14, 10}, {WINDOW2, 18, 10}, {ROW, 16, 16},    {NUMBER, 14, 14},  {RK, 10, 10},
+                  {LABELSST, 10, 10},   {BLANK, 6, 6},     {BOOLERR, 8, 8}};
+    for (const auto& fixed : kFixed)
+        if (fixed.type == r.type) return n == (biff8_ ? fixed.biff8 : fixed.biff5);
+    switch (r.type) {
+    case FORMULA:
+        return n >= 22 && n >= 22 + u16At(d, 20);
+    case MULRK:
+        return n >= 12 && (n - 6) % 6 == 0 && u16At(d, n - 2) - u16At(d, 2) + 1 == (n - 6) / 6;
+    case MULBLANK:
+        return n >= 8 && (n - 6) % 2 == 0 && u16At(d, n - 2) - u16At(d, 2) + 1 == (n - 6) / 2;
+    case EXTSST:
+        return n >= 2 && (n - 2) % 8 == 0;
+    case DBCELL: // rows come in blocks of 32 at most
+        return n >= 4 && n % 2 == 0 && n <= 4 + 2 * 32;
+    case LABEL:
+        return biff8_ ? endsWithString(6, true) : n >= 8 && n == 8 + u16At(d, 6);
+    // the name closes the record; BIFF5 names, without the flags byte, are not checked
+    case FONT:
+        return !biff8_ || endsWithString(14, false);
+    case BOUNDSHEET:
+        return !biff8_ || endsWithString(6, false);
+    case FORMAT:
+        return !biff8_ || endsWithString(2, true);
+    case STYLE:
+        return n >= 4 && ((u16At(d, 0) & 0x8000) ? n == 4 : (!biff8_ || endsWithString(2, true)));
+    default:
+        return true;
+    }
+}
 
 void StreamParser::readGlobals(qsizetype& pos)
 {
@@ -475,12 +647,25 @@ void StreamParser::readGlobals(qsizetype& pos)
     const int version = u16At(r.data, 0);
     if (u16At(r.data, 2) != 0x0005) throw WorkbookProblem{WorkbookProblem::Kind::NotAWorkbook, {}, {}};
     biff8_ = version >= 0x0600;
+    requireFit(r);
     while (readRecord(pos, r)) {
+        requireFit(r);
         if (r.type == EOF_) return;
+        if (r.type == BOF) throw Damage{QStringLiteral("workbook globals without end")};
         if (r.type == BOUNDSHEET) {
             require(r, 6);
             const int sheetType = u8At(r.data, 5);
             if (sheetType == 0) sheetOffsets_.push_back(static_cast<qsizetype>(u32At(r.data, 0)));
+        } else if (r.type == XF) {
+            xfFormats_.push_back(u16At(r.data, 2));
+        } else if (r.type == FORMAT) {
+            require(r, 3);
+            if (biff8_) {
+                PieceReader reader({r.data.sliced(2)});
+                formats_[u16At(r.data, 0)] = unicodeString(reader, true);
+            } else {
+                formats_[u16At(r.data, 0)] = byteString(r.data, 2, false);
+            }
         } else if (r.type == SST && biff8_) {
             std::vector<QByteArrayView> pieces{r.data};
             qsizetype next = pos;
@@ -495,6 +680,7 @@ void StreamParser::readGlobals(qsizetype& pos)
             // stops at the data's end whatever the count claims
             for (quint32 i = 0; i < unique && !reader.atEnd(); ++i)
                 sst_.push_back(unicodeString(reader, true));
+            if (!reader.atEnd()) throw Damage{QStringLiteral("string table longer than its strings")};
         }
     }
     throw Damage{QStringLiteral("workbook globals without end")};
@@ -505,7 +691,17 @@ void StreamParser::readSheet(qsizetype pos)
     Record r;
     int depth = 0;
     std::optional<std::pair<int, int>> formulaWaitingForString;
+    // Spreadsheet programs write the cell table in one piece; a cell record after it has ended
+    // means a record in between lost its type.
+    bool cellTableOpen = false;
+    bool cellTableEnded = false;
+    quint16 previous = 0;
     while (readRecord(pos, r)) {
+        if (depth == 1 || r.type == BOF || r.type == EOF_) requireFit(r);
+        // the formula's shared or array part may stand between it and its text result
+        if (formulaWaitingForString && r.type != STRING && r.type != SHRFMLA && r.type != ARRAY &&
+            r.type != TABLE)
+            throw Damage{QStringLiteral("formula without its text result")};
         if (r.type == BOF) {
             ++depth;
             continue;
@@ -515,7 +711,17 @@ void StreamParser::readSheet(qsizetype pos)
             continue;
         }
         if (depth != 1) continue; // a chart or other substream inside the sheet
-        if (r.type == STRING && formulaWaitingForString) {
+        const quint16 before = std::exchange(previous, r.type);
+        if ((r.type == SHRFMLA || r.type == ARRAY || r.type == TABLE) && before != FORMULA)
+            throw Damage{QStringLiteral("formula part without its formula")};
+        if (inCellTable(r.type)) {
+            if (cellTableEnded) throw Damage{QStringLiteral("cell record after the cell table")};
+            cellTableOpen = true;
+        } else {
+            cellTableEnded = cellTableOpen;
+        }
+        if (r.type == STRING) {
+            if (!formulaWaitingForString) throw Damage{QStringLiteral("text result without its formula")};
             PieceReader reader({r.data});
             CellValue v{CellValue::Kind::Text, 0.0,
                         biff8_ ? unicodeString(reader, true) : byteString(r.data, 0, true)};
@@ -523,35 +729,27 @@ void StreamParser::readSheet(qsizetype pos)
             formulaWaitingForString.reset();
             continue;
         }
-        formulaWaitingForString.reset();
         switch (r.type) {
         case NUMBER:
-            require(r, 14);
-            keep(u16At(r.data, 0), u16At(r.data, 2), {CellValue::Kind::Number, doubleAt(r.data, 6), {}});
+            keep(u16At(r.data, 0), u16At(r.data, 2), number(doubleAt(r.data, 6), u16At(r.data, 4)));
             break;
         case RK:
-            require(r, 10);
-            keep(u16At(r.data, 0), u16At(r.data, 2),
-                 {CellValue::Kind::Number, rkValue(u32At(r.data, 6)), {}});
+            keep(u16At(r.data, 0), u16At(r.data, 2), number(rkValue(u32At(r.data, 6)), u16At(r.data, 4)));
             break;
         case MULRK: {
-            require(r, 6);
             const int row = u16At(r.data, 0);
             const int first = u16At(r.data, 2);
-            const int last = u16At(r.data, r.data.size() - 2);
-            const qsizetype count = last - first + 1;
-            if (count < 1 || r.data.size() != 6 + 6 * count) throw Damage{QStringLiteral("MULRK length")};
+            const qsizetype count = (r.data.size() - 6) / 6;
             for (qsizetype i = 0; i < count; ++i)
                 keep(row, first + static_cast<int>(i),
-                     {CellValue::Kind::Number, rkValue(u32At(r.data, 4 + 6 * i + 2)), {}});
+                     number(rkValue(u32At(r.data, 4 + 6 * i + 2)), u16At(r.data, 4 + 6 * i)));
             break;
         }
         case FORMULA: {
-            require(r, 14);
             const int row = u16At(r.data, 0);
             const int column = u16At(r.data, 2);
             if (u16At(r.data, 12) != 0xFFFF) {
-                keep(row, column, {CellValue::Kind::Number, doubleAt(r.data, 6), {}});
+                keep(row, column, number(doubleAt(r.data, 6), u16At(r.data, 4)));
                 break;
             }
             switch (u8At(r.data, 6)) {
@@ -585,27 +783,29 @@ void StreamParser::readSheet(qsizetype pos)
             break;
         }
         case LABELSST: {
-            require(r, 10);
             const quint32 index = u32At(r.data, 6);
             if (index >= sst_.size()) throw Damage{QStringLiteral("string index beyond the string table")};
             keep(u16At(r.data, 0), u16At(r.data, 2), {CellValue::Kind::Text, 0.0, sst_[index]});
             break;
         }
         case BLANK:
-            require(r, 6);
-            cells_.erase({u16At(r.data, 0), u16At(r.data, 2)});
+            clear(u16At(r.data, 0), u16At(r.data, 2));
             break;
         case MULBLANK: {
-            require(r, 6);
             const int row = u16At(r.data, 0);
             const int first = u16At(r.data, 2);
             const int last = u16At(r.data, r.data.size() - 2);
-            for (int c = first; c <= last && c - first < 256; ++c)
-                cells_.erase({row, c});
+            for (int c = first; c <= last; ++c)
+                clear(row, c);
             break;
         }
+        case DIMENSIONS:
+            if (biff8_)
+                used_ = Area{u32At(r.data, 0), u32At(r.data, 4), u16At(r.data, 8), u16At(r.data, 10)};
+            else
+                used_ = Area{u16At(r.data, 0), u16At(r.data, 2), u16At(r.data, 4), u16At(r.data, 6)};
+            break;
         case BOOLERR: {
-            require(r, 8);
             const int value = u8At(r.data, 6);
             const bool error = u8At(r.data, 7) != 0;
             keep(u16At(r.data, 0), u16At(r.data, 2),
@@ -663,7 +863,7 @@ std::variant<VehicleSet, WorkbookProblem> StreamParser::parse()
     qsizetype sheet = pos;
     if (!sheetOffsets_.empty()) {
         const qsizetype at = sheetOffsets_.front();
-        if (at >= 0 && at + 8 <= s_.size() && u16At(s_, at) == BOF) sheet = at;
+        if (at >= pos && at + 8 <= s_.size() && u16At(s_, at) == BOF) sheet = at;
     }
     {
         Record bof;

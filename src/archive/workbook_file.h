@@ -10,8 +10,10 @@
 
 // A vehicle's workbook on disk (.xls, BIFF8 in a compound document).
 
-// Writes through a temporary file renamed over the target, so an existing workbook stays whole
-// until the new one is complete. Nothing on success.
+// Writes a temporary file beside the target, flushed to the disk before it is renamed over the
+// target, so an existing workbook stays whole until the new one is complete; it keeps its
+// permissions. Temporary files a killed save left in that folder go. Nothing on success; a
+// problem names `path`.
 std::optional<WorkbookProblem> writeWorkbookFile(const QString& path, const VehicleSet& set);
 
 // The same for any stream bytes under the name "Workbook" (tests build their own).

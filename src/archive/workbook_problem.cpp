@@ -3,7 +3,7 @@
 namespace {
 
 // %1 = cell, %2 = detail
-const char* const kTexts[9][3] = {
+constexpr LocalText kTexts[] = {
     {"Il file non esiste: %2", "The file does not exist: %2", "Dosya yok: %2"},
     {"Impossibile leggere il file: %2", "The file cannot be read: %2", "Dosya okunamiyor: %2"},
     {"Il file non e' una cartella di lavoro .xls", "The file is not an .xls workbook",
@@ -23,10 +23,9 @@ const char* const kTexts[9][3] = {
 
 } // namespace
 
-QString workbookProblemText(const WorkbookProblem& problem, int languageIndex)
+QString workbookProblemText(const WorkbookProblem& problem, Language language)
 {
-    const int column = (languageIndex >= 1 && languageIndex <= 3) ? languageIndex - 1 : 0;
-    QString text = QString::fromUtf8(kTexts[static_cast<int>(problem.kind)][column]);
+    QString text = kTexts[static_cast<int>(problem.kind)].in(language);
     // the detail goes in last: it may come from the file and hold anything
     text.replace(QLatin1String("%1"), problem.cell);
     text.replace(QLatin1String("%2"), problem.detail);

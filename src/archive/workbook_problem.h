@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/language.h"
+
 #include <QString>
 
 // Why a workbook could not be written or read. Nothing is half-done when one of these comes back.
@@ -20,8 +22,8 @@ struct WorkbookProblem {
     QString detail; // the value found, or the system's reason
 };
 
-// The message for the user, in the language of `languageIndex` (1 Italian, 2 English, 3 Turkish).
-QString workbookProblemText(const WorkbookProblem& problem, int languageIndex);
+// The message for the user, in their language.
+QString workbookProblemText(const WorkbookProblem& problem, Language language);
 
 // "A1" style address of a 0-based row and column.
 QString cellAddress(int row, int column);

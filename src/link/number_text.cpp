@@ -9,6 +9,10 @@ std::optional<double> parseNumberText(const QString& text)
     static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+([.,]\\d*)?|[.,]\\d+)$"));
     QString t = text.trimmed();
     if (!number.match(t).hasMatch()) return std::nullopt;
+    // "1,500" may be fifteen hundred with a thousands separator: a comma is taken for a decimal
+    // point only where it cannot be one
+    const qsizetype comma = t.indexOf(QLatin1Char(','));
+    if (comma >= 0 && t.size() - comma - 1 == 3) return std::nullopt;
     t.replace(QLatin1Char(','), QLatin1Char('.'));
     bool ok = false;
     const double value = t.toDouble(&ok);

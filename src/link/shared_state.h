@@ -72,6 +72,7 @@ struct SharedState {
     int quitOnMessageClose = 0;
     int exitRequested = 0;
     int stableTinjRange = 200;
+    QString archiveFileName; // the vehicle workbook last chosen in the archive's file dialog
 
     // reply flags
     int parametersReceived = 0;

@@ -43,14 +43,16 @@ public:
     BiffStreamBuilder& bof(int dt) { return record(0x0809, u16(0x0600) + u16(dt) + QByteArray(12, '\0')); }
     BiffStreamBuilder& eof() { return record(0x000A, {}); }
 
-    // Globals with an SST made of `sstPieces` (the SST body, then CONTINUE bodies); the sheet
-    // follows with `sheetRecords`.
-    QByteArray workbook(const std::vector<QByteArray>& sstPieces, const QByteArray& sheetRecords)
+    // Globals with `globalRecords` and an SST made of `sstPieces` (the SST body, then CONTINUE
+    // bodies); the sheet follows with `sheetRecords`.
+    QByteArray workbook(const std::vector<QByteArray>& sstPieces, const QByteArray& sheetRecords,
+                        const QByteArray& globalRecords = {})
     {
         stream_.clear();
         bof(0x0005);
         const qsizetype boundsheet = stream_.size() + 4;
         record(0x0085, u32(0) + QByteArray(2, '\0') + QByteArray("\x06\x00", 2) + "Sheet1");
+        stream_.append(globalRecords);
         for (size_t i = 0; i < sstPieces.size(); ++i)
             record(i == 0 ? 0x00FC : 0x003C, sstPieces[i]);
         eof();

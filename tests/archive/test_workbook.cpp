@@ -1,5 +1,6 @@
 #include "archive/workbook_file.h"
 #include "biff_stream_builder.h"
+#include "link/number_text.h"
 #include "link/parameter_catalogue.h"
 
 #include <QCryptographicHash>
@@ -8,10 +9,15 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QtEndian>
 
+#include <cstdio>
+#include <functional>
 #include <random>
+
+#include <unistd.h>
 
 using B = BiffStreamBuilder;
 
@@ -51,6 +57,29 @@ QByteArray onesAndTwos(const QByteArray& extra)
     return records + extra;
 }
 
+// A FORMULA at (row, column) whose cached result is text, to be found in a STRING record.
+QByteArray textResultFormula(int row, int column)
+{
+    return B::rec(0x0006, B::cell(row, column) + QByteArray("\x00\x00\x00\x00\x00\x00\xff\xff", 8) +
+                              B::u16(0) + B::u32(0) + B::u16(0));
+}
+
+// What `run` writes on the terminal's error stream.
+QByteArray stderrOf(const std::function<void()>& run)
+{
+    QTemporaryFile capture;
+    if (!capture.open()) qFatal("no temporary file");
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ::dup2(capture.handle(), 2);
+    run();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    capture.seek(0);
+    return capture.readAll();
+}
+
 } // namespace
 
 class TestWorkbook : public QObject {
@@ -62,7 +91,12 @@ private slots:
     void rows28And29HoldParameters29And28();
     void readingLeavesTheFileAlone();
     void writingOverAnOldFileReplacesItWhole();
+    void savingLeavesNothingOfItsOwnBehind();
+    void cutShortFileIsRefusedQuietly();
     void recordsOtherProgramsWrite();
+    void formulaTextResultAfterItsSharedPart();
+    void commaInNumberText();
+    void numberShownAsAWord();
     void refusals_data();
     void refusals();
     void refusedFileLeavesPendingValuesAlone();
@@ -78,7 +112,7 @@ private:
         if (writeWorkbookStreamFile(p, stream)) qFatal("cannot write");
         auto result = readWorkbookFile(p);
         if (auto* problem = std::get_if<WorkbookProblem>(&result))
-            qFatal("refused: %s", qPrintable(workbookProblemText(*problem, 2)));
+            qFatal("refused: %s", qPrintable(workbookProblemText(*problem, Language::English)));
         return std::get<VehicleSet>(result);
     }
     QTemporaryDir dir;
@@ -145,6 +179,68 @@ void TestWorkbook::writingOverAnOldFileReplacesItWhole()
     QVERIFY(!problem->detail.isEmpty());
 }
 
+void TestWorkbook::savingLeavesNothingOfItsOwnBehind()
+{
+    QDir folder(path("saves"));
+    QVERIFY(folder.mkpath("."));
+    const QString car = folder.filePath("car.xls");
+    // temporary files killed saves left, ours and libgsf's, and one of a save still running
+    const QDateTime twoMinutesAgo = QDateTime::currentDateTime().addSecs(-120);
+    for (const char* name : {".orvane-save-1a2b3c4d", ".gsf-save-QX81ZP", ".orvane-save-running"}) {
+        QFile stray(folder.filePath(name));
+        QVERIFY(stray.open(QIODevice::WriteOnly));
+        stray.write("half a workbook");
+        stray.flush();
+        if (!QByteArray(name).endsWith("running"))
+            QVERIFY(stray.setFileTime(twoMinutesAgo, QFileDevice::FileModificationTime));
+    }
+    QVERIFY(!writeWorkbookFile(car, sampleSet(11)));
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), (QStringList{".orvane-save-running", "car.xls"}));
+
+    // the old file's permissions stay
+    const auto readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    QVERIFY(QFile::setPermissions(car, readable));
+    QVERIFY(!writeWorkbookFile(car, sampleSet(12)));
+    QCOMPARE(QFile::permissions(car) & 0x7077, readable); // owner, group, others
+    QCOMPARE(std::get<VehicleSet>(readWorkbookFile(car)), sampleSet(12));
+
+    // failures name the user's file, not a temporary one
+    QStringList failing{path("no/such/folder/car.xls"), folder.path()};
+    if (::geteuid() != 0) { // root may write into a read-only folder
+        QVERIFY(folder.mkdir("locked"));
+        QVERIFY(
+            QFile::setPermissions(folder.filePath("locked"), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        failing << folder.filePath("locked/car.xls");
+    }
+    for (const QString& target : failing) {
+        const auto problem = writeWorkbookFile(target, sampleSet(6));
+        QVERIFY2(problem, qPrintable(target));
+        QCOMPARE(problem->kind, WorkbookProblem::Kind::WriteFailed);
+        QVERIFY2(problem->detail.startsWith(target + ": "), qPrintable(problem->detail));
+        QVERIFY(!problem->detail.contains("-save-"));
+    }
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), (QStringList{".orvane-save-running", "car.xls"}));
+}
+
+void TestWorkbook::cutShortFileIsRefusedQuietly()
+{
+    QVERIFY(!writeWorkbookFile(path("car.xls"), sampleSet(13)));
+    QFile whole(path("car.xls"));
+    QVERIFY(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    // libgsf asserts and warns on such files; the refusal is ours to tell
+    for (const qsizetype length : {qsizetype(1536), bytes.size() - 600, bytes.size() - 1, qsizetype(100)}) {
+        QFile cut(path("cut.xls"));
+        QVERIFY(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        cut.write(bytes.left(length));
+        cut.close();
+        std::variant<VehicleSet, WorkbookProblem> result;
+        QCOMPARE(stderrOf([&] { result = readWorkbookFile(path("cut.xls")); }), QByteArray());
+        QVERIFY(std::holds_alternative<WorkbookProblem>(result));
+        QCOMPARE(std::get<WorkbookProblem>(result).kind, WorkbookProblem::Kind::Damaged);
+    }
+}
+
 void TestWorkbook::recordsOtherProgramsWrite()
 {
     // SST with a string split over a CONTINUE, the second half in 16-bit characters
@@ -168,9 +264,7 @@ void TestWorkbook::recordsOtherProgramsWrite()
     extra += B::rec(0x00BE, B::u16(7) + B::u16(0) + B::u16(15) + B::u16(15) + B::u16(1)); // A8:B8 blank
     // FORMULA with a cached number, and one with a text result in the STRING after it
     extra += B::rec(0x0006, B::cell(8, 0) + B::f64(42.0) + B::u16(0) + B::u32(0) + B::u16(0));
-    extra += B::rec(0x0006, B::cell(9, 0) + QByteArray("\x00\x00\x00\x00\x00\x00\xff\xff", 8) + B::u16(0) +
-                                B::u32(0) + B::u16(0));
-    extra += B::rec(0x0207, B::string8(" 77"));
+    extra += textResultFormula(9, 0) + B::rec(0x0207, B::string8(" 77"));
     // MULRK across C1:E1
     extra += B::rec(0x00BD, B::u16(0) + B::u16(2) + B::u16(15) + B::u32((10u << 2) | 2) + B::u16(15) +
                                 B::u32((11u << 2) | 2) + B::u16(15) + B::u32((12u << 2) | 2) + B::u16(4));
@@ -194,6 +288,70 @@ void TestWorkbook::recordsOtherProgramsWrite()
     QCOMPARE(set.cells[4], 2);
 }
 
+void TestWorkbook::formulaTextResultAfterItsSharedPart()
+{
+    // what LibreOffice writes for =TEXT(L1;"0") filled down: FORMULA, SHRFMLA, STRING
+    const QByteArray shared = B::rec(0x04BC, B::u16(0) + B::u16(59) + QByteArray("\x00\x00\x00\x3c", 4) +
+                                                 B::u16(3) + QByteArray("\x1e\x07\x00", 3));
+    const QByteArray array = B::rec(0x0221, B::u16(1) + B::u16(1) + QByteArray(2, '\0') + B::u16(0) +
+                                                B::u32(0) + B::u16(3) + QByteArray("\x1e\x08\x00", 3));
+    const QByteArray table =
+        B::rec(0x0236, B::u16(2) + B::u16(2) + QByteArray(2, '\0') + QByteArray(10, '\0'));
+    const QByteArray extra = textResultFormula(0, 0) + shared + B::rec(0x0207, B::string8("7")) +
+                             textResultFormula(1, 0) + array + B::rec(0x0207, B::string8("8")) +
+                             textResultFormula(2, 0) + table + B::rec(0x0207, B::string8("9"));
+    const VehicleSet set = readBack(B().workbook({B::u32(0) + B::u32(0)}, onesAndTwos(extra)));
+    QCOMPARE(set.parameters[1], 7);
+    QCOMPARE(set.parameters[2], 8);
+    QCOMPARE(set.parameters[3], 9);
+    QCOMPARE(set.parameters[4], 1);
+}
+
+void TestWorkbook::commaInNumberText()
+{
+    // a comma that could separate thousands is not taken for a decimal point
+    for (const char* text : {"1,500", "-2,500", ",500", "1,500,000", "1.500,5"})
+        QVERIFY2(!parseNumberText(text), text);
+    QCOMPARE(parseNumberText("1,5"), 1.5);
+    QCOMPARE(parseNumberText("1,50"), 1.5);
+    QCOMPARE(parseNumberText("1,5000"), 1.5);
+    QCOMPARE(parseNumberText("1.500"), 1.5); // a point stays a decimal point
+}
+
+void TestWorkbook::numberShownAsAWord()
+{
+    // TRUE typed in LibreOffice may be a number whose format shows a word: XFs 16, 17 and 18 use
+    // LibreOffice's logical format in Italian, its BOOLEAN code and a plain number format
+    QByteArray globals;
+    for (int format : {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 164, 165, 166})
+        globals += B::rec(0x00E0, B::u16(0) + B::u16(format) + QByteArray(16, '\0'));
+    globals += B::rec(0x041E, B::u16(164) + B::string8("\"VERO\";\"VERO\";\"FALSO\""));
+    globals += B::rec(0x041E, B::u16(165) + B::string8("BOOLEAN"));
+    globals += B::rec(0x041E, B::u16(166) + B::string8("0.0\" bar\""));
+    const auto read = [&](const QByteArray& extra) {
+        if (writeWorkbookStreamFile(path("logical.xls"),
+                                    B().workbook({B::u32(0) + B::u32(0)}, onesAndTwos(extra), globals)))
+            qFatal("cannot write");
+        return readWorkbookFile(path("logical.xls"));
+    };
+    const auto refusedAs = [&](const QByteArray& extra, const char* cell, const char* shown) {
+        const auto result = read(extra);
+        QVERIFY(std::holds_alternative<WorkbookProblem>(result));
+        const WorkbookProblem& p = std::get<WorkbookProblem>(result);
+        QCOMPARE(p.kind, WorkbookProblem::Kind::TextInCell);
+        QCOMPARE(p.cell, QString(cell));
+        QCOMPARE(p.detail, QString(shown));
+    };
+    refusedAs(B::rec(0x0203, B::u16(4) + B::u16(0) + B::u16(16) + B::f64(0)), "A5", "FALSO");
+    refusedAs(B::rec(0x027E, B::u16(0) + B::u16(2) + B::u16(17) + B::u32((1u << 2) | 2)), "C1", "TRUE");
+    refusedAs(B::rec(0x00BD, B::u16(1) + B::u16(3) + B::u16(15) + B::u32((5u << 2) | 2) + B::u16(16) +
+                                 B::u32((1u << 2) | 2) + B::u16(4)),
+              "E2", "VERO");
+    const auto result = read(B::rec(0x0203, B::u16(5) + B::u16(0) + B::u16(18) + B::f64(2.5)));
+    QVERIFY(std::holds_alternative<VehicleSet>(result));
+    QCOMPARE(std::get<VehicleSet>(result).parameters[6], 2);
+}
+
 void TestWorkbook::refusals_data()
 {
     QTest::addColumn<QByteArray>("extra");
@@ -202,6 +360,8 @@ void TestWorkbook::refusals_data()
     using K = WorkbookProblem::Kind;
     QTest::newRow("text word") << B::rec(0x0204, B::cell(4, 0) + B::string8("abc")) << int(K::TextInCell)
                                << "A5";
+    QTest::newRow("thousands separator")
+        << B::rec(0x0204, B::cell(4, 0) + B::string8("1,500")) << int(K::TextInCell) << "A5";
     QTest::newRow("logical") << B::rec(0x0205, B::cell(4, 0) + QByteArray("\x01\x00", 2))
                              << int(K::TextInCell) << "A5";
     QTest::newRow("error value") << B::rec(0x0205, B::cell(0, 3) + QByteArray("\x07\x01", 2))
@@ -218,6 +378,13 @@ void TestWorkbook::refusals_data()
         << B::rec(0x0203, B::cell(0, 0) + B::f64(65535.5)) << int(K::ParameterOutOfRange) << "A1";
     QTest::newRow("table cell 256") << B::rec(0x0203, B::cell(7, 9) + B::f64(256)) << int(K::CellOutOfRange)
                                     << "J8";
+    QTest::newRow("formula text result not a number")
+        << textResultFormula(3, 0) + B::rec(0x04BC, QByteArray(10, '\0')) + B::rec(0x0207, B::string8("x"))
+        << int(K::TextInCell) << "A4";
+    QTest::newRow("formula text result missing")
+        << textResultFormula(3, 0) + B::rec(0x04BC, QByteArray(10, '\0')) +
+               B::rec(0x027E, B::cell(4, 0) + B::u32(2))
+        << int(K::Damaged) << "";
     QTest::newRow("string index beyond the table")
         << B::rec(0x00FD, B::cell(0, 0) + B::u32(5)) << int(K::Damaged) << "";
     QTest::newRow("record cut short") << QByteArray("\x03\x02\x0e\x00\x01", 5) << int(K::Damaged) << "";
@@ -312,7 +479,7 @@ void TestWorkbook::filesTheSpreadsheetProgramWrites()
     }
     auto result = convert(good, "good.xls");
     if (auto* problem = std::get_if<WorkbookProblem>(&result))
-        QFAIL(qPrintable(workbookProblemText(*problem, 2)));
+        QFAIL(qPrintable(workbookProblemText(*problem, Language::English)));
     const VehicleSet set = std::get<VehicleSet>(result);
     QCOMPARE(set.parameters[1], 10);
     QCOMPARE(set.parameters[2], 2);
@@ -336,9 +503,9 @@ void TestWorkbook::filesTheSpreadsheetProgramWrites()
 void TestWorkbook::problemTexts()
 {
     const WorkbookProblem p{WorkbookProblem::Kind::CellOutOfRange, "J8", "%1 300"};
-    QCOMPARE(workbookProblemText(p, 2), QString("Table cell J8 is outside 0..255: %1 300"));
-    QVERIFY(workbookProblemText(p, 1).startsWith("La cella J8"));
-    QVERIFY(workbookProblemText(p, 3).startsWith("Tablo hucresi J8"));
+    QCOMPARE(workbookProblemText(p, Language::English), QString("Table cell J8 is outside 0..255: %1 300"));
+    QVERIFY(workbookProblemText(p, Language::Italian).startsWith("La cella J8"));
+    QVERIFY(workbookProblemText(p, Language::Turkish).startsWith("Tablo hucresi J8"));
     QCOMPARE(cellAddress(0, 0), QString("A1"));
     QCOMPARE(cellAddress(59, 0), QString("A60"));
     QCOMPARE(cellAddress(0, 26), QString("AA1"));

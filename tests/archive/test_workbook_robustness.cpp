@@ -20,6 +20,7 @@ class TestWorkbookRobustness : public QObject {
 private slots:
     void mutatedFiles();
     void mutatedStreams();
+    void damagedHeadersAndEnds();
 
 private:
     QList<QByteArray> seeds(QTemporaryDir& dir);
@@ -161,6 +162,65 @@ void TestWorkbookRobustness::mutatedStreams()
         read += std::holds_alternative<VehicleSet>(parseWorkbookStream(mutate(stream, random)));
     QVERIFY(read > 0);
     QVERIFY(read < 100'000);
+}
+
+// A length byte that lies makes its record swallow the records after it, or leaves its tail to be
+// read as records; a type byte that lies hides a cell: whatever comes of it, it must not load as
+// other values (a lost cell reads as empty, 0). Every value of each of the four header bytes of
+// every record of our own file, the length bytes swapped, the stream cut at every record, and a
+// cell moved out of the sheet's dimensions.
+void TestWorkbookRobustness::damagedHeadersAndEnds()
+{
+    VehicleSet set;
+    for (int id = 1; id <= 60; ++id)
+        set.parameters[id] = id * 997 % 65536;
+    for (int k = 1; k <= 64; ++k)
+        set.cells[k] = k * 3;
+    const QByteArray stream = buildWorkbookStream(set);
+    QStringList otherValues;
+    // whether refused; notes the damage that loads as other values
+    const auto check = [&](const QByteArray& damaged, const QString& what) {
+        const auto result = parseWorkbookStream(damaged);
+        const auto* read = std::get_if<VehicleSet>(&result);
+        if (read && !(*read == set)) otherValues << what;
+        return !read;
+    };
+    int records = 0;
+    int tried = 0;
+    int refused = 0;
+    qsizetype lastCell = 0;
+    for (qsizetype pos = 0; pos + 4 <= stream.size(); ++records) {
+        const int type = static_cast<quint8>(stream[pos]) | (static_cast<quint8>(stream[pos + 1]) << 8);
+        const int length = static_cast<quint8>(stream[pos + 2]) | (static_cast<quint8>(stream[pos + 3]) << 8);
+        const QString where = QString("record %1 (type %2) at %3").arg(records).arg(type, 4, 16).arg(pos);
+        if (type == 0x027E) lastCell = pos;
+        QVERIFY2(check(stream.left(pos), where), "cut before a record, the stream loads");
+        for (int at : {0, 1, 2, 3}) {
+            for (int value = 0; value < 256; ++value) {
+                if (static_cast<char>(value) == stream[pos + at]) continue;
+                QByteArray damaged = stream;
+                damaged[pos + at] = static_cast<char>(value);
+                ++tried;
+                refused += check(damaged, where + QString(": header byte %1 = %2").arg(at).arg(value));
+            }
+        }
+        QByteArray swapped = stream;
+        std::swap(swapped[pos + 2], swapped[pos + 3]);
+        if (swapped != stream) {
+            ++tried;
+            refused += check(swapped, where + ": length bytes swapped");
+        }
+        pos += 4 + length;
+    }
+    QVERIFY2(otherValues.isEmpty(), qPrintable(otherValues.mid(0, 5).join('\n')));
+    qInfo("%d records, %d damaged headers: %d refused, the others load unchanged", records, tried, refused);
+
+    // the sheet's last cell (A60) moved to row 61, below the 60 rows its DIMENSIONS give
+    QByteArray moved = stream;
+    moved[lastCell + 4] = 60;
+    const auto result = parseWorkbookStream(moved);
+    QVERIFY(std::holds_alternative<WorkbookProblem>(result));
+    QCOMPARE(std::get<WorkbookProblem>(result).kind, WorkbookProblem::Kind::Damaged);
 }
 
 QTEST_GUILESS_MAIN(TestWorkbookRobustness)

@@ -8,6 +8,48 @@
 #include <QTest>
 #include <QThread>
 
+#include <cstdlib>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// A bare pseudo-terminal: the test writes what no ECU would send.
+struct RawLine {
+    int master = -1;
+    int slave = -1; // held open so the master never reads EIO
+    QString path;
+
+    bool open()
+    {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return false;
+        path = QString::fromLocal8Bit(::ptsname(master));
+        slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios raw{};
+        if (slave < 0 || ::tcgetattr(slave, &raw) != 0) return false;
+        ::cfmakeraw(&raw);
+        return ::tcsetattr(slave, TCSANOW, &raw) == 0;
+    }
+    bool write(const QByteArray& bytes)
+    {
+        return ::write(master, bytes.constData(), bytes.size()) == bytes.size();
+    }
+    ~RawLine()
+    {
+        if (slave >= 0) ::close(slave);
+        if (master >= 0) ::close(master);
+    }
+};
+
+QByteArray versionReply()
+{
+    return frames::frame(7, QByteArray("\x02\x01\x07", 3));
+}
+
+} // namespace
+
 class TestSerialLinkPty : public QObject {
     Q_OBJECT
 private slots:
@@ -31,6 +73,7 @@ private slots:
     void splitReplyArrivesWhole();
     void garbageIsDroppedAndTheNextFrameArrives();
     void replyArrivesWhenTheSenderIsSlowToReturn();
+    void strayBytesAreHandedOverWhole();
     void portVanishingClosesTheLink();
     void openFailuresSayWhy();
 
@@ -83,8 +126,13 @@ void TestSerialLinkPty::garbageIsDroppedAndTheNextFrameArrives()
 
     sim->withEcu([](VirtualEcu& ecu) { ecu.faults.garbageBetweenFrames = false; });
     // the next send hands the spoilt buffer over (dropped) and its clean reply arrives
+    QSignalSpy received(link.get(), &Link::received);
     QVERIFY(link->send(frames::readVersion()));
+    QCOMPARE(received.count(), 0); // not while the sender is still running
     QTRY_COMPARE_WITH_TIMEOUT(state.versionReceived, 1, 3000);
+    QCOMPARE(received.count(), 2);
+    QCOMPARE(received.at(0).at(0).toByteArray(), QByteArray("\x13\xff\x00", 3) + versionReply());
+    QCOMPARE(received.at(1).at(0).toByteArray(), versionReply());
 }
 
 void TestSerialLinkPty::replyArrivesWhenTheSenderIsSlowToReturn()
@@ -98,6 +146,35 @@ void TestSerialLinkPty::replyArrivesWhenTheSenderIsSlowToReturn()
         QThread::msleep(30);
         QTRY_COMPARE_WITH_TIMEOUT(state.statusReceived, 1, 3000);
     }
+}
+
+void TestSerialLinkPty::strayBytesAreHandedOverWhole()
+{
+    RawLine line;
+    QVERIFY(line.open());
+    SerialLink raw;
+    QVERIFY2(raw.open(line.path, "9600,n,8,1"), qPrintable(raw.errorText()));
+    QSignalSpy received(&raw, &Link::received);
+
+    // no frame and no send: held until 150 bytes wait, then all of them at once
+    QVERIFY(line.write(QByteArray(149, '\xee')));
+    QTest::qWait(100);
+    QCOMPARE(received.count(), 0);
+    QVERIFY(line.write(QByteArray(1, '\xee')));
+    QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 3000);
+    QCOMPARE(received.at(0).at(0).toByteArray(), QByteArray(150, '\xee'));
+
+    // stray bytes before a send, and its reply already in while the sender is busy: in that order
+    const QByteArray stray("\x13\xff\x00PC", 5);
+    QVERIFY(line.write(stray));
+    QTest::qWait(100);
+    QVERIFY(raw.send(frames::readVersion()));
+    QCOMPARE(received.count(), 1);
+    QVERIFY(line.write(versionReply()));
+    QThread::msleep(50);
+    QTRY_COMPARE_WITH_TIMEOUT(received.count(), 3, 3000);
+    QCOMPARE(received.at(1).at(0).toByteArray(), stray);
+    QCOMPARE(received.at(2).at(0).toByteArray(), versionReply());
 }
 
 void TestSerialLinkPty::portVanishingClosesTheLink()

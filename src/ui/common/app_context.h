@@ -18,7 +18,7 @@ struct AppContext {
     Link& link;
     ReplyDispatcher& dispatcher;
     Navigator& navigator;
-    FileDialogs& fileDialogs;
+    FileDialogs* fileDialogs; // tests answer them without a dialog on screen
     // Shows the messages window with this title and text.
     std::function<void(const QString& title, const QString& text)> showMessage;
     // Set when the program serves its own virtual ECU (--simulate), on this device.

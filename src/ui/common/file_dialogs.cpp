@@ -1,6 +1,12 @@
 #include "ui/common/file_dialogs.h"
 
+#include <QDialog>
 #include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 QString SystemFileDialogs::openFile(QWidget* parent, const QString& title, const QString& folder,
                                     const QString& filter)
@@ -9,7 +15,41 @@ QString SystemFileDialogs::openFile(QWidget* parent, const QString& title, const
 }
 
 QString SystemFileDialogs::saveFile(QWidget* parent, const QString& title, const QString& folder,
-                                    const QString& filter)
+                                    const QString& filter, const QString& defaultSuffix)
 {
-    return QFileDialog::getSaveFileName(parent, title, folder, filter);
+    // a dialog of our own rather than the static call: the suffix must be added before the
+    // dialog asks about replacing, so the question is about the file that will be written
+    QFileDialog dialog(parent, title, folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+bool SystemFileDialogs::confirm(QWidget* parent, const QString& title, const QString& text,
+                                const QStringList& details, const QString& yes, const QString& no)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    auto* label = new QLabel(text, &dialog);
+    label->setWordWrap(true);
+    auto* list = new QListWidget(&dialog);
+    list->addItems(details);
+    list->setMinimumSize(520, 260);
+    auto* yesButton = new QPushButton(yes, &dialog);
+    auto* noButton = new QPushButton(no, &dialog);
+    noButton->setDefault(true); // Enter must not send a vehicle by mistake
+    QObject::connect(yesButton, &QPushButton::clicked, &dialog, &QDialog::accept);
+    QObject::connect(noButton, &QPushButton::clicked, &dialog, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(yesButton);
+    buttons->addWidget(noButton);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(label);
+    layout->addWidget(list, 1);
+    layout->addLayout(buttons);
+    return dialog.exec() == QDialog::Accepted;
 }

@@ -50,6 +50,8 @@ protected:
 
     // Opens another window of the program (programming error if it has none by that id).
     void openWindow(WindowId id);
+    // False, after telling the user, for a window this build does not have yet.
+    bool windowBuilt(WindowId id) const;
     // Lets other programs' windows come over this one (it is top-most from its load on).
     void dropTopMost();
     // Hourglass over this window while it waits for the ECU.

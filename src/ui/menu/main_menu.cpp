@@ -38,11 +38,6 @@ constexpr LocalText kConnected{"Centralina collegata", "ECU connected", "Beyin b
 constexpr LocalText kVersionUnanswered{"Nessuna risposta alla richiesta della versione.",
                                        "No answer to the version request.", "Surum istegine cevap yok."};
 
-constexpr LocalText kNotYetTitle{"ORVANE"};
-constexpr LocalText kNotYet{"Questa finestra non e' ancora disponibile in questa versione del programma.",
-                            "This window is not available yet in this version of the program.",
-                            "Bu pencere programin bu surumunde henuz yok."};
-
 QPushButton* menuButton(QWidget* parent, const char* name)
 {
     auto* button = new QPushButton(parent);
@@ -209,23 +204,16 @@ void MainMenu::statusStartTick()
     statusStartTimer.start();
 }
 
-bool MainMenu::windowAvailable(WindowId id)
-{
-    if (ctx.navigator.has(id)) return true;
-    ctx.showMessage(text(kNotYetTitle), text(kNotYet));
-    return false;
-}
-
 void MainMenu::pressArchive()
 {
-    if (!windowAvailable(WindowId::Archive)) return;
+    if (!windowBuilt(WindowId::Archive)) return;
     stopTimers();
     openWindow(WindowId::Archive);
 }
 
 void MainMenu::pressCalibration()
 {
-    if (!windowAvailable(WindowId::Calibration)) return;
+    if (!windowBuilt(WindowId::Calibration)) return;
     if (state.offlineMode == 1) {
         stopTimers();
         openWindow(WindowId::Calibration);

@@ -29,7 +29,6 @@ protected:
 
 private:
     enum class HandshakeStep { Version, Parameters, Table };
-    bool windowAvailable(WindowId id);
     // Requests sent for this step so far, this one included.
     int countRequest(HandshakeStep now);
     void enableButtons(bool withDownload);

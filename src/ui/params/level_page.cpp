@@ -35,30 +35,28 @@ const Caption kCommonCaptions[] = {
     {"Label1", kMinLevel},
     {"Label2", kMaxLevel},
     {"Label19", {"Livello", "Level", "Degerleri"}},
+    // the four-step gauge's reserve threshold, shown for that gauge only
+    {"Label22", {"Soglia Ris->1/4", "Threshold Res->1/4", "Dolluhik Orani->1/4"}},
 };
 
-// What the gauge model changes: its name, the four-step reserve caption, the three thresholds' captions.
+// What the gauge model changes: its name and the three thresholds' captions.
 struct ModelTexts {
     LocalText name;
-    LocalText reserve;
     std::array<LocalText, 3> thresholds;
 };
 const ModelTexts kModelTexts[] = {
     {{"DEVIATORE", "SWITCH", "SWITCH"},
-     {},
      {{{"SOGLIA Ris -> 1/3"}, {"SOGLIA 1/3 -> 2/3"}, {"SOGLIA 2/3 -> 3/3"}}}},
     {{"TRX 310"},
-     {},
      {{{"Soglia Ris->1/3", "Threshold Res->1/3", "Dolluhik Orani->1/3"},
        {"Soglia 1/2->2/3", "Threshold 1/3->2/3", "Dolluhik 1/3->2/3"},
        {"Soglia 2/3->3/3", "Threshold 2/3->3/3", "Dolluhik 2/3->3/3"}}}},
     {{"TRX 410"},
-     {"Soglia Ris->1/4", "Threshold Res->1/4", "Dolluhik Orani->1/4"},
      {{{"Soglia 1/4->2/4", "Threshold 1/4->2/4", "Dolluhik 1/4->2/4"},
        {"Soglia 2/4->3/4", "Threshold 2/4->3/4", "Dolluhik 2/4->3/4"},
        {"Soglia 3/4->4/4", "Threshold 3/4->4/4", "Dolluhik 3/4->4/4"}}}},
     // a switch type no gauge has: no name, the thresholds as designed
-    {{""}, {}, {{{"SOGLIA Ris -> 1/3"}, {"SOGLIA 1/3 -> 2/3"}, {"SOGLIA 2/3 -> 3/3"}}}},
+    {{""}, {{{"SOGLIA Ris -> 1/3"}, {"SOGLIA 1/3 -> 2/3"}, {"SOGLIA 2/3 -> 3/3"}}}},
 };
 
 const ModelTexts& modelTexts(int changeoverSwitchType)
@@ -217,7 +215,6 @@ std::span<const Caption> LevelPage::captions() const
             const ModelTexts& texts = kModelTexts[m];
             all[m].assign(std::begin(kCommonCaptions), std::end(kCommonCaptions));
             all[m].push_back({"Label23", texts.name});
-            if (texts.reserve.italian) all[m].push_back({"Label22", texts.reserve});
             all[m].push_back({"Label3", texts.thresholds[0]});
             all[m].push_back({"Label4", texts.thresholds[1]});
             all[m].push_back({"Label5", texts.thresholds[2]});

@@ -63,8 +63,6 @@ void ParameterPage::bindFields(std::span<const PageField> fields, const PageCont
 void ParameterPage::onLoad()
 {
     writing_ = false;
-    for (Bound& bound : bound_)
-        bound.touched = false;
     const bool connected = state.offlineMode == 0;
     readMode_->setEnabled(connected);
     writeMode_->setEnabled(connected);
@@ -74,9 +72,13 @@ void ParameterPage::onLoad()
 
 void ParameterPage::onActivate()
 {
-    // what the user is typing survives another window over this one (a refusal, a click elsewhere)
-    for (Bound& bound : bound_)
-        if (!bound.touched) show(bound, state.parameterValues[bound.field->parameterId]);
+    // Coming back from the message that refused one box must not wipe the others the user typed:
+    // in write mode, what was changed stays.
+    for (Bound& bound : bound_) {
+        if (bound.touched && writeButton_->isEnabled()) continue;
+        show(bound, state.parameterValues[bound.field->parameterId]);
+        bound.touched = false;
+    }
 }
 
 void ParameterPage::dropEdits()
@@ -203,6 +205,7 @@ void ParameterPage::startWalk()
 void ParameterPage::writeTick()
 {
     writeTimer.stop();
+    if (!writing_) return; // a tick left over from before EXIT or a refusal has nothing to finish
     if (const std::optional<int> id = nextParameterToWrite(state, order_)) {
         if (const auto frame = frames::writeParameter(*id, state.pendingParameterValues[*id]))
             ctx.link.send(*frame);

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ui/common/form.h"
+#include "ui/common/write_progress.h"
+
+#include <QTimer>
+
+#include <array>
+#include <span>
+
+class QLabel;
+class QPushButton;
+
+// The hub of the ECU's parameters: opens the five pages, restores the ECU's defaults, keeps the
+// vehicle's set in a workbook on the PC and sends such a set back to the ECU.
+class ArchiveWindow : public Form {
+    Q_OBJECT
+public:
+    explicit ArchiveWindow(AppContext& context);
+
+    void defaultsTick(); // Timer1
+    void transferTick(); // Timer2
+
+    // The order the transfer writes in: parameters by id, then the table's cells.
+    static std::span<const int> parameterOrder();
+    static std::span<const int> cellOrder();
+
+    // The folder the file dialog opens in, made when missing.
+    static QString vehicleFolder();
+
+protected:
+    void onLoad() override;
+    void onUnload() override;
+    std::span<const Caption> captions() const override;
+
+private:
+    void setButtonsEnabled(bool enabled);
+    void finish(const QString& line = QString());
+    void openPage(WindowId page);
+    void pressDefaults();
+    void pressStoreOnPc();
+    void pressStoreOnEcu();
+    // What the transfer still has to write, as the user reads it.
+    QStringList unwritten() const;
+
+    std::array<QPushButton*, 9> buttons{}; // Command1..Command9
+    QLabel* progressLine;                  // what runs, how far it is
+    QTimer defaultsTimer;                  // Timer1, 500 then 2000 ms
+    QTimer transferTimer;                  // Timer2, 200 ms
+    WriteProgress progress;
+    int defaultsSends = 0;
+};

@@ -1,0 +1,190 @@
+#include "ui/params/lambda_page.h"
+
+#include "link/parameter_catalogue.h"
+#include "ui/common/widgets.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr LocalText kLean{"Soglia magro", "Lean threshold", "SOGLIA MAGRO"};
+constexpr LocalText kRich{"Soglia ricco", "Rich threshold", "SOGLIA RICCO"};
+constexpr LocalText kSpeed{"Soglia giri inserimento correzione",
+                           "RPM threshold activation corrective function", "Dusuk deger"};
+constexpr LocalText kStraight5{"DIRITTA 0-5V", "STRAIGHT 0-5V", "DUZ 0-5V"};
+constexpr LocalText kInverted5{"INVERTITA 5-0V", "INVERTED 5-0V", "TERS 5-0V"};
+constexpr LocalText kStraight1{"DIRITTA 0-1V", "STRAIGHT 0-1V", "DUZ 0-1V"};
+constexpr LocalText kInverted1{"INVERTITA 1-0V", "INVERTED 1-0V", "TERS 1-0V"};
+
+const Caption kCaptions[] = {
+    {kTitle, {"ORVANE - Parametri lambda", "ORVANE - OXYGEN sensor parameters", "ORVANE - LAMBDA degerleri"}},
+    {kOfflineTitle,
+     {"ORVANE - Parametri lambda Non Connesso", "ORVANE - OXYGEN sensor parameters Not Connected",
+      "ORVANE - LAMBDA degerleri Beyne bagli degil"}},
+    {"Command1", shared_texts::exit},
+    {"Command2", {"Modifica", "Modify", "Kaydet"}},
+    {"Label9", {"Modalità lettura", "Reading mode", "Degerleri oku"}},
+    {"Label8", {"Modalità scrittura", "Writing mode", "Degerleri degistir"}},
+    {"Frame1", {"LAMBDA1", "OXYGEN SENSOR1", "LAMBDA tipi"}},
+    {"Frame2", {"LAMBDA2", "OXYGEN SENSOR2", "TIPO LAMBDA2"}},
+    {"Label3", kSpeed},
+    {"Label6", kStraight5},
+    {"Label7", kInverted5},
+    {"Label10", kStraight1},
+    {"Label11", kInverted1},
+    {"Label16", {"DIRITTA 0-5V", "STRAIGHT 0-5V", "DIRITTO 0-5V"}},
+    {"Label15", {"INVERTITA 5-0V", "INVERTED 5-0V", "INVERTITO 5-0V"}},
+    {"Label14", {"DIRITTA 0-1V", "STRAIGHT 0-1V", "DIRITTO 0-1V"}},
+    {"Label13", {"INVERTITA 1-0V", "INVERTED 1-0V", "INVERTITO 1-0V"}},
+    {"Label21", kLean},
+    {"Label26", kLean},
+    {"Label23", kRich},
+    {"Label25", kRich},
+};
+
+// the boxes' names for a refusal: the sensor, then the threshold
+constexpr LocalText kLean1{"LAMBDA1 - Soglia magro", "OXYGEN SENSOR1 - Lean threshold",
+                           "LAMBDA1 - SOGLIA MAGRO"};
+constexpr LocalText kRich1{"LAMBDA1 - Soglia ricco", "OXYGEN SENSOR1 - Rich threshold",
+                           "LAMBDA1 - SOGLIA RICCO"};
+constexpr LocalText kLean2{"LAMBDA2 - Soglia magro", "OXYGEN SENSOR2 - Lean threshold",
+                           "LAMBDA2 - SOGLIA MAGRO"};
+constexpr LocalText kRich2{"LAMBDA2 - Soglia ricco", "OXYGEN SENSOR2 - Rich threshold",
+                           "LAMBDA2 - SOGLIA RICCO"};
+
+// in write order
+const PageField kFields[] = {
+    {PageField::Kind::Options,
+     param::lambda1SensorType,
+     {"Option1_0", "Option1_1", "Option1_2", "Option1_3"},
+     {"Label6", "Label7", "Label10", "Label11"},
+     {}},
+    {PageField::Kind::Box, param::lambda1LeanThreshold, {"Text6"}, {}, {kLean1}},
+    {PageField::Kind::Box, param::lambda1RichThreshold, {"Text5"}, {}, {kRich1}},
+    {PageField::Kind::Box, param::lambdaCorrectionRpmThreshold, {"Text3"}, {}, {kSpeed}},
+    {PageField::Kind::Options,
+     param::lambda2SensorType,
+     {"Option2_0", "Option2_1", "Option2_2", "Option2_3"},
+     {"Label16", "Label15", "Label14", "Label13"},
+     {}},
+    {PageField::Kind::Box, param::lambda2LeanThreshold, {"Text8"}, {}, {kLean2}},
+    {PageField::Kind::Box, param::lambda2RichThreshold, {"Text7"}, {}, {kRich2}},
+};
+
+QLineEdit* box(QWidget* parent, const char* name)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setAlignment(Qt::AlignRight);
+    edit->setFixedWidth(70);
+    return edit;
+}
+
+// One sensor's frame: the four types with their captions, then rich above lean, each with "mV".
+QGroupBox* sensorFrame(QWidget* parent, const char* frame, int group, std::array<const char*, 4> labels,
+                       const char* rich, const char* richLabel, const char* lean, const char* leanLabel)
+{
+    auto* f = new QGroupBox(parent);
+    f->setObjectName(QString::fromLatin1(frame));
+    auto* grid = new QGridLayout(f);
+    for (int type = 0; type < 4; ++type) {
+        auto* option = new QRadioButton(f);
+        option->setObjectName(QStringLiteral("Option%1_%2").arg(group).arg(type));
+        grid->addWidget(option, type, 0);
+        grid->addWidget(namedLabel(f, QString::fromLatin1(labels[static_cast<size_t>(type)]), QString()),
+                        type, 1, 1, 2);
+    }
+    const auto threshold = [&](int row, const char* label, const char* name) {
+        grid->addWidget(namedLabel(f, QString::fromLatin1(label), QString()), row, 0, 1, 2);
+        grid->addWidget(box(f, name), row, 2);
+        grid->addWidget(new QLabel(QStringLiteral("mV"), f), row, 3);
+    };
+    threshold(4, richLabel, rich);
+    threshold(5, leanLabel, lean);
+    return f;
+}
+
+// The emulation period and duty cycles of a sensor: kept on the page, never shown nor sent.
+QGroupBox* emulationFrame(QWidget* parent, int sensor)
+{
+    auto* f = new QGroupBox(parent);
+    f->setObjectName(QStringLiteral("Emulation%1").arg(sensor));
+    auto* row = new QHBoxLayout(f);
+    for (int i = 0; i < 4; ++i)
+        row->addWidget(new QLineEdit(f));
+    f->setVisible(false);
+    f->setEnabled(false);
+    return f;
+}
+
+} // namespace
+
+LambdaPage::LambdaPage(AppContext& context) : ParameterPage(context, WindowId::LambdaPage, 500)
+{
+    auto* sensors = new QHBoxLayout;
+    sensors->addWidget(sensorFrame(this, "Frame1", 1, {"Label6", "Label7", "Label10", "Label11"}, "Text5",
+                                   "Label23", "Text6", "Label21"));
+    sensors->addWidget(sensorFrame(this, "Frame2", 2, {"Label16", "Label15", "Label14", "Label13"}, "Text7",
+                                   "Label25", "Text8", "Label26"));
+    for (int sensor : {1, 2})
+        emulationFrame(this, sensor);
+
+    auto* speed = new QHBoxLayout;
+    speed->addWidget(namedLabel(this, QStringLiteral("Label3"), QString()));
+    speed->addWidget(box(this, "Text3"));
+    speed->addStretch(1);
+
+    auto* modes = new QGroupBox(this);
+    auto* modeRow = new QGridLayout(modes);
+    for (int i = 0; i < 2; ++i) {
+        auto* option = new QRadioButton(modes);
+        option->setObjectName(i == 0 ? QStringLiteral("Option3") : QStringLiteral("Option4"));
+        modeRow->addWidget(option, i, 0);
+        modeRow->addWidget(
+            namedLabel(modes, i == 0 ? QStringLiteral("Label9") : QStringLiteral("Label8"), QString()), i, 1);
+    }
+    auto* writeButton = new QPushButton(this);
+    writeButton->setObjectName(QStringLiteral("Command2"));
+    auto* exitButton = new QPushButton(this);
+    exitButton->setObjectName(QStringLiteral("Command1"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(modes);
+    buttons->addStretch(1);
+    buttons->addWidget(writeButton);
+    buttons->addWidget(exitButton);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(sensors);
+    layout->addLayout(speed);
+    layout->addLayout(buttons);
+
+    bindFields(kFields, {"Option3", "Option4", "Command2", "Command1"});
+}
+
+std::span<const Caption> LambdaPage::captions() const
+{
+    return kCaptions;
+}
+
+void LambdaPage::onActivate()
+{
+    for (QGroupBox* emulation : {findChild<QGroupBox*>("Emulation1"), findChild<QGroupBox*>("Emulation2")}) {
+        emulation->setVisible(false);
+        emulation->setEnabled(false);
+    }
+    ParameterPage::onActivate();
+}
+
+void LambdaPage::setWriteMode(bool on)
+{
+    ParameterPage::setWriteMode(on);
+    // the speed threshold is never locked on this page; only "Modifica" sends it
+    findChild<QLineEdit*>(QStringLiteral("Text3"))->setReadOnly(false);
+}
