@@ -159,9 +159,10 @@ void TestParameterPages::cutoffWritesOneFramePerTickUntilEchoed()
     QVERIFY(link->sent.isEmpty());
     QVERIFY(control<QRadioButton>("Form10", "Option1")->isChecked());
 
-    // the coefficient and the speed: the speed first, resent until echoed, then the coefficient
+    // all three: the speed first, resent until echoed, then the injection time and the coefficient
     writeMode("Form10");
     type("Form10", "Text4", " 120 ");
+    type("Form10", "Text2", "16");
     type("Form10", "Text1", "1300");
     click("Form10", "Command2");
     QVERIFY(!control<QPushButton>("Form10", "Command2")->isEnabled());
@@ -173,7 +174,7 @@ void TestParameterPages::cutoffWritesOneFramePerTickUntilEchoed()
     QCOMPARE(writesSent(), QList<int>({31, 31, 31}));
     echo(param::cutoffRpmThreshold, 1300);
     QCOMPARE(control<QLineEdit>("Form10", "Text1")->text(), QString("1300"));
-    QCOMPARE(walk(page), QList<int>({33}));
+    QCOMPARE(walk(page), QList<int>({32, 33}));
     QCOMPARE(app->state.parameterValues[param::cutoffKgb], 120);
     QVERIFY(!page->writing());
     QVERIFY(control<QLineEdit>("Form10", "Text4")->isReadOnly());
