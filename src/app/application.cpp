@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "ui/archive/archive_window.h"
+#include "ui/calibration/calibration_window.h"
 #include "ui/common/link_messages.h"
 #include "ui/download/download_window.h"
 #include "ui/eol/eol_window.h"
@@ -29,6 +30,7 @@ Application::Application(Link& link)
     navigator.registerWindow(WindowId::LambdaPage, [this] { return new LambdaPage(context); });
     navigator.registerWindow(WindowId::Download, [this] { return new DownloadWindow(context); });
     navigator.registerWindow(WindowId::EndOfLine, [this] { return new EolWindow(context); });
+    navigator.registerWindow(WindowId::Calibration, [this] { return new CalibrationWindow(context); });
     navigator.registerWindow(WindowId::Messages, [this] { return new MessageWindow(context); });
     navigator.registerWindow(WindowId::CutoffPage, [this] { return new CutoffPage(context); });
     navigator.registerWindow(WindowId::CommutationPage, [this] { return new CommutationPage(context); });

@@ -300,10 +300,14 @@ QByteArray VirtualEcu::statusReply(qint64 nowMs)
 QByteArray VirtualEcu::calibrationReply(int code, int coils, qint64 nowMs)
 {
     const EngineModel::Readings r = engine.read(nowMs);
-    const int kgbInUse = kgbUnderTest_ > 0 ? kgbUnderTest_ : kgbAt(r.rpm, r.petrolTinj[1]);
+    // the coefficient under test replaces the table's only in calibration mode; otherwise the
+    // table's value at the operating point, so a stored cell shows as the KGB in use
+    const int kgbInUse =
+        calibrationMode_ && kgbUnderTest_ > 0 ? kgbUnderTest_ : kgbAt(r.rpm, r.petrolTinj[1]);
     // The petrol ECU's closed loop lengthens its time when gas runs lean: on gas the reported
-    // time is the petrol one scaled by how far the coefficient is from the right one.
-    int tinj = r.petrolTinj[1] * 5;
+    // time is the petrol one scaled by how far the coefficient is from the right one. Reported in
+    // the units of the TINJ axis, so the operating point moves over the table as the car drives.
+    int tinj = r.petrolTinj[1];
     if (r.onPetrol == 0) tinj = tinj * idealKgb / std::max(1, kgbInUse);
     // rpm is counted from coil pulses: right only with the right coil count
     const int rpm = r.rpm * parameters[param::coilCount] / std::max(1, coils);

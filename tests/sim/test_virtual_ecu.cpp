@@ -34,6 +34,7 @@ private slots:
     void statusLooksLikeARunningFourCylinderCar();
     void changeoverGoesThroughItsStates();
     void calibrationTimeDependsOnTheCoefficient();
+    void operatingPointMovesOverTheTable();
     void endOfLineRunsItsPhases();
     void requestsAreFoundInNoisyInput();
     void faultSwitches();
@@ -161,9 +162,10 @@ void TestVirtualEcu::calibrationTimeDependsOnTheCoefficient()
     ask(*frames::calibrationPoll(ecu->idealKgb));
     QCOMPARE(state.liveStatus.onPetrol, 0);
     QCOMPARE(state.liveStatus.kgbInUse, ecu->idealKgb);
-    QVERIFY(qAbs(state.liveStatus.calibrationTinj - petrolTinj) < 150);
+    QVERIFY(qAbs(state.liveStatus.calibrationTinj - petrolTinj) < 50);
     ask(*frames::calibrationPoll(ecu->idealKgb - 20));
-    QVERIFY(state.liveStatus.calibrationTinj > petrolTinj + 400); // lean: the petrol side lengthens it
+    // lean: the petrol side lengthens it
+    QVERIFY(state.liveStatus.calibrationTinj > petrolTinj * 110 / 100);
 
     // the right coil count gives the right speed
     ask(*frames::calibrationPollCoils(4));
@@ -175,6 +177,35 @@ void TestVirtualEcu::calibrationTimeDependsOnTheCoefficient()
     ask(frames::calibrationOff());
     QCOMPARE(state.calibrationOffAcknowledged, 1);
     QVERIFY(!ecu->calibrationMode());
+}
+
+void TestVirtualEcu::operatingPointMovesOverTheTable()
+{
+    // outside calibration mode the KGB in use is the table's, whatever coefficient the poll carries
+    ecu->engine.setHeldSteady(true);
+    for (int k = 1; k <= kTableCellCount; ++k)
+        ask(*frames::writeTableCell(k, 77));
+    ask(*frames::calibrationPoll(150));
+    QCOMPARE(state.liveStatus.kgbInUse, 77);
+    ask(frames::calibrationOn());
+    ask(*frames::calibrationPoll(150));
+    QCOMPARE(state.liveStatus.kgbInUse, 150);
+    ask(frames::calibrationOff());
+
+    // driving: engine speed and injection time go across the axes, not past their ends
+    ecu->engine.setHeldSteady(false);
+    int lowestRpm = 1 << 30, highestRpm = 0, lowestTinj = 1 << 30, highestTinj = 0;
+    for (int i = 0; i < 400; ++i, now += 300) {
+        ask(*frames::calibrationPoll(0));
+        lowestRpm = std::min(lowestRpm, state.liveStatus.rpm);
+        highestRpm = std::max(highestRpm, state.liveStatus.rpm);
+        lowestTinj = std::min(lowestTinj, state.liveStatus.calibrationTinj);
+        highestTinj = std::max(highestTinj, state.liveStatus.calibrationTinj);
+    }
+    const OneBased<int, kParameterCount> p = VirtualEcu::defaultParameters();
+    QVERIFY(lowestRpm < p[param::mapRpmAxis + 1] && highestRpm > p[param::mapRpmAxis + 4]);
+    QVERIFY(lowestTinj < p[param::mapTinjAxis + 4] && highestTinj > p[param::mapTinjAxis + 5]);
+    QVERIFY(highestTinj < p[param::mapTinjAxis + 7]);
 }
 
 void TestVirtualEcu::endOfLineRunsItsPhases()

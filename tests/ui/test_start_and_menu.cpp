@@ -306,14 +306,7 @@ void TestStartAndMenu::statusAndCalibrationWaitForTheirFirstReply()
     menu()->statusStartTick();
     QCOMPARE(link->count(3), 3); // resent every tick while silent
 
-    // a window this build does not have yet: said, nothing sent
-    const int sentBefore = link->sent.size();
-    click("Form2", "Command5");
-    QCOMPARE(link->sent.size(), sentBefore);
-    QVERIFY(app->navigator.isOpen(WindowId::Messages));
-    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains("non e' ancora disponibile"));
-    click("Form12", "Command1");
-
+    // a stand-in: this test is about the menu waiting for the first reply
     app->navigator.registerWindow(WindowId::Calibration,
                                   [this] { return new Form(app->context, WindowId::Calibration); });
     app->state.calibrationKgb = 7;

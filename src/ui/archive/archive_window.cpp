@@ -67,6 +67,7 @@ constexpr LocalText kAbandoned{
     "Transfer stopped: %1 values were NOT written to the ECU, which now holds the file's values only in "
     "part:\n%2",
     "Aktarim durduruldu: %1 deger beyne YAZILMADI, beyin dosyanin degerlerini yalnizca kismen iceriyor:\n%2"};
+constexpr LocalText kMore{"... e altri %1", "... and %1 more", "... ve %1 tane daha"};
 constexpr LocalText kDefaultsWaiting{"Valori di default: attesa conferma della centralina (invio %1)",
                                      "Default values: waiting for the ECU to confirm (send %1)",
                                      "Sabit degerler: beyin onayi bekleniyor (gonderim %1)"};
@@ -202,10 +203,21 @@ void ArchiveWindow::onUnload()
 {
     // a technician must never believe the ECU holds a vehicle it only half holds
     if (progress.running()) {
-        const QStringList left = unwritten();
-        if (!left.isEmpty())
+        QStringList left = unwritten();
+        if (!left.isEmpty()) {
+            const int count = static_cast<int>(left.size());
+            constexpr int kListed = 20;
+            if (count > kListed) {
+                left = left.mid(0, kListed);
+                left << text(kMore).arg(count - kListed);
+            }
             ctx.showMessage(text(kArchiveTitle),
-                            text(kAbandoned).arg(left.size()).arg(left.join(QLatin1Char('\n'))));
+                            text(kAbandoned).arg(count).arg(left.join(QLatin1Char('\n'))));
+        }
+        // the file's values left behind must not go out with the next writer's walk
+        for (int id : kParameterOrder)
+            state.pendingParameterValues[id] = state.parameterValues[id];
+        state.pendingTableCells = state.tableCells;
     } else if (defaultsSends > 0) {
         ctx.showMessage(text(kArchiveTitle), text(kDefaultsAbandoned));
     }
@@ -229,6 +241,7 @@ void ArchiveWindow::pressDefaults()
     setButtonsEnabled(false);
     state.defaultsAcknowledged = 0;
     state.parametersReceived = 0;
+    state.tableReceived = 0;
     setBusy(true);
     ctx.link.send(frames::restoreDefaults());
     defaultsSends = 1;
@@ -245,9 +258,14 @@ void ArchiveWindow::defaultsTick()
         progressLine->setText(text(kDefaultsWaiting).arg(++defaultsSends));
         defaultsTimer.setInterval(2000);
         defaultsTimer.start();
-    } else if (state.parametersReceived == 1) {
+    } else if (state.parametersReceived == 1 && state.tableReceived == 1) {
         defaultsSends = 0;
         finish(text(kDefaultsDone));
+    } else if (state.parametersReceived == 1) {
+        // the defaults may reset the table too: what the PC shows and later compares must be the ECU's
+        ctx.link.send(frames::readTable());
+        progressLine->setText(text(kDefaultsReading).arg(++defaultsSends));
+        defaultsTimer.start();
     } else {
         ctx.link.send(frames::readAllParameters());
         progressLine->setText(text(kDefaultsReading).arg(++defaultsSends));
@@ -325,6 +343,7 @@ void ArchiveWindow::pressStoreOnEcu()
 void ArchiveWindow::transferTick()
 {
     transferTimer.stop();
+    if (!progress.running()) return; // nothing was started: nothing to finish
     const int left = static_cast<int>(unwritten().size());
     if (const auto id = nextParameterToWrite(state, kParameterOrder)) {
         if (const auto frame = frames::writeParameter(*id, state.pendingParameterValues[*id]))
@@ -337,7 +356,7 @@ void ArchiveWindow::transferTick()
         progress.sent(kCellKey + *cell);
         progressLine->setText(progress.line(language(), left, cellLabel(*cell, language())));
     } else {
-        finish(progress.running() ? text(kDone) : QString());
+        finish(text(kDone));
         return;
     }
     transferTimer.start();

@@ -21,7 +21,7 @@ public:
     void defaultsTick(); // Timer1
     void transferTick(); // Timer2
 
-    // The order the transfer writes in: parameters by id, then the table's cells.
+    // The order the transfer writes in: the parameters in their fixed order, then the table's cells.
     static std::span<const int> parameterOrder();
     static std::span<const int> cellOrder();
 

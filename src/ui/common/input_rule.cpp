@@ -50,6 +50,6 @@ BoxReading readWholeNumber(const QString& text, const FieldRule& rule, Language 
     if (shown.size() > 24) shown = shown.left(24) + QStringLiteral("…");
     const LocalText& wording = rule.roundsFractions ? kNumber : kWhole;
     return {std::nullopt, kTitle.in(language),
-            wording.in(language).arg(rule.name.in(language), shown, QString::number(rule.min),
-                                     QString::number(rule.max))};
+            wording.in(language).arg(rule.shownName.isEmpty() ? rule.name.in(language) : rule.shownName,
+                                     shown, QString::number(rule.min), QString::number(rule.max))};
 }

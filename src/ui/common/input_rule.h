@@ -14,6 +14,7 @@ struct FieldRule {
     long long min = 0;
     long long max = 65535;
     bool roundsFractions = false;
+    QString shownName{}; // instead of `name`, already worded, for fields numbered at run time (a grid cell)
 };
 
 struct BoxReading {

@@ -31,6 +31,12 @@ void SegmentBar::setColour(int segment, const QColor& colour)
     segments_[segment]->setPalette(p);
 }
 
+void SegmentBar::setColours(std::span<const QColor> colours)
+{
+    for (int i = 0; i < count() && i < static_cast<int>(colours.size()); ++i)
+        setColour(i, colours[static_cast<size_t>(i)]);
+}
+
 QColor SegmentBar::colour(int segment) const
 {
     return colours_[segment];

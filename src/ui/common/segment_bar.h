@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <span>
+
 // A bar graph of separately coloured segments; segment i is the child "<name>_<i>", the way the
 // window's control arrays are named. Segment 0 stands at the left, or at the right when asked.
 class SegmentBar : public QWidget {
@@ -16,6 +18,8 @@ public:
     int count() const { return static_cast<int>(segments_.size()); }
     void setColour(int segment, const QColor& colour);
     QColor colour(int segment) const;
+    // Segment i takes colours[i].
+    void setColours(std::span<const QColor> colours);
 
 private:
     QList<QFrame*> segments_;

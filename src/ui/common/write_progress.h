@@ -18,7 +18,7 @@ public:
     void end() { running_ = false; }
 
     int toWrite() const { return toWrite_; }
-    bool waitingForEcu() const { return sends_ >= kPatience; }
+    bool waitingForEcu() const { return sends_ > kPatience; }
     int sendsOfCurrent() const { return sends_; }
 
     // "12 di 40 valori confermati - invio: <what>" or the waiting line; `stillDiffering` counts the

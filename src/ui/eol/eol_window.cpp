@@ -91,6 +91,8 @@ EolWindow::EolWindow(AppContext& context) : Form(context, WindowId::EndOfLine)
         checks->addWidget(caption(this, eolIndicatorCaption(indicator)), n % 13, (n / 13) * 2 + 1);
     }
 
+    // rows packed under their heading, not spread over the height of the checks beside them
+    grid->setRowStretch(9, 1);
     auto* body = new QHBoxLayout;
     body->addLayout(grid);
     body->addSpacing(20);

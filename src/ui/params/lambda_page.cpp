@@ -181,10 +181,3 @@ void LambdaPage::onActivate()
     }
     ParameterPage::onActivate();
 }
-
-void LambdaPage::setWriteMode(bool on)
-{
-    ParameterPage::setWriteMode(on);
-    // the speed threshold is never locked on this page; only "Modifica" sends it
-    findChild<QLineEdit*>(QStringLiteral("Text3"))->setReadOnly(false);
-}

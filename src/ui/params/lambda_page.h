@@ -11,6 +11,5 @@ public:
 
 protected:
     void onActivate() override;
-    void setWriteMode(bool on) override;
     std::span<const Caption> captions() const override;
 };

@@ -34,9 +34,9 @@ void LambdaAverage::add(int mv)
     ++ticks_;
     // in whole millivolts: tenths summed in binary fractions lose one mV on most values
     sum_ += mv;
-    if (ticks_ >= 100) {
+    if (ticks_ >= samples_) {
         ticks_ = 0;
-        shown_ = QString::number(sum_ / 100);
+        shown_ = QString::number(sum_ / samples_);
         sum_ = 0;
     }
 }
@@ -81,6 +81,16 @@ QColor oxygenBaseColour(int segment)
                                     {220, 150, 0}, {100, 130, 0}, {50, 150, 0}, {0, 170, 0},  {0, 190, 0}};
     // symmetric: 10..19 mirror 9..0
     return base[segment < 10 ? segment : 19 - segment];
+}
+
+std::array<QColor, kOxygenSegments> oxygenBarColours(int mv, int sensorType, int fullScale, int step)
+{
+    const auto marks = oxygenMarkers(mv, sensorType, fullScale, step);
+    std::array<QColor, kOxygenSegments> colours;
+    for (int i = 0; i < kOxygenSegments; ++i)
+        colours[static_cast<size_t>(i)] =
+            marks[static_cast<size_t>(i)] ? colours::yellow : oxygenBaseColour(i);
+    return colours;
 }
 
 std::array<bool, kPressureSegments> pressureSegments(int mbar)
@@ -129,52 +139,48 @@ void FuelLamps::update(int ecuState, int onPetrol)
     }
 }
 
+std::optional<QString> stateText(std::span<const StateText> rows, int code, int languageIndex,
+                                 int changeoverTemperature, int changeoverRpm)
+{
+    for (const StateText& row : rows) {
+        if (row.code != code) continue;
+        QString text = row.text.in(languageOf(languageIndex));
+        const QString gap = QStringLiteral("  ");
+        if (row.suffix == StateText::Temperature) text += gap + QString::number(changeoverTemperature);
+        if (row.suffix == StateText::Rpm) text += gap + QString::number(changeoverRpm);
+        if (row.suffix == StateText::RpmLess200) text += gap + QString::number(changeoverRpm - 200);
+        return text;
+    }
+    return std::nullopt;
+}
+
 QString ecuStateMessage(int ecuState, int languageIndex, int changeoverTemperature, int changeoverRpm)
 {
-    struct Row {
-        int code;
-        const char* text[3];
-        int suffix; // 0 none, 1 T, 2 R, 3 R - 200
-    };
-    static const Row rows[] = {
-        {1,
-         {"G->B ATTESA TEMPO SOVRAPPOSIZIONE", "G->P WAITING OVERLAP TIME", "G->P WAITING OVERLAP TIME"},
-         0},
+    static constexpr StateText rows[] = {
+        {1, {"G->B ATTESA TEMPO SOVRAPPOSIZIONE", "G->P WAITING OVERLAP TIME", "G->P WAITING OVERLAP TIME"}},
         {2,
          {"B->G ATTESA TEMPERATURA", "P->G WAITING TEMPERATURE ABOVE THRESHOLD", "P->G WAITING TEMPERATURE"},
-         1},
+         StateText::Temperature},
         {3,
          {"B->G ATTESA GIRI MAGGIORI DI SOGLIA", "P->G WAITING RPM ABOVE THRESHOLD",
           "P->G WAITING RPM ABOVE THRESHOLD"},
-         2},
+         StateText::Rpm},
         {4,
          {"B->G ATTESA GIRI MINORI DI SOGLIA", "P->G WAITING RPM BELOW THRESHOLD",
           "P->G WAITING RPM BELOW THRESHOLD"},
-         3},
-        {5,
-         {"B->G ATTESA TEMPO SOVRAPPOSIZIONE", "P->G WAITING OVERLAP TIME", "P->G WAITING OVERLAP TIME"},
-         0},
-        {6, {"PARTENZA FORZATO GAS - EMERGENZA", "EMERGENCY GAS STARTING", "EMERGENCY GAS STARTING"}, 0},
-        {7, {"SAFETY - NO GIRI", "SAFETY - NO RPM", "SAFETY - NO RPM"}, 0},
-        {8, {"TINJ = 0 : CUTOFF", "CUTOFF BY TINJ = 0", "CUTOFF BY TINJ = 0"}, 0},
-        {9, {"TINJ < SOGLIA : CUTOFF ", "CUTOFF BY TINJ UNDER THRESHOLD", "CUTOFF BY TINJ < THRESHOLD"}, 0},
-        {10, {"INIETTORI APERTI", "INJECTORS OPEN", "INJECTORS OPEN"}, 0},
-        {12, {"ATTESA TEMPO INIZIALE", "WAITING INITIAL RPM FILTER", "WAITING INITIAL TIME FILTER"}, 0},
+         StateText::RpmLess200},
+        {5, {"B->G ATTESA TEMPO SOVRAPPOSIZIONE", "P->G WAITING OVERLAP TIME", "P->G WAITING OVERLAP TIME"}},
+        {6, {"PARTENZA FORZATO GAS - EMERGENZA", "EMERGENCY GAS STARTING", "EMERGENCY GAS STARTING"}},
+        {7, {"SAFETY - NO GIRI", "SAFETY - NO RPM", "SAFETY - NO RPM"}},
+        {8, {"TINJ = 0 : CUTOFF", "CUTOFF BY TINJ = 0", "CUTOFF BY TINJ = 0"}},
+        {9, {"TINJ < SOGLIA : CUTOFF ", "CUTOFF BY TINJ UNDER THRESHOLD", "CUTOFF BY TINJ < THRESHOLD"}},
+        {10, {"INIETTORI APERTI", "INJECTORS OPEN", "INJECTORS OPEN"}},
+        {12, {"ATTESA TEMPO INIZIALE", "WAITING INITIAL RPM FILTER", "WAITING INITIAL TIME FILTER"}},
         {13,
          {"COMMUTAZIONE A BENZINA PER FINE GAS", "EMPTY TANK - SWITCHING TO PETROL",
-          "GAS FINISHING - SWITCH TO PETROL"},
-         0},
-        {20, {"ASSENZA SEGNALE GIRI", "RPM SIGNAL NOT PRESENT", " "}, 0},
+          "GAS FINISHING - SWITCH TO PETROL"}},
+        {20, {"ASSENZA SEGNALE GIRI", "RPM SIGNAL NOT PRESENT", " "}},
     };
-    const int column = (languageIndex >= 1 && languageIndex <= 3) ? languageIndex - 1 : 0;
-    for (const Row& row : rows) {
-        if (row.code != ecuState) continue;
-        QString text = QString::fromUtf8(row.text[column]);
-        const QString gap = QStringLiteral("  ");
-        if (row.suffix == 1) text += gap + QString::number(changeoverTemperature);
-        if (row.suffix == 2) text += gap + QString::number(changeoverRpm);
-        if (row.suffix == 3) text += gap + QString::number(changeoverRpm - 200);
-        return text;
-    }
-    return QStringLiteral(" ");
+    return stateText(rows, ecuState, languageIndex, changeoverTemperature, changeoverRpm)
+        .value_or(QStringLiteral(" "));
 }

@@ -3,12 +3,15 @@
 // What the status window shows for each value of the live status, without any widget: the
 // missing-signal and stale-value rules, the averages, the bars, the lamps and the state texts.
 
+#include "link/language.h"
 #include "ui/common/colours.h"
 
 #include <QColor>
 #include <QString>
 
 #include <array>
+#include <optional>
+#include <span>
 
 // A box's text and whether it is enabled (greyed when not).
 struct BoxView {
@@ -41,15 +44,18 @@ private:
     int previous_ = 0;
 };
 
-// Mean of the last 100 oxygen-sensor samples, floored, refreshed every 100 ticks.
+// Mean of the last `samples` oxygen-sensor samples, floored, refreshed every `samples` ticks
+// (100 on the status window, 10 on the calibration window).
 class LambdaAverage {
 public:
+    explicit LambdaAverage(int samples = 100) : samples_(samples) {}
     void seed(int mv) { shown_ = QString::number(mv); }
     void add(int mv);
     QString shown() const { return shown_; }
-    void reset() { *this = LambdaAverage(); }
+    void reset() { *this = LambdaAverage(samples_); }
 
 private:
+    int samples_;
     int ticks_ = 0;
     long long sum_ = 0;
     QString shown_;
@@ -86,6 +92,8 @@ constexpr int kLevelSegments = 16;
 std::array<bool, kOxygenSegments> oxygenMarkers(int mv, int sensorType, int fullScale, int step);
 // Base colour of oxygen bar segment i.
 QColor oxygenBaseColour(int segment);
+// The whole oxygen bar: base colours, the marker segments yellow.
+std::array<QColor, kOxygenSegments> oxygenBarColours(int mv, int sensorType, int fullScale, int step);
 // Lit (yellow) pressure segments, 150 mbar each; segment 0 is always lit.
 std::array<bool, kPressureSegments> pressureSegments(int mbar);
 // Lit level segments for the averaged level; a falling sensor (min >= max) counts down from min.
@@ -104,6 +112,17 @@ private:
     QColor petrol_{150, 0, 0};
     QColor gas_{0, 150, 0};
 };
+
+// One state code in words, in the three languages, and what follows it after two blanks.
+struct StateText {
+    enum Suffix { None, Temperature, Rpm, RpmLess200 };
+    int code;
+    LocalText text;
+    Suffix suffix = None;
+};
+// The row of `code` in `rows` worded; nothing when the code has no row.
+std::optional<QString> stateText(std::span<const StateText> rows, int code, int languageIndex,
+                                 int changeoverTemperature, int changeoverRpm);
 
 // The ECU's state in words; T = changeoverTemperature, R = changeoverRpm.
 QString ecuStateMessage(int ecuState, int languageIndex, int changeoverTemperature, int changeoverRpm);

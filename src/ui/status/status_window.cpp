@@ -395,14 +395,10 @@ void StatusWindow::barTick()
     for (int i = 0; i < kLevelSegments; ++i)
         levelBar->setColour(i, levelColour(i, level[static_cast<size_t>(i)]));
 
-    const auto paintOxygen = [](SegmentBar* bar, const std::array<bool, kOxygenSegments>& marks) {
-        for (int i = 0; i < kOxygenSegments; ++i)
-            bar->setColour(i, marks[static_cast<size_t>(i)] ? colours::yellow : oxygenBaseColour(i));
-    };
-    paintOxygen(lambda1Bar, oxygenMarkers(live.lambda1Mv, state.parameterValues[param::lambda1SensorType],
-                                          state.lambda1FullScale, state.lambda1Step));
-    paintOxygen(lambda2Bar, oxygenMarkers(live.lambda2Mv, state.parameterValues[param::lambda2SensorType],
-                                          state.lambda2FullScale, state.lambda2Step));
+    lambda1Bar->setColours(oxygenBarColours(live.lambda1Mv, state.parameterValues[param::lambda1SensorType],
+                                            state.lambda1FullScale, state.lambda1Step));
+    lambda2Bar->setColours(oxygenBarColours(live.lambda2Mv, state.parameterValues[param::lambda2SensorType],
+                                            state.lambda2FullScale, state.lambda2Step));
 
     const auto paintPressure = [](SegmentBar* bar, int mbar) {
         const auto lit = pressureSegments(mbar);

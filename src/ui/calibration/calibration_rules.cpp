@@ -1,0 +1,150 @@
+#include "ui/calibration/calibration_rules.h"
+
+#include "link/parameter_catalogue.h"
+#include "ui/common/colours.h"
+#include "ui/status/status_rules.h"
+
+int markerOffset(const Axis& axis, int value, const MarkerAxis& geometry)
+{
+    if (value > axis[7]) return geometry.after;
+    if (value < axis[0]) return geometry.before;
+    if (value == axis[0]) return geometry.start;
+    for (int k = 0; k < 7; ++k) {
+        const long long low = axis[static_cast<size_t>(k)];
+        const long long high = axis[static_cast<size_t>(k + 1)];
+        if (!(low < value && value <= high)) continue;
+        const int segmentStart = geometry.start + geometry.pitch * k;
+        return segmentStart + static_cast<int>(geometry.pitch * (value - low) / (high - low));
+    }
+    // r0 < value <= r7 always finds a segment; an axis the ECU holds out of order still must not
+    // move the marker off the grid
+    return geometry.start;
+}
+
+int axisSegment(const Axis& axis, int value)
+{
+    if (value < axis[0]) return -1;
+    for (int k = 0; k < 7; ++k)
+        if (axis[static_cast<size_t>(k)] <= value && value < axis[static_cast<size_t>(k + 1)]) return k;
+    return 7;
+}
+
+long long divideHalfEven(long long numerator, long long denominator)
+{
+    long long quotient = numerator / denominator;
+    const long long twiceRest = 2 * (numerator % denominator);
+    if (twiceRest > denominator || (twiceRest == denominator && quotient % 2 == 1)) ++quotient;
+    return quotient;
+}
+
+void TinjAverage::add(int tinj)
+{
+    // tinj / 10 + accumulator, rounded: the accumulator is whole, so only the tenth rounds
+    tinjAccumulator += static_cast<int>(divideHalfEven(tinj, 10));
+    if (++tinjSampleCount > 9) {
+        averagedTinj = tinjAccumulator / 10 * 10;
+        tinjAccumulator = 0;
+        tinjSampleCount = 0;
+    }
+}
+
+int smoothPressure(int pressure, int smoothedPressure)
+{
+    return static_cast<int>(divideHalfEven(static_cast<long long>(pressure) + smoothedPressure, 2));
+}
+
+void FuelColours::update(int calibrationState, int onPetrol)
+{
+    if (calibrationState >= 1 && calibrationState <= 5) {
+        updatesAverage_ = false;
+        if (++fuelBlinkCounter > 5) {
+            fuelBlinkCounter = 0;
+            colour_ = colours::brightGreen;
+        } else if (fuelBlinkCounter > 2) {
+            colour_ = colours::brightRed;
+        }
+        return;
+    }
+    fuelBlinkCounter = 0;
+    updatesAverage_ = true;
+    onPetrol_ = onPetrol == 1;
+    colour_ = onPetrol_ ? colours::brightRed : colours::brightGreen;
+}
+
+QString calibrationStatusLine(int calibrationState, int languageIndex, int changeoverTemperature,
+                              int changeoverRpm, const GuidedModes& modes)
+{
+    static constexpr const char* kFinishFirst = "END THE SWITCHING BEFORE CALIBRATION";
+    static constexpr StateText rows[] = {
+        {1, {"G->B ATTESA TEMPO SOVRAPPOSIZIONE", "G->P WAITING OVERLAP TIME", kFinishFirst}},
+        {2,
+         {"B->G ATTESA TEMPERATURA", "P->G WAITING TEMPERATURE ABOVE THRESHOLD", kFinishFirst},
+         StateText::Temperature},
+        {3,
+         {"B->G ATTESA GIRI MAGGIORI DI SOGLIA", "P->G WAITING RPM ABOVE THRESHOLD", kFinishFirst},
+         StateText::Rpm},
+        {4,
+         {"B->G ATTESA GIRI MINORI DI SOGLIA", "P->G WAITING RPM BELOW THRESHOLD", kFinishFirst},
+         StateText::RpmLess200},
+        {5, {"B->G ATTESA TEMPO SOVRAPPOSIZIONE", "P->G WAITING OVERLAP TIME", kFinishFirst}},
+        {6, {"PARTENZA FORZATO GAS - EMERGENZA", "START WITH GAS FORCED - EMERGENCY", kFinishFirst}},
+        {7, {"SAFETY - NO GIRI", "SAFETY - NO RPM", "SAFETY - NO GIRI"}},
+        {8, {"TINJ = 0 : CUTOFF", "CUTOFF BY TINJ = 0", "CUTOFF BY TINJ = 0"}},
+        {9, {"TINJ < SOGLIA : CUTOFF ", "CUTOFF BY TINJ < THRESHOLD", "CUTOFF BY TINJ < THRESHOLD"}},
+        {10, {"INIETTORI APERTI", "INJECTORS OPEN", "INJECTORS OPEN"}},
+        {12,
+         {"B->G ATTESA FILTRO GIRI INIZIALE", "P->G WAITING INITIAL RPM FILTER",
+          "P->G WAITING INITIAL RPM FILTER"}},
+        {13,
+         {"COMMUTAZIONE A BENZINA PER FINE GAS", "EMPTY TANK - SWITCHING TO PETROL",
+          "EMPTY TANK - SWITCHING TO PETROL"}},
+    };
+    // code 20 has no English text: English shows the prompt instead
+    static constexpr StateText noRpmSignal[] = {
+        {20, {"ASSENZA SEGNALE GIRI", nullptr, "RPM SIGNAL NOT PRESENT"}}};
+    // in Turkish every change-over state asks to let it finish, with no value after it
+    if (languageOf(languageIndex) == Language::Turkish && calibrationState >= 1 && calibrationState <= 6)
+        return QString::fromLatin1(kFinishFirst);
+    if (auto line = stateText(rows, calibrationState, languageIndex, changeoverTemperature, changeoverRpm))
+        return *line;
+    if (languageOf(languageIndex) != Language::English) {
+        if (auto line = stateText(noRpmSignal, calibrationState, languageIndex, 0, 0)) return *line;
+    }
+
+    static constexpr LocalText kSwitchingRpm{
+        "Portare la vettura alla soglia giri desiderata per la commutazione e premere MODIFICA",
+        "Lead the vehicle to the RPM threshold required for switching and press MODIFY",
+        "Yakit degisimi icin arabayi istenilen devire getirin TAMAM's basin"};
+    static constexpr LocalText kWhenReady{"Premere MODIFICA quando pronti", "Press MODIFY when ready",
+                                          "Press MODIFY when ready"};
+    static constexpr LocalText kRpmCorrect{"Premere OK quando giri corretti", "Press OK when RPM correct",
+                                           "Press OK when RPM correct"};
+    static constexpr LocalText kStoreOrExit{"Premere MODIFICA per memorizzare Premere EXIT altrimenti",
+                                            "Press MODIFY to store otherwise press EXIT",
+                                            "Press MODIFY to store otherwise press EXIT"};
+    const Language language = languageOf(languageIndex);
+    if (modes.switchingRpm) return kSwitchingRpm.in(language);
+    if (modes.pressureOrTemperature) return kWhenReady.in(language);
+    if (modes.coilsWaitingRpm) return kRpmCorrect.in(language);
+    if (modes.coilsReady) return kStoreOrExit.in(language);
+    return QStringLiteral(" ");
+}
+
+QString writeItemName(const WriteItem& item, Language language)
+{
+    static constexpr LocalText kCell{"Cella riga %1 colonna %2", "Cell row %1 column %2",
+                                     "Hucre satir %1 sutun %2"};
+    static constexpr LocalText kRpmPoint{"Asse RPM punto %1", "RPM axis point %1", "RPM ekseni nokta %1"};
+    static constexpr LocalText kTinjPoint{"Asse TINJ punto %1", "TINJ axis point %1", "TINJ ekseni nokta %1"};
+    static constexpr LocalText kParameter{"Parametro %1", "Parameter %1", "Parametre %1"};
+    if (item.cell) {
+        const int zeroBased = item.index - 1;
+        return kCell.in(language).arg(zeroBased / 8 + 1).arg(zeroBased % 8 + 1);
+    }
+    if (item.index >= param::mapRpmAxis && item.index < param::mapRpmAxis + 8)
+        return kRpmPoint.in(language).arg(item.index - param::mapRpmAxis + 1);
+    if (item.index >= param::mapTinjAxis && item.index < param::mapTinjAxis + 8)
+        return kTinjPoint.in(language).arg(item.index - param::mapTinjAxis + 1);
+    const ParameterInfo* info = parameterInfo(item.index);
+    return kParameter.in(language).arg(info ? QString::fromLatin1(info->name) : QString::number(item.index));
+}

@@ -1,0 +1,708 @@
+#include "ui/calibration/calibration_window.h"
+
+#include "link/frames.h"
+#include "link/parameter_catalogue.h"
+#include "ui/calibration/calibration_mode_texts.h"
+#include "ui/calibration/table_grid.h"
+#include "ui/common/input_rule.h"
+#include "ui/common/segment_bar.h"
+#include "ui/common/widgets.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr LocalText kMagra{"MAGRA", "LEAN", "LEAN"};
+constexpr LocalText kRicca{"RICCA", "RICH", "RICH"};
+constexpr LocalText kSensor1{"Lambda1", "Ox Sens1", "Lambda1"};
+constexpr LocalText kSensor2{"Lambda2", "Ox Sens2", "Lambda2"};
+
+const Caption kCaptions[] = {
+    {kTitle,
+     {"ORVANE - Taratura vettura", "ORVANE - Calibration Vehicle", "ORVANE - Taratura vettura Activ"}},
+    {kOfflineTitle,
+     {"ORVANE - Taratura vettura Non connesso", "ORVANE - Calibration Vehicle Not connected",
+      "ORVANE - Taratura vettura NON CONNESSO"}},
+    {"Frame1", {"Lambda1 mV", "Oxygen sensor1 mV", "Lambda1"}},
+    {"Frame2", {"Media L1 mV", "Avg OS1 mV", "Ortalama l1"}},
+    {"Frame14", {"Lambda2 mV", "Oxygen sensor2 mV", "Lambda2"}},
+    {"Frame15", {"Media L2 mV", "Avg OS2 mV", "Ortalama l2"}},
+    {"Frame3", {"Tinj msec", "Tinj msec", "Inj Time"}},
+    {"Frame4", {"Tinj Gas msec", "Tinj Gas msec", "Inj Time Gaz"}},
+    {"Frame11", {"Tinj Benzina msec", "Tinj Petrol msec", "Inj Time Benzin"}},
+    {"Frame5", {"RPM xmin", "RPM xmin", "RPM"}},
+    {"Label22", {"x min"}},
+    {"Frame6", {"Temperatura1 °C", "Temperature1 °C", "Derece1"}},
+    {"Frame18", {"Temperatura2 °C", "Temperature2 °C", "Derece2"}},
+    {"Frame7", {"Pressione1 mbar", "Pressure1 mbar", "Basinc1"}},
+    {"Frame19", {"Pressione2 mbar", "Pressure2 mbar", "Basinc2"}},
+    {"Frame10", {"KGB TARATURA", "KGB calibration", "KGB calibration"}},
+    {"Frame12", {"KGB IN USO", "KGB being used", "KGB"}},
+    {"Frame17", {"Correttivo Temperatura", "Temperature Corrective Value", "Derece"}},
+    {"Frame20", {"Correttivo Lambda", "Oxygen sensor Corrective Value", "Lambda"}},
+    {"Frame21", {"Correttivo Pressione", "Pressure Corrective Value", "Basinc"}},
+    {"Label6", kMagra},
+    {"Label29", kRicca},
+    {"Command1", shared_texts::exit},
+    {"Command2", {"COMMUTA", "SWITCH", "Calisma sekli degistir"}},
+    {"Command6", kSensor1},
+    {"Command7", {"MODIFICA", "MODIFY", "Kaydet"}},
+    {"Command8", {"TARATURA AUTOMATICA", "AUTOMATIC CALIBRATION", "AUTOMATIC CALIBRATION"}},
+    {"Command9", {"TARATURA NON ATTIVA", "CALIBRATION NOT ACTIVE", "CALIBRATION NOT ACTIVE"}},
+    {"Command11", {"IMPOSTA TUTTA TABELLA", "SET VAL ALL TABLE", "SET VAL ALL TABLE"}},
+    {"Command4", {"VISUALIZZA CORRETTIVI", "DISPLAY CORRECTIVE VALUES", "GIRI COMMUTAZIONE"}},
+    {"Command3", {"OK"}},
+    {"Label4", {"NUMERO BOBINE", "NUMBER OF COILS", "NUMERO BOBINE"}},
+    {"Command5", {"Visualizzazione grafica", "Graphical visualization", "Graphical visualization"}},
+};
+
+constexpr LocalText kProgress{"Scrittura in centralina: %1 di %2 valori confermati",
+                              "Writing to the ECU: %1 of %2 values confirmed",
+                              "Beyne yaziliyor: %2 degerden %1 onaylandi"};
+constexpr LocalText kWaiting{" - la centralina non conferma: %1", " - the ECU does not confirm: %1",
+                             " - beyin onaylamadigi: %1"};
+constexpr LocalText kUnwrittenTitle{"ORVANE - Taratura vettura", "ORVANE - Calibration Vehicle",
+                                    "ORVANE - Taratura vettura"};
+constexpr LocalText kUnwritten{"Scrittura interrotta: %1 valori non sono stati scritti nella centralina.",
+                               "Write stopped: %1 values were not written to the ECU.",
+                               "Yazma durduruldu: %1 deger beyne yazilmadi."};
+
+constexpr int kMaxKgb = 255;
+
+QGroupBox* frame(QWidget* parent, const char* name)
+{
+    auto* group = new QGroupBox(parent);
+    group->setObjectName(QString::fromLatin1(name));
+    return group;
+}
+
+// A value box in its captioned frame, the way the live values are shown.
+QGroupBox* framedBox(QWidget* parent, const char* frameName, QLineEdit* box, QWidget* beside = nullptr)
+{
+    QGroupBox* group = frame(parent, frameName);
+    auto* layout = new QHBoxLayout(group);
+    layout->setContentsMargins(6, 2, 6, 4);
+    layout->addWidget(box);
+    if (beside) layout->addWidget(beside);
+    layout->addStretch(1);
+    return group;
+}
+
+QPushButton* button(QWidget* parent, const char* name)
+{
+    auto* b = new QPushButton(parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+} // namespace
+
+CalibrationWindow::CalibrationWindow(AppContext& context)
+    : Form(context, WindowId::Calibration), writeBack_(context.state)
+{
+    const auto display = [this](const char* name, int width = 70) {
+        QLineEdit* box = valueBox(this, QString::fromLatin1(name), width, QStringLiteral("0"));
+        paintAsDisplay(box);
+        return box;
+    };
+    lambda1Box = display("Text1");
+    lambda1Average = display("Text2");
+    tinjBox = display("Text3");
+    gasTinjBox = display("Text4");
+    rpmBox = display("Text5");
+    pressureBox = display("Text7");
+    guidedBox = display("Text8");
+    guidedValue = display("Text9");
+    kgbBox = display("Text11", 50);
+    petrolTinjBox = display("Text12");
+    kgbInUseBox = display("Text14");
+    statusLine = valueBox(this, QStringLiteral("Text15"), 560);
+    statusLine->setAlignment(Qt::AlignLeft);
+    pressure2Box = display("Text16");
+    lambda2Average = display("Text17");
+    lambda2Box = display("Text18");
+    temperature2Box = display("Text21");
+    temperature1Box = display("Text22");
+    colouredBoxes = {lambda1Box,  lambda1Average,  tinjBox,        rpmBox,       pressureBox,
+                     guidedValue, kgbBox,          kgbInUseBox,    pressure2Box, lambda2Average,
+                     lambda2Box,  temperature2Box, temperature1Box};
+
+    grid = new TableGrid(this);
+    for (int i = 0; i < TableGrid::kBoxes; ++i)
+        connect(grid->box(i), &QLineEdit::textEdited, this,
+                [this, i] { edited_[static_cast<size_t>(i)] = true; });
+
+    kgbSpinner = new QScrollBar(Qt::Vertical, this);
+    kgbSpinner->setObjectName(QStringLiteral("VScroll1"));
+    // the up arrow raises the coefficient: the bar runs from -255 at the top to 0 at the bottom
+    kgbSpinner->setRange(-kMaxKgb, 0);
+    kgbSpinner->setFixedSize(18, 44);
+    guidedSpinner = new QScrollBar(Qt::Vertical, this);
+    guidedSpinner->setObjectName(QStringLiteral("VScroll5"));
+    guidedSpinner->setFixedSize(18, 44);
+    coilSpinner = new QScrollBar(Qt::Vertical, this);
+    coilSpinner->setObjectName(QStringLiteral("VScroll6"));
+    coilSpinner->setFixedSize(18, 44);
+
+    oxygenBar = new SegmentBar(QStringLiteral("Shape5"), kOxygenSegments, SegmentBar::Origin::Right, this);
+    exitButton = button(this, "Command1");
+    changeoverButton = button(this, "Command2");
+    okButton = button(this, "Command3");
+    correctivesButton = button(this, "Command4");
+    graphicalButton = button(this, "Command5");
+    sensorButton = button(this, "Command6");
+    storeButton = button(this, "Command7");
+    automaticButton = button(this, "Command8");
+    modeButton = button(this, "Command9");
+    fillButton = button(this, "Command11");
+    coilLabel = namedLabel(this, QStringLiteral("Label4"), QString());
+
+    // live values: two columns of small frames beside the grid
+    auto* live = new QGridLayout;
+    live->setSpacing(4);
+    QWidget* rpmUnit = namedLabel(this, QStringLiteral("Label22"), QString());
+    auto* kgbFrame = frame(this, "Frame10");
+    auto* kgbLayout = new QHBoxLayout(kgbFrame);
+    kgbLayout->setContentsMargins(6, 2, 6, 4);
+    kgbLayout->addWidget(kgbBox);
+    kgbLayout->addWidget(kgbSpinner);
+    kgbLayout->addStretch(1);
+    pressure2Frame = framedBox(this, "Frame19", pressure2Box);
+    const QList<QWidget*> liveFrames = {
+        framedBox(this, "Frame1", lambda1Box),
+        framedBox(this, "Frame2", lambda1Average),
+        framedBox(this, "Frame14", lambda2Box),
+        framedBox(this, "Frame15", lambda2Average),
+        framedBox(this, "Frame3", tinjBox),
+        framedBox(this, "Frame5", rpmBox, rpmUnit),
+        framedBox(this, "Frame4", gasTinjBox),
+        framedBox(this, "Frame11", petrolTinjBox),
+        framedBox(this, "Frame6", temperature1Box),
+        framedBox(this, "Frame18", temperature2Box),
+        framedBox(this, "Frame7", pressureBox),
+        pressure2Frame,
+        kgbFrame,
+        framedBox(this, "Frame12", kgbInUseBox),
+    };
+    for (int i = 0; i < liveFrames.size(); ++i)
+        live->addWidget(liveFrames[i], i / 2, i % 2);
+
+    // the correctives arrive with their own controls; their frames stand here already
+    auto* correctives = new QHBoxLayout;
+    const char* correctiveNames[3] = {"Frame17", "Frame20", "Frame21"};
+    for (size_t i = 0; i < correctiveFrames.size(); ++i) {
+        correctiveFrames[i] = frame(this, correctiveNames[i]);
+        correctiveFrames[i]->setMinimumHeight(40);
+        correctiveFrames[i]->setEnabled(false);
+        correctives->addWidget(correctiveFrames[i]);
+    }
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(namedLabel(this, QStringLiteral("Label6"), QString()));
+    bar->addWidget(oxygenBar);
+    bar->addWidget(namedLabel(this, QStringLiteral("Label29"), QString()));
+    bar->addWidget(sensorButton);
+    bar->addStretch(1);
+
+    auto* guided = new QHBoxLayout;
+    guided->addWidget(correctivesButton);
+    guided->addWidget(guidedSpinner);
+    guided->addWidget(guidedValue);
+    guided->addWidget(okButton);
+    guided->addWidget(coilLabel);
+    guided->addWidget(guidedBox);
+    guided->addWidget(coilSpinner);
+    guided->addStretch(1);
+    graphicalButton->hide();
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(grid);
+    right->addLayout(correctives);
+    right->addLayout(bar);
+    right->addStretch(1);
+    auto* top = new QHBoxLayout;
+    top->addLayout(live);
+    top->addLayout(right);
+
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {modeButton, changeoverButton, storeButton, fillButton, automaticButton})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    buttons->addWidget(exitButton);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(guided);
+    layout->addLayout(buttons);
+    layout->addWidget(statusLine);
+
+    setUpTimer(handshakeTimer, "Timer1", 500, &CalibrationWindow::handshakeTick);
+    setUpTimer(pollTimer, "Timer2", 300, &CalibrationWindow::pollTick);
+    setUpTimer(closingTimer, "Timer3", 500, &CalibrationWindow::closingTick);
+    setUpTimer(writeBackTimer, "Timer4", 100, &CalibrationWindow::writeBackTick);
+    setUpTimer(guidedTimer, "Timer5", 200, &CalibrationWindow::guidedTick);
+
+    connect(exitButton, &QPushButton::clicked, this, &CalibrationWindow::pressExit);
+    connect(changeoverButton, &QPushButton::clicked, this, &CalibrationWindow::pressChangeover);
+    connect(sensorButton, &QPushButton::clicked, this, &CalibrationWindow::pressSensorChoice);
+    connect(storeButton, &QPushButton::clicked, this, &CalibrationWindow::pressStore);
+    connect(fillButton, &QPushButton::clicked, this, &CalibrationWindow::pressFill);
+    connect(modeButton, &QPushButton::clicked, this, &CalibrationWindow::pressMode);
+    connect(automaticButton, &QPushButton::clicked, this, &CalibrationWindow::pressAutomatic);
+    connect(kgbSpinner, &QScrollBar::valueChanged, this, &CalibrationWindow::changeKgb);
+    connect(&ctx.dispatcher, &ReplyDispatcher::tableCellConfirmed, this, &CalibrationWindow::onCellConfirmed);
+    connect(&ctx.dispatcher, &ReplyDispatcher::parameterConfirmed, this,
+            &CalibrationWindow::onParameterConfirmed);
+    connect(&ctx.dispatcher, &ReplyDispatcher::calibrationModeAcknowledged, this,
+            &CalibrationWindow::onModeAcknowledged);
+}
+
+std::span<const Caption> CalibrationWindow::captions() const
+{
+    return kCaptions;
+}
+
+void CalibrationWindow::onLoad()
+{
+    // made once and kept: every control as a first load leaves it
+    writeBack_.stop();
+    phase_ = state.offlineMode == 1 ? Phase::Offline : Phase::Polling;
+    kgbTaken_ = false;
+    edited_.fill(false);
+    fuelColours = FuelColours();
+    smoothedPressure = 0;
+    graphicalButton->hide();
+    graphicalButton->setEnabled(false);
+    selectedOxygenSensor = 1;
+    const LiveStatus& liveStatus = state.liveStatus;
+    lambdaAverage1.reset();
+    lambdaAverage2.reset();
+    lambdaAverage1.seed(liveStatus.lambda1Mv);
+    lambdaAverage2.seed(liveStatus.lambda2Mv);
+    for (QLineEdit* box :
+         {lambda1Box, tinjBox, gasTinjBox, rpmBox, pressureBox, guidedBox, guidedValue, kgbBox, petrolTinjBox,
+          kgbInUseBox, pressure2Box, lambda2Box, temperature2Box, temperature1Box})
+        box->setText(QStringLiteral("0"));
+    lambda1Average->setText(lambdaAverage1.shown());
+    lambda2Average->setText(lambdaAverage2.shown());
+    statusLine->setText(QString());
+    for (QLineEdit* box : colouredBoxes)
+        setDisplayColour(box, fuelColours.colour());
+    grid->setTextColour(fuelColours.colour());
+    okButton->setEnabled(false);
+    okButton->hide();
+    showGuidedControls(false);
+    for (QGroupBox* f : correctiveFrames)
+        f->show();
+    for (int i = 0; i < kOxygenSegments; ++i)
+        oxygenBar->setColour(i, oxygenBaseColour(i));
+    grid->moveMarker(kMarkerColumns.before, kMarkerRows.before);
+    updateControls();
+}
+
+void CalibrationWindow::showGuidedControls(bool shown)
+{
+    guidedBox->setVisible(shown);
+    coilSpinner->setVisible(shown);
+    coilLabel->setVisible(shown);
+}
+
+void CalibrationWindow::onActivate()
+{
+    const LiveStatus& liveStatus = state.liveStatus;
+    // a later activation (a message closed over this window) keeps the coefficient under test
+    if (!kgbTaken_) {
+        kgbTaken_ = true;
+        // the spinner stops at 255; the box of the KGB in use shows the ECU's value as it is
+        state.calibrationKgb = std::clamp(liveStatus.kgbInUse, 0, kMaxKgb);
+        kgbSpinner->setValue(-state.calibrationKgb);
+        kgbBox->setText(QString::number(state.calibrationKgb));
+    }
+    pressure2Frame->setVisible(state.parameterValues[param::pressureSensorType] != 0);
+    showTable();
+    if (state.offlineMode == 1) {
+        stopTimers();
+        phase_ = Phase::Offline;
+        updateControls();
+        return;
+    }
+    // coming back to the window must not drop a handshake, a write or the closing under way
+    if (phase_ != Phase::Polling) return;
+    if (state.autoCalibrationTableReady == 1) {
+        startWriteBack(true);
+        return;
+    }
+    writeBackTimer.stop();
+    pollTimer.start();
+    updateControls();
+}
+
+void CalibrationWindow::showTable()
+{
+    const auto show = [this](int box, int value) {
+        // what the user typed and has not stored yet stays
+        if (!edited_[static_cast<size_t>(box)]) grid->box(box)->setText(QString::number(value));
+    };
+    for (int i = 0; i < 8; ++i) {
+        show(i, state.parameterValues[param::mapRpmAxis + i]);
+        show(8 + i, state.parameterValues[param::mapTinjAxis + i]);
+    }
+    for (int k = 1; k <= kTableCellCount; ++k)
+        show(TableGrid::kFirstCellBox - 1 + k, state.tableCells[k]);
+}
+
+void CalibrationWindow::updateControls()
+{
+    const bool connected = phase_ != Phase::Offline;
+    const bool idle = phase_ == Phase::Polling;
+    const bool modeOn = state.calibrationInactive == 0;
+    for (QPushButton* b : {changeoverButton, storeButton, automaticButton, modeButton, fillButton})
+        b->setEnabled(idle);
+    sensorButton->setEnabled(connected);
+    kgbSpinner->setEnabled(connected && modeOn);
+    kgbBox->setEnabled(connected && modeOn);
+    // the guided calibrations (mode off only) come with their own window work; not offered yet
+    correctivesButton->setEnabled(false);
+    guidedSpinner->setEnabled(false);
+    coilSpinner->setEnabled(false);
+    for (int i = 0; i < TableGrid::kBoxes; ++i)
+        grid->box(i)->setReadOnly(!idle);
+}
+
+void CalibrationWindow::pollTick()
+{
+    pollTimer.stop();
+    state.calibrationFrameReceived = 0;
+    if (ctx.link.isOpen() && state.autoCalibrationRequested == 0) {
+        const bool coils = state.coilCalibrationMode == 1 && state.calibrationExtraReceived == 0 &&
+                           state.switchingRpmMode == 0 && state.calibrationPressureMode == 0 &&
+                           state.calibrationTemperatureMode == 0;
+        const auto frame = coils ? frames::calibrationPollCoils(state.trialCoilCount)
+                                 : frames::calibrationPoll(state.calibrationKgb);
+        if (frame) ctx.link.send(*frame);
+    }
+    showLiveView();
+    if (state.autoCalibrationRequested == 0) pollTimer.start();
+}
+
+void CalibrationWindow::showLiveView()
+{
+    const LiveStatus& live = state.liveStatus;
+    lambda1Box->setText(QString::number(live.lambda1Mv));
+    tinjBox->setText(QString::number(live.calibrationTinj));
+    rpmBox->setText(QString::number(live.rpm));
+    pressureBox->setText(QString::number(live.pressureMbar));
+    kgbInUseBox->setText(QString::number(live.kgbInUse));
+    lambda2Box->setText(QString::number(live.lambda2Mv));
+    temperature2Box->setText(QString::number(live.temperature2Raw - 40));
+    pressure2Box->setText(QString::number(live.pressure2Mbar));
+    temperature1Box->setText(QString::number(live.temperature1));
+
+    smoothedPressure = smoothPressure(live.pressureMbar, smoothedPressure);
+    if (state.switchingRpmMode == 1) guidedValue->setText(QString::number(live.rpm));
+    if (state.calibrationPressureMode == 1) guidedValue->setText(QString::number(smoothedPressure));
+    if (state.calibrationTemperatureMode == 1) guidedValue->setText(QString::number(live.temperature1));
+
+    tinjAverage.add(live.calibrationTinj);
+    lambdaAverage1.add(live.lambda1Mv);
+    lambdaAverage2.add(live.lambda2Mv);
+    lambda1Average->setText(lambdaAverage1.shown());
+    lambda2Average->setText(lambdaAverage2.shown());
+
+    Axis rpmAxis{}, tinjAxis{};
+    for (int i = 0; i < 8; ++i) {
+        rpmAxis[static_cast<size_t>(i)] = state.parameterValues[param::mapRpmAxis + i];
+        tinjAxis[static_cast<size_t>(i)] = state.parameterValues[param::mapTinjAxis + i];
+    }
+    grid->moveMarker(markerOffset(rpmAxis, live.rpm, kMarkerColumns),
+                     markerOffset(tinjAxis, live.calibrationTinj, kMarkerRows));
+
+    fuelColours.update(live.calibrationState, live.onPetrol);
+    for (QLineEdit* box : colouredBoxes)
+        setDisplayColour(box, fuelColours.colour());
+    grid->setTextColour(fuelColours.colour());
+    if (fuelColours.updatesAverage())
+        (fuelColours.onPetrol() ? petrolTinjBox : gasTinjBox)
+            ->setText(QString::number(tinjAverage.averagedTinj));
+
+    const GuidedModes modes{state.switchingRpmMode == 1,
+                            state.calibrationPressureMode == 1 || state.calibrationTemperatureMode == 1,
+                            state.coilCalibrationMode == 1 && state.calibrationExtraReceived == 0,
+                            state.calibrationExtraReceived == 1};
+    statusLine->setText(calibrationStatusLine(live.calibrationState, state.languageIndex,
+                                              state.parameterValues[param::changeoverTemperature],
+                                              state.parameterValues[param::changeoverRpm], modes));
+
+    const bool first = selectedOxygenSensor == 1;
+    oxygenBar->setColours(
+        oxygenBarColours(first ? live.lambda1Mv : live.lambda2Mv,
+                         state.parameterValues[first ? param::lambda1SensorType : param::lambda2SensorType],
+                         first ? state.lambda1FullScale : state.lambda2FullScale,
+                         first ? state.lambda1Step : state.lambda2Step));
+}
+
+void CalibrationWindow::pressSensorChoice()
+{
+    selectedOxygenSensor = selectedOxygenSensor == 1 ? 2 : 1;
+    sensorButton->setText(text(selectedOxygenSensor == 1 ? kSensor1 : kSensor2));
+}
+
+void CalibrationWindow::pressChangeover()
+{
+    ctx.link.send(frames::fuelChangeover());
+    state.changeoverAcknowledged = 0;
+}
+
+void CalibrationWindow::changeKgb(int scrollValue)
+{
+    state.calibrationKgb = -scrollValue;
+    kgbBox->setText(QString::number(state.calibrationKgb));
+}
+
+void CalibrationWindow::pressMode()
+{
+    showGuidedControls(false);
+    for (QGroupBox* f : correctiveFrames)
+        f->show();
+    if (state.calibrationInactive == 1) {
+        ctx.link.send(frames::calibrationOn());
+        state.calibrationInactive = 0;
+        state.calibrationOnAcknowledged = 0;
+        state.autoCalibrationRequested = 0;
+    } else {
+        ctx.link.send(frames::calibrationOff());
+        state.calibrationInactive = 1;
+        state.calibrationOffAcknowledged = 0;
+    }
+    startHandshake();
+}
+
+void CalibrationWindow::startHandshake()
+{
+    stopTimers();
+    handshakeTimer.start();
+    phase_ = Phase::Handshaking;
+    updateControls();
+}
+
+void CalibrationWindow::handshakeTick()
+{
+    handshakeTimer.stop();
+    pollTimer.stop();
+    if (state.calibrationInactive == 0 && state.calibrationOnAcknowledged == 0) {
+        ctx.link.send(frames::calibrationOn());
+        handshakeTimer.start();
+        return;
+    }
+    if (state.calibrationInactive == 1 && state.calibrationOffAcknowledged == 0) {
+        ctx.link.send(frames::calibrationOff());
+        handshakeTimer.start();
+        return;
+    }
+    if (state.calibrationOnAcknowledged == 1 && state.autoCalibrationRequested == 1) {
+        state.calibrationFrameReceived = 0;
+        ctx.link.send(frames::calibrationOn());
+        stopTimers();
+        phase_ = Phase::Polling; // the automatic calibration hands the window back polling
+        openWindow(WindowId::AutoCalibration);
+        return;
+    }
+    phase_ = Phase::Polling;
+    updateControls();
+    pollTimer.start();
+}
+
+void CalibrationWindow::pressAutomatic()
+{
+    if (!windowBuilt(WindowId::AutoCalibration)) return;
+    showGuidedControls(false);
+    for (QGroupBox* f : correctiveFrames)
+        f->show();
+    if (state.offlineMode == 1) {
+        stopTimers();
+        dropTopMost();
+        openWindow(WindowId::AutoCalibration);
+        return;
+    }
+    if (state.liveStatus.onPetrol == 1) {
+        ctx.link.send(frames::calibrationOn());
+    } else {
+        ctx.link.send(frames::fuelChangeover());
+        state.changeoverAcknowledged = 0;
+    }
+    state.autoCalibrationRequested = 1;
+    state.calibrationOffAcknowledged = 0;
+    state.calibrationOnAcknowledged = 0;
+    state.calibrationInactive = 0;
+    state.autoCalibrationTableReady = 0;
+    startHandshake();
+}
+
+void CalibrationWindow::pressStore()
+{
+    // every box is read first: one refused box writes nothing at all
+    std::array<int, TableGrid::kBoxes> values{};
+    for (int i = 0; i < TableGrid::kBoxes; ++i) {
+        FieldRule rule;
+        rule.roundsFractions = true;
+        if (i < 16) {
+            rule.shownName = i < 8 ? writeItemName({false, param::mapRpmAxis + i}, language())
+                                   : writeItemName({false, param::mapTinjAxis + i - 8}, language());
+        } else {
+            rule.max = 255;
+            rule.shownName = writeItemName({true, i - TableGrid::kFirstCellBox + 1}, language());
+        }
+        const std::optional<long long> value = readBox(grid->box(i), rule);
+        if (!value) {
+            grid->box(i)->setFocus();
+            return;
+        }
+        values[static_cast<size_t>(i)] = static_cast<int>(*value);
+    }
+    // the corrective boxes arrive with the correctives; until then their wanted values stay as they are
+    for (int i = 0; i < 8; ++i) {
+        state.pendingParameterValues[param::mapRpmAxis + i] = values[static_cast<size_t>(i)];
+        state.pendingParameterValues[param::mapTinjAxis + i] = values[static_cast<size_t>(8 + i)];
+    }
+    for (int k = 1; k <= kTableCellCount; ++k)
+        state.pendingTableCells[k] = values[static_cast<size_t>(TableGrid::kFirstCellBox - 1 + k)];
+    startWriteBack(false);
+}
+
+void CalibrationWindow::pressFill()
+{
+    state.fillTableRequested = 1;
+    for (int k = 1; k <= kTableCellCount; ++k)
+        state.pendingTableCells[k] = state.calibrationKgb;
+    startWriteBack(true);
+}
+
+void CalibrationWindow::startWriteBack(bool cellsOnly)
+{
+    stopTimers();
+    writeBack_.start(cellsOnly || state.fillTableRequested == 1 || state.autoCalibrationTableReady == 1);
+    phase_ = Phase::WritingBack;
+    updateControls();
+    setBusy(true);
+    showProgress();
+    writeBackTimer.start();
+}
+
+void CalibrationWindow::writeBackTick()
+{
+    pollTimer.stop();
+    writeBackTimer.stop();
+    if (!writeBack_.running()) return; // a tick left over from EXIT has nothing to finish
+    const std::optional<QByteArray> frame = writeBack_.nextFrame();
+    if (!frame) {
+        finishWriteBack();
+        return;
+    }
+    if (!frame->isEmpty()) ctx.link.send(*frame);
+    showProgress();
+    writeBackTimer.start();
+}
+
+void CalibrationWindow::finishWriteBack()
+{
+    writeBackTimer.stop();
+    writeBack_.stop();
+    state.autoCalibrationTableReady = 0;
+    state.fillTableRequested = 0;
+    setBusy(false);
+    phase_ = Phase::Polling;
+    updateControls();
+    pollTimer.start();
+}
+
+void CalibrationWindow::showProgress()
+{
+    QString line = text(kProgress).arg(writeBack_.confirmed()).arg(writeBack_.toWrite());
+    if (const auto waiting = writeBack_.waiting())
+        line += text(kWaiting).arg(writeItemName(*waiting, language()));
+    statusLine->setText(line);
+}
+
+void CalibrationWindow::onCellConfirmed(int cell, int value)
+{
+    const int box = TableGrid::kFirstCellBox - 1 + cell;
+    grid->box(box)->setText(QString::number(value));
+    edited_[static_cast<size_t>(box)] = false;
+    afterConfirmation();
+}
+
+void CalibrationWindow::onParameterConfirmed(int id, int value)
+{
+    int box = -1;
+    if (id >= param::mapRpmAxis && id < param::mapRpmAxis + 8) box = id - param::mapRpmAxis;
+    if (id >= param::mapTinjAxis && id < param::mapTinjAxis + 8) box = 8 + id - param::mapTinjAxis;
+    if (box >= 0) {
+        grid->box(box)->setText(QString::number(value));
+        edited_[static_cast<size_t>(box)] = false;
+    }
+    afterConfirmation();
+}
+
+void CalibrationWindow::afterConfirmation()
+{
+    if (!writeBack_.running()) return;
+    // the last echo ends the write at once, not a tick later
+    if (writeBack_.remaining() == 0)
+        finishWriteBack();
+    else
+        showProgress();
+}
+
+void CalibrationWindow::onModeAcknowledged(bool on)
+{
+    const Language lang = language();
+    setWindowTitle((on ? calibration_mode_texts::onTitle : calibration_mode_texts::offTitle).in(lang));
+    modeButton->setText(
+        (on ? calibration_mode_texts::onCaption : calibration_mode_texts::offCaption).in(lang));
+}
+
+void CalibrationWindow::pressExit()
+{
+    if (state.offlineMode == 1) {
+        stopTimers();
+        closeForm();
+        return;
+    }
+    const int unwritten = writeBack_.running() ? writeBack_.remaining() : 0;
+    writeBack_.stop();
+    state.calibrationOffAcknowledged = 0;
+    stopTimers();
+    ctx.link.send(frames::calibrationOff());
+    closingTimer.start();
+    phase_ = Phase::Closing;
+    updateControls();
+    setBusy(true);
+    if (unwritten > 0) ctx.showMessage(text(kUnwrittenTitle), text(kUnwritten).arg(unwritten));
+}
+
+void CalibrationWindow::closingTick()
+{
+    closingTimer.stop();
+    if (state.calibrationOffAcknowledged == 1) {
+        stopTimers();
+        closeForm();
+        return;
+    }
+    ctx.link.send(frames::calibrationOff());
+    closingTimer.start();
+}
+
+void CalibrationWindow::guidedTick()
+{
+    // the guided calibrations' writes run here once they are offered
+    guidedTimer.stop();
+}

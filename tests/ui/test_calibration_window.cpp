@@ -1,0 +1,420 @@
+// The calibration window on a link that records what it sends: the mode handshake, the
+// write-back of the table and its axes, the closing handshake and the boxes it refuses.
+#include "link/frames.h"
+#include "link/parameter_catalogue.h"
+#include "support/grab.h"
+#include "support/quiet_offscreen.h"
+#include "support/window_test.h"
+#include "ui/calibration/calibration_window.h"
+#include "ui/calibration/table_grid.h"
+#include "ui/common/segment_bar.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTest>
+
+namespace {
+
+constexpr int kRpmAxis[8] = {800, 1200, 1600, 2000, 2500, 3000, 4000, 5000};
+constexpr int kTinjAxis[8] = {200, 300, 400, 500, 650, 800, 1000, 1300};
+
+QByteArray calibrationReply(int rpm, int tinj, int kgbInUse, int state = 0, int onPetrol = 0)
+{
+    QByteArray p;
+    const auto add16 = [&p](int v) { p += char(v / 256) + QByteArray(1, char(v % 256)); };
+    for (int v : {700, 300, 1100, 0, 45, 80, kgbInUse, rpm, tinj})
+        add16(v);
+    p += char(state);
+    p += char(onPetrol);
+    return frames::frame(10, p);
+}
+
+int code(const QByteArray& frame)
+{
+    return static_cast<unsigned char>(frame[4]);
+}
+
+} // namespace
+
+class TestCalibrationWindow : public FakeLinkWindowTest {
+    Q_OBJECT
+private slots:
+    void initTestCase() { quietOffscreenWarnings(); }
+    void init()
+    {
+        startOnFakeLink();
+        link->open("/dev/ttyS0", "9600,n,8,1");
+        SharedState& s = app->state;
+        for (int i = 0; i < 8; ++i) {
+            s.parameterValues[param::mapRpmAxis + i] = s.pendingParameterValues[param::mapRpmAxis + i] =
+                kRpmAxis[i];
+            s.parameterValues[param::mapTinjAxis + i] = s.pendingParameterValues[param::mapTinjAxis + i] =
+                kTinjAxis[i];
+        }
+        for (int k = 1; k <= kTableCellCount; ++k)
+            s.tableCells[k] = s.pendingTableCells[k] = 90 + k % 20;
+        s.calibrationInactive = 1;
+        s.trialCoilCount = 1;
+    }
+    void cleanup() { stopAll(); }
+
+    void liveViewAndMarker();
+    void modeHandshakeResendsUntilAcknowledged();
+    void storeWritesOnlyWhatChangedAxesFirst();
+    void fillWritesCellsOnlyAndLeavesCorrectivesForTheNextStore();
+    void wholeTableTakesOneTickACell();
+    void unconfirmedValueIsNamedAndExitCountsWhatStays();
+    void exitResendsCalibrationOffUntilAcknowledged();
+    void refusedBoxIsNamedAndNothingIsWritten();
+    void activationLeavesWorkUnderWayAlone();
+    void kgbInUseAbove255();
+    void notConnectedOffersOnlyExit();
+
+private:
+    CalibrationWindow* openWindow()
+    {
+        emit link->received(calibrationReply(kRpmAxis[0], kTinjAxis[0], 120));
+        app->navigator.open(WindowId::Calibration);
+        link->sent.clear();
+        return window();
+    }
+    CalibrationWindow* window() { return app->navigator.window<CalibrationWindow>(WindowId::Calibration); }
+    QLineEdit* box(const char* name) { return control<QLineEdit>("Form16", name); }
+    QLineEdit* gridBox(int index) { return box(qPrintable(QStringLiteral("Text6_%1").arg(index))); }
+    // As the user types: the box knows it was edited.
+    void type(int index, const QString& text)
+    {
+        gridBox(index)->setText(text);
+        emit gridBox(index)->textEdited(text);
+    }
+    // Each tick: the frame it sent, echoed at once as the ECU does. Ticks until the write is over.
+    int writeEchoingEverything(int limit = 200)
+    {
+        int ticks = 0;
+        while (window()->phase() == CalibrationWindow::Phase::WritingBack && ticks < limit) {
+            const int before = link->sent.size();
+            window()->writeBackTick();
+            ++ticks;
+            if (link->sent.size() > before) emit link->received(link->sent.last());
+        }
+        return ticks;
+    }
+    QTimer* timer(const char* name) { return window()->findChild<QTimer*>(QString::fromLatin1(name)); }
+};
+
+void TestCalibrationWindow::liveViewAndMarker()
+{
+    CalibrationWindow* w = openWindow();
+    QCOMPARE(w->windowTitle(), QString("ORVANE - Taratura vettura"));
+    QVERIFY(timer("Timer2")->isActive());
+    QCOMPARE(gridBox(3)->text(), QString::number(kRpmAxis[3]));
+    QCOMPARE(gridBox(8 + 7)->text(), QString::number(kTinjAxis[7]));
+    QCOMPARE(gridBox(16)->text(), QString::number(app->state.tableCells[1]));
+    QCOMPARE(gridBox(79)->text(), QString::number(app->state.tableCells[64]));
+
+    auto* grid = w->findChild<TableGrid*>();
+    auto* marker = control<QFrame>("Form16", "Shape1");
+    // engine speed between r1 and r2, injection time exactly t0
+    emit link->received(calibrationReply(1400, kTinjAxis[0], 120));
+    w->pollTick();
+    QCOMPARE(link->sent.last(), *frames::calibrationPoll(120));
+    QCOMPARE(marker->pos(), QPoint(grid->pixels(1320 + 840 + 420), grid->pixels(840)));
+    QCOMPARE(box("Text5")->text(), QString("1400"));
+    QCOMPARE(box("Text21")->text(), QString("40"));
+    QCOMPARE(box("Text14")->text(), QString("120"));
+    // the straight 0-1 V sensor at 700 mV: on the boundary of segments 5 and 6, both marked
+    app->state.parameterValues[param::lambda1SensorType] = 2;
+    app->state.lambda1FullScale = 1000;
+    app->state.lambda1Step = 50;
+    w->pollTick();
+    auto* bar = control<SegmentBar>("Form16", "Shape5");
+    QCOMPARE(bar->colour(6), colours::yellow);
+    QCOMPARE(bar->colour(5), colours::yellow);
+    QCOMPARE(bar->colour(7), oxygenBaseColour(7));
+    // on gas the values are green and the gas box takes the average
+    QCOMPARE(box("Text1")->palette().color(QPalette::Text), colours::brightGreen);
+    grabIfAsked(w, "form16");
+}
+
+void TestCalibrationWindow::modeHandshakeResendsUntilAcknowledged()
+{
+    CalibrationWindow* w = openWindow();
+    auto* spinner = control<QScrollBar>("Form16", "VScroll1");
+    QVERIFY(!spinner->isEnabled());
+    click("Form16", "Command9");
+    QCOMPARE(link->sent.last(), frames::calibrationOn());
+    QCOMPARE(w->phase(), CalibrationWindow::Phase::Handshaking);
+    QVERIFY(!timer("Timer2")->isActive());
+    QVERIFY(spinner->isEnabled());
+    w->handshakeTick();
+    w->handshakeTick();
+    QCOMPARE(link->count(11), 3);
+    emit link->received(frames::frame(11));
+    QCOMPARE(w->windowTitle(), QString("ORVANE - Taratura vettura Attivata"));
+    QCOMPARE(control<QPushButton>("Form16", "Command9")->text(), QString("TARATURA ATTIVA"));
+    w->handshakeTick();
+    QCOMPARE(link->count(11), 3);
+    QCOMPARE(w->phase(), CalibrationWindow::Phase::Polling);
+    QVERIFY(timer("Timer2")->isActive());
+
+    // the up arrow raises the coefficient the next poll carries
+    spinner->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(app->state.calibrationKgb, 121);
+    QCOMPARE(box("Text11")->text(), QString("121"));
+    w->pollTick();
+    QCOMPARE(link->sent.last(), *frames::calibrationPoll(121));
+
+    // and off again, with the English texts
+    app->state.languageIndex = 2;
+    click("Form16", "Command9");
+    QCOMPARE(link->sent.last(), frames::calibrationOff());
+    emit link->received(frames::frame(12));
+    QCOMPARE(w->windowTitle(), QString("ORVANE - Calibration Not Active"));
+    QCOMPARE(control<QPushButton>("Form16", "Command9")->text(), QString("CALIBRATION NOT ACTIVE"));
+    QVERIFY(!spinner->isEnabled());
+}
+
+void TestCalibrationWindow::storeWritesOnlyWhatChangedAxesFirst()
+{
+    CalibrationWindow* w = openWindow();
+    // nothing changed: the first tick ends the write and polling resumes
+    click("Form16", "Command7");
+    QCOMPARE(w->phase(), CalibrationWindow::Phase::WritingBack);
+    QVERIFY(!control<QPushButton>("Form16", "Command11")->isEnabled());
+    QVERIFY(control<QPushButton>("Form16", "Command1")->isEnabled());
+    w->writeBackTick();
+    QVERIFY(link->sent.isEmpty());
+    QCOMPARE(w->phase(), CalibrationWindow::Phase::Polling);
+    QVERIFY(timer("Timer2")->isActive());
+    QVERIFY(control<QPushButton>("Form16", "Command7")->isEnabled());
+
+    // one cell: exactly one frame
+    gridBox(16 + 9)->setText("77");
+    click("Form16", "Command7");
+    QCOMPARE(writeEchoingEverything(), 1);
+    QCOMPARE(link->sent, QList<QByteArray>{*frames::writeTableCell(10, 77)});
+    QCOMPARE(app->state.tableCells[10], 77);
+
+    // a breakpoint and a cell: the breakpoint first, whatever the order of typing
+    link->sent.clear();
+    gridBox(16)->setText("101");
+    gridBox(3)->setText("2100");
+    click("Form16", "Command7");
+    writeEchoingEverything();
+    QCOMPARE(link->sent, (QList<QByteArray>{*frames::writeParameter(param::mapRpmAxis + 3, 2100),
+                                            *frames::writeTableCell(1, 101)}));
+    QCOMPARE(gridBox(3)->text(), QString("2100"));
+    QCOMPARE(w->phase(), CalibrationWindow::Phase::Polling);
+}
+
+void TestCalibrationWindow::fillWritesCellsOnlyAndLeavesCorrectivesForTheNextStore()
+{
+    app->state.tableCells[5] = app->state.pendingTableCells[5] = 100;
+    openWindow();
+    app->state.calibrationKgb = 100;
+    // a corrective waiting to be written: a fill does not write it
+    app->state.pendingParameterValues[param::pressureVariation] =
+        app->state.parameterValues[param::pressureVariation] + 3;
+    click("Form16", "Command11");
+    QCOMPARE(app->state.fillTableRequested, 1);
+    int notYet = 0;
+    for (int k = 1; k <= kTableCellCount; ++k)
+        notYet += app->state.tableCells[k] != 100;
+    QCOMPARE(notYet, 60);
+    writeEchoingEverything();
+    QCOMPARE(link->sent.size(), notYet);
+    int previous = 0;
+    for (const QByteArray& f : link->sent) {
+        QCOMPARE(code(f), 9);
+        QCOMPARE(int(static_cast<unsigned char>(f[6])), 100);
+        const int cell = static_cast<unsigned char>(f[5]);
+        QVERIFY(cell > previous && app->state.tableCells[cell] == 100);
+        previous = cell;
+    }
+    QCOMPARE(app->state.fillTableRequested, 0);
+    QCOMPARE(gridBox(79)->text(), QString("100"));
+
+    link->sent.clear();
+    click("Form16", "Command7");
+    writeEchoingEverything();
+    QCOMPARE(link->sent.size(), 1);
+    QCOMPARE(link->sent.first(),
+             *frames::writeParameter(param::pressureVariation,
+                                     app->state.pendingParameterValues[param::pressureVariation]));
+}
+
+void TestCalibrationWindow::wholeTableTakesOneTickACell()
+{
+    openWindow();
+    for (int k = 1; k <= kTableCellCount; ++k)
+        gridBox(15 + k)->setText(QString::number(200 - k));
+    click("Form16", "Command7");
+    // 64 ticks of 100 ms, one new frame each: the last echo ends the write without a 65th
+    QCOMPARE(writeEchoingEverything(), 64);
+    QCOMPARE(link->sent.size(), 64);
+    for (int k = 1; k <= kTableCellCount; ++k)
+        QCOMPARE(app->state.tableCells[k], 200 - k);
+}
+
+void TestCalibrationWindow::unconfirmedValueIsNamedAndExitCountsWhatStays()
+{
+    CalibrationWindow* w = openWindow();
+    gridBox(16 + 4)->setText("55");
+    gridBox(16 + 20)->setText("66");
+    click("Form16", "Command7");
+    QCOMPARE(box("Text15")->text(), QString("Scrittura in centralina: 0 di 2 valori confermati"));
+    // the ECU does not answer: the same frame every tick, nothing behind it
+    for (int i = 0; i < 10; ++i)
+        w->writeBackTick();
+    QCOMPARE(link->count(9), 10);
+    QVERIFY(!box("Text15")->text().contains("Cella"));
+    w->writeBackTick();
+    QCOMPARE(QSet<QByteArray>(link->sent.begin(), link->sent.end()).size(), 1);
+    QCOMPARE(box("Text15")->text(),
+             QString("Scrittura in centralina: 0 di 2 valori confermati - la centralina "
+                     "non conferma: Cella riga 1 colonna 5"));
+    emit link->received(link->sent.last());
+    QCOMPARE(box("Text15")->text(), QString("Scrittura in centralina: 1 di 2 valori confermati"));
+
+    click("Form16", "Command1");
+    QVERIFY(app->navigator.isOpen(WindowId::Messages));
+    QCOMPARE(control<QLabel>("Form12", "Label1")->text(),
+             QString("Scrittura interrotta: 1 valori non sono stati scritti nella centralina."));
+    QCOMPARE(w->phase(), CalibrationWindow::Phase::Closing);
+    QVERIFY(!timer("Timer4")->isActive());
+}
+
+void TestCalibrationWindow::exitResendsCalibrationOffUntilAcknowledged()
+{
+    CalibrationWindow* w = openWindow();
+    click("Form16", "Command1");
+    QCOMPARE(link->sent, QList<QByteArray>{frames::calibrationOff()});
+    QCOMPARE(w->cursor().shape(), Qt::WaitCursor);
+    QVERIFY(timer("Timer3")->isActive());
+    QCOMPARE(timer("Timer3")->interval(), 500);
+    QVERIFY(!timer("Timer2")->isActive());
+    w->closingTick();
+    w->closingTick();
+    QCOMPARE(link->count(12), 3);
+    QVERIFY(app->navigator.isOpen(WindowId::Calibration));
+    emit link->received(frames::frame(12));
+    w->closingTick();
+    QCOMPARE(link->count(12), 3);
+    QVERIFY(!app->navigator.isOpen(WindowId::Calibration));
+    for (QTimer* t : w->timers())
+        QVERIFY(!t->isActive());
+}
+
+void TestCalibrationWindow::refusedBoxIsNamedAndNothingIsWritten()
+{
+    CalibrationWindow* w = openWindow();
+    struct Case {
+        int box;
+        const char* typed;
+        const char* named;
+    };
+    const Case cases[] = {
+        {16 + 8 * 2 + 4, "abc", "Cella riga 3 colonna 5"},
+        {79, "256", "Cella riga 8 colonna 8"},
+        {16, "-1", "Cella riga 1 colonna 1"},
+        {2, "70000", "Asse RPM punto 3"},
+        {9, "", "Asse TINJ punto 2"},
+    };
+    for (const Case& c : cases) {
+        gridBox(17)->clear();
+        QTest::keyClicks(gridBox(17), "19");
+        type(c.box, QString::fromUtf8(c.typed));
+        click("Form16", "Command7");
+        QVERIFY(link->sent.isEmpty());
+        QCOMPARE(w->phase(), CalibrationWindow::Phase::Polling);
+        QVERIFY2(control<QLabel>("Form12", "Label1")->text().startsWith(QString::fromUtf8(c.named)),
+                 qPrintable(control<QLabel>("Form12", "Label1")->text()));
+        // closing the message comes back to the window with what was typed still there
+        click("Form12", "Command1");
+        QCOMPARE(activeName(), QString("Form16"));
+        QCOMPARE(gridBox(17)->text(), QString("19"));
+        QVERIFY(timer("Timer2")->isActive());
+        type(c.box, "1");
+    }
+    // a fraction rounds to the nearest whole number, a half to the even one
+    gridBox(16)->setText("100.5");
+    gridBox(18)->setText("7.5");
+    click("Form16", "Command7");
+    QCOMPARE(app->state.pendingTableCells[1], 100);
+    QCOMPARE(app->state.pendingTableCells[3], 8);
+    w->writeBackTick();
+    QCOMPARE(link->sent.first(), *frames::writeParameter(param::mapRpmAxis + 2, 1));
+}
+
+void TestCalibrationWindow::activationLeavesWorkUnderWayAlone()
+{
+    CalibrationWindow* w = openWindow();
+    gridBox(20)->setText("1");
+    click("Form16", "Command7");
+    w->writeBackTick();
+    w->activate();
+    QVERIFY(timer("Timer4")->isActive());
+    QVERIFY(!timer("Timer2")->isActive());
+    QCOMPARE(w->phase(), CalibrationWindow::Phase::WritingBack);
+    writeEchoingEverything();
+
+    click("Form16", "Command9");
+    w->activate();
+    QVERIFY(timer("Timer1")->isActive());
+    emit link->received(frames::frame(11));
+    w->handshakeTick();
+    const int kgb = app->state.calibrationKgb;
+    control<QScrollBar>("Form16", "VScroll1")->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    emit link->received(calibrationReply(1000, 300, 30));
+    w->activate();
+    QCOMPARE(app->state.calibrationKgb, kgb + 1); // not taken again from the KGB in use
+
+    click("Form16", "Command1");
+    w->activate();
+    QVERIFY(timer("Timer3")->isActive());
+    QVERIFY(!timer("Timer2")->isActive());
+}
+
+void TestCalibrationWindow::kgbInUseAbove255()
+{
+    app->state.autoCalibrationTableReady = 1;
+    app->state.pendingTableCells[7] = 44;
+    emit link->received(calibrationReply(1000, 300, 300));
+    app->navigator.open(WindowId::Calibration);
+    CalibrationWindow* w = window();
+    QCOMPARE(app->state.calibrationKgb, 255);
+    QCOMPARE(box("Text11")->text(), QString("255"));
+    QCOMPARE(control<QScrollBar>("Form16", "VScroll1")->value(), -255);
+    // a table left by the automatic calibration is written first, with the buttons locked as a store
+    QCOMPARE(w->phase(), CalibrationWindow::Phase::WritingBack);
+    QVERIFY(!control<QPushButton>("Form16", "Command7")->isEnabled());
+    QVERIFY(gridBox(22)->isReadOnly());
+    writeEchoingEverything();
+    QCOMPARE(app->state.tableCells[7], 44);
+    QCOMPARE(app->state.autoCalibrationTableReady, 0);
+    w->pollTick();
+    QCOMPARE(box("Text14")->text(), QString("300"));
+}
+
+void TestCalibrationWindow::notConnectedOffersOnlyExit()
+{
+    app->state.offlineMode = 1;
+    app->navigator.open(WindowId::Calibration);
+    CalibrationWindow* w = window();
+    QCOMPARE(w->windowTitle(), QString("ORVANE - Taratura vettura Non connesso"));
+    for (const char* name :
+         {"Command2", "Command4", "Command6", "Command7", "Command8", "Command9", "Command11"})
+        QVERIFY2(!control<QPushButton>("Form16", name)->isEnabled(), name);
+    QVERIFY(!control<QScrollBar>("Form16", "VScroll1")->isEnabled());
+    for (QTimer* t : w->timers())
+        QVERIFY(!t->isActive());
+    grabIfAsked(w, "form16_offline");
+    click("Form16", "Command1");
+    QVERIFY(link->sent.isEmpty());
+    QVERIFY(!app->navigator.isOpen(WindowId::Calibration));
+}
+
+QTEST_MAIN(TestCalibrationWindow)
+#include "test_calibration_window.moc"
