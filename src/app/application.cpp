@@ -6,7 +6,11 @@
 #include "ui/download/download_window.h"
 #include "ui/eol/eol_window.h"
 #include "ui/menu/main_menu.h"
+#include "ui/params/commutation_page.h"
+#include "ui/params/cutoff_page.h"
 #include "ui/params/lambda_page.h"
+#include "ui/params/level_page.h"
+#include "ui/params/other_page.h"
 #include "ui/start/message_window.h"
 #include "ui/start/serial_settings_dialog.h"
 #include "ui/start/start_window.h"
@@ -28,6 +32,10 @@ Application::Application(Link& link)
     navigator.registerWindow(WindowId::EndOfLine, [this] { return new EolWindow(context); });
     navigator.registerWindow(WindowId::Calibration, [this] { return new CalibrationWindow(context); });
     navigator.registerWindow(WindowId::Messages, [this] { return new MessageWindow(context); });
+    navigator.registerWindow(WindowId::CutoffPage, [this] { return new CutoffPage(context); });
+    navigator.registerWindow(WindowId::CommutationPage, [this] { return new CommutationPage(context); });
+    navigator.registerWindow(WindowId::OtherPage, [this] { return new OtherPage(context); });
+    navigator.registerWindow(WindowId::LevelPage, [this] { return new LevelPage(context); });
 
     connect(&link, &Link::received, &dispatcher, &ReplyDispatcher::onSerialEvent);
     connect(&link, &Link::lost, this, &Application::onLinkLost);

@@ -47,6 +47,20 @@ const SameEverywhere kSameEverywhere[] = {
     {"Form7", nullptr, " ", "the Turkish download steps are blank by design"},
     {"Form9", nullptr, nullptr, "the production line reads Italian in every language"},
     {"Form12", nullptr, nullptr, "title and text are each message's own"},
+    {"Form10", "Label6", "rpm", "a unit"},
+    {"Form10", "Label7", "msec", "a unit"},
+    {"Form10", "Label4", "KGB in CUTOFF", "the ECU's own name of the value"},
+    {"Form11", "Label20", "TRX 310", "a switch model's name"},
+    {"Form11", "Label21", "TRX 410", "a switch model's name"},
+    {"Form13", "Label16", "PRS 210", "a pressure sensor model's name"},
+    {"Form13", "Label17", "PRS 620", "a pressure sensor model's name"},
+    {"Form14", "Label3", "SOGLIA Ris -> 1/3", "without a gauge the thresholds keep their designed captions"},
+    {"Form14", "Label4", "SOGLIA 1/3 -> 2/3", "without a gauge the thresholds keep their designed captions"},
+    {"Form14", "Label5", "SOGLIA 2/3 -> 3/3", "without a gauge the thresholds keep their designed captions"},
+    {"Form14", "Label13", nullptr, "a threshold's reading in mV"},
+    {"Form14", "Label14", nullptr, "a threshold's reading in mV"},
+    {"Form14", "Label17", nullptr, "a threshold's reading in mV"},
+    {"Form14", "Label16", "%", "a unit"},
 };
 
 bool sameByDesign(const QString& window, const QString& control, const QString& text)

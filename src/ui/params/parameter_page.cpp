@@ -29,10 +29,7 @@ void ParameterPage::bindFields(std::span<const PageField> fields, const PageCont
         Bound bound{&field, {}, {}};
         if (field.kind == PageField::Kind::Box) {
             auto* box = qobject_cast<QLineEdit*>(find(field.controls[0]));
-            connect(box, &QLineEdit::textEdited, this, [this, id = field.parameterId] {
-                for (Bound& b : bound_)
-                    if (b.field->parameterId == id) b.touched = true;
-            });
+            connect(box, &QLineEdit::textEdited, this, [this, id = field.parameterId] { markEdited(id); });
         }
         for (const char* name : field.controls) {
             if (!name) break;
@@ -40,11 +37,9 @@ void ParameterPage::bindFields(std::span<const PageField> fields, const PageCont
             auto* button = qobject_cast<QAbstractButton*>(find(name));
             bound.controls.push_back(button);
             connect(button, &QAbstractButton::clicked, this, [this, id = field.parameterId] {
-                for (Bound& b : bound_) {
-                    if (b.field->parameterId != id) continue;
-                    b.touched = true;
-                    colourLabels(b);
-                }
+                markEdited(id);
+                for (Bound& b : bound_)
+                    if (b.field->parameterId == id) colourLabels(b);
             });
         }
         for (const char* name : field.labels) {
@@ -56,10 +51,9 @@ void ParameterPage::bindFields(std::span<const PageField> fields, const PageCont
     readMode_ = qobject_cast<QRadioButton*>(find(controls.readMode));
     writeMode_ = qobject_cast<QRadioButton*>(find(controls.writeMode));
     writeButton_ = qobject_cast<QPushButton*>(find(controls.writeButton));
-    // back to read mode: what was typed and not written goes, the page shows the ECU again
     connect(readMode_, &QRadioButton::clicked, this, [this] {
         setWriteMode(false);
-        showEcuValues();
+        dropEdits();
     });
     connect(writeMode_, &QRadioButton::clicked, this, [this] { setWriteMode(true); });
     connect(writeButton_, &QPushButton::clicked, this, &ParameterPage::pressWrite);
@@ -86,6 +80,28 @@ void ParameterPage::onActivate()
         show(bound, state.parameterValues[bound.field->parameterId]);
         bound.touched = false;
     }
+}
+
+void ParameterPage::dropEdits()
+{
+    // read mode shows what the ECU holds, not what was typed and never sent
+    for (Bound& bound : bound_) {
+        bound.touched = false;
+        show(bound, state.parameterValues[bound.field->parameterId]);
+    }
+}
+
+void ParameterPage::markEdited(int parameterId)
+{
+    for (Bound& bound : bound_)
+        if (bound.field->parameterId == parameterId) bound.touched = true;
+}
+
+bool ParameterPage::isEdited(int parameterId) const
+{
+    for (const Bound& bound : bound_)
+        if (bound.field->parameterId == parameterId) return bound.touched;
+    return false;
 }
 
 void ParameterPage::show(Bound& bound, int value)
@@ -130,7 +146,7 @@ void ParameterPage::setWriteMode(bool on)
         for (QAbstractButton* control : bound.controls)
             control->setEnabled(on);
     }
-    writeButton_->setEnabled(on);
+    writeButton_->setEnabled(on && !writing_);
 }
 
 int ParameterPage::requestedValue(const Bound& bound, const std::optional<long long>& typed) const
@@ -164,14 +180,29 @@ void ParameterPage::pressWrite()
         typed[i] = readBox(findChild<QLineEdit*>(QString::fromLatin1(bound.field->controls[0])), rule);
         if (!typed[i]) return;
     }
+    for (size_t i = 0; i < bound_.size(); ++i)
+        state.pendingParameterValues[bound_[i].field->parameterId] = requestedValue(bound_[i], typed[i]);
+    startWalk();
+}
+
+void ParameterPage::writeOnly(int parameterId, int value)
+{
+    for (const Bound& bound : bound_)
+        state.pendingParameterValues[bound.field->parameterId] =
+            state.parameterValues[bound.field->parameterId];
+    state.pendingParameterValues[parameterId] = value;
+    startWalk();
+}
+
+void ParameterPage::startWalk()
+{
     // locked while the walk runs: nothing typed now could go out, so nothing may be typed
     setWriteMode(false);
     readMode_->setEnabled(false);
     writeMode_->setEnabled(false);
     setBusy(true);
     writing_ = true;
-    for (size_t i = 0; i < bound_.size(); ++i)
-        state.pendingParameterValues[bound_[i].field->parameterId] = requestedValue(bound_[i], typed[i]);
+    onWriteStarted();
     writeTimer.start();
 }
 
@@ -190,17 +221,9 @@ void ParameterPage::writeTick()
     readMode_->setEnabled(true);
     writeMode_->setEnabled(true);
     readMode_->setChecked(true);
-    showEcuValues();
+    dropEdits();
     setBusy(false);
     onWriteComplete();
-}
-
-void ParameterPage::showEcuValues()
-{
-    for (Bound& bound : bound_) {
-        show(bound, state.parameterValues[bound.field->parameterId]);
-        bound.touched = false;
-    }
 }
 
 void ParameterPage::onUnload()

@@ -28,6 +28,13 @@ struct PageField {
     FieldRule rule{};
 };
 
+// Texts every page has.
+namespace page_texts {
+inline constexpr LocalText modify{"Modifica", "Modify", "Kaydet"};
+inline constexpr LocalText readMode{"Modalità lettura", "Reading mode", "Degerleri oku"};
+inline constexpr LocalText writeMode{"Modalità scrittura", "Writing mode", "Degerleri degistir"};
+} // namespace page_texts
+
 // The controls every page has, by design name.
 struct PageControls {
     const char* readMode;    // option button
@@ -58,8 +65,15 @@ protected:
 
     // Read mode: editors locked; write mode: unlocked. Pages with more editors extend both.
     virtual void setWriteMode(bool on);
-    // After the last value is confirmed.
+    // When a walk starts, and after the last value is confirmed.
+    virtual void onWriteStarted() {}
     virtual void onWriteComplete() {}
+
+    // An editor the base does not watch changed the field's box (a scroll bar beside it).
+    void markEdited(int parameterId);
+    bool isEdited(int parameterId) const;
+    // Writes `value` for `parameterId` alone: every other field of the page asks for what the ECU holds.
+    void writeOnly(int parameterId, int value);
 
     QTimer writeTimer; // Timer1
 
@@ -72,9 +86,10 @@ private:
     };
 
     void show(Bound& bound, int value);
-    void showEcuValues();
     void colourLabels(Bound& bound);
+    void dropEdits();
     void pressWrite();
+    void startWalk();
     void onParameterConfirmed(int id, int value);
     int requestedValue(const Bound& bound, const std::optional<long long>& typed) const;
 

@@ -1,0 +1,116 @@
+#include "ui/params/commutation_page.h"
+
+#include "link/parameter_catalogue.h"
+#include "ui/common/widgets.h"
+#include "ui/params/page_layout.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr LocalText kRpm{"Giri commutazione", "Switching RPM", "Yakit degisim devri"};
+constexpr LocalText kOverlap{"Tempo sovrapposizione", "Overlap time", "Overlap time"};
+constexpr LocalText kTemperature{"Temperatura commutazione", "Switching temperature",
+                                 "Yakit degisim derecesi"};
+constexpr LocalText kEndOfGas{"Pressione fine gas", "Pressure indicating end of gas",
+                              "Gaz bittiginde basinc degeri"};
+constexpr LocalText kStartFilter{"Filtro partenza", "START filter", "Degis zamani"};
+
+const Caption kCaptions[] = {
+    {kTitle,
+     {"ORVANE - Parametri commutazione", "ORVANE - Commutation parameters",
+      "ORVANE - Yakit degisim degerleri"}},
+    {kOfflineTitle,
+     {"ORVANE - Parametri commutazione Non connesso", "ORVANE - Commutation parameters Not connected",
+      "ORVANE - Yakit degisim degerleri Beyne bagli degil"}},
+    {"Command1", shared_texts::exit},
+    {"Command2", page_texts::modify},
+    {"Label14", page_texts::readMode},
+    {"Label10", page_texts::writeMode},
+    {"Frame1", {"COMMUTAZIONE", "CHANGING", "YAKIT DEGISIMI"}},
+    {"Frame2", {"TIPO COMMUTATORE", "SWITCHING", "COMMUTATORE "}},
+    {"Label5", {"COMMUTAZIONE G->B", "SWITCHING G->P", "YAKIT DEGISIM G->B"}},
+    {"Label6", {"COMMUTAZIONE B->G", "SWITCHING P->G", "YAKIT DEGISIM B->G"}},
+    {"Label11",
+     {"COMMUTAZIONE G->B - FINE GAS", "SWITCHING G->P - END OF GAS", "YAKIT DEGISIM G->B - GAZ BITTIGINDE"}},
+    {"Label1", kRpm},
+    {"Label2", kOverlap},
+    {"Label3", kOverlap},
+    {"Label4", kTemperature},
+    {"Label12", kEndOfGas},
+    {"Label15", kStartFilter},
+    {"Label16", {"Accelerazione", "Acceleration", "Devir yukselirken"}},
+    {"Label17", {"Decelerazione", "Deceleration", "Devir duserken"}},
+    {"Label19", {"DEVIATORE", "SWITCH", "TASTO"}},
+    {"Label20", {"TRX 310"}},
+    {"Label21", {"TRX 410"}},
+    {"Label22", {"Commutazione a caldo", "Warm switching", "Warm switching"}},
+};
+
+// The two overlap boxes share a caption; a refusal says which direction it means.
+constexpr LocalText kOverlapGasToPetrol{"Tempo sovrapposizione G->B", "Overlap time G->P",
+                                        "Overlap time G->B"};
+constexpr LocalText kOverlapPetrolToGas{"Tempo sovrapposizione B->G", "Overlap time P->G",
+                                        "Overlap time B->G"};
+
+// the boxes convert to 16-bit signed numbers: 0..32767 reach the ECU
+constexpr long long kMax = 32767;
+const PageField kFields[] = {
+    {PageField::Kind::Box, param::changeoverRpm, {"Text1"}, {}, {kRpm, 0, kMax}},
+    {PageField::Kind::Box, param::overlapGasToPetrol, {"Text2"}, {}, {kOverlapGasToPetrol, 0, kMax}},
+    {PageField::Kind::Box, param::overlapPetrolToGas, {"Text3"}, {}, {kOverlapPetrolToGas, 0, kMax}},
+    {PageField::Kind::Box, param::changeoverTemperature, {"Text4"}, {}, {kTemperature, 0, kMax}},
+    {PageField::Kind::Box, param::endOfGasPressure, {"Text5"}, {}, {kEndOfGas, 0, kMax}},
+    {PageField::Kind::Options, param::changeoverMode, {"Option3", "Option4"}, {"Label16", "Label17"}},
+    {PageField::Kind::Box, param::startFilterTime, {"Text6"}, {}, {kStartFilter, 0, kMax}},
+    {PageField::Kind::Options,
+     param::changeoverSwitchType,
+     {"Option5", "Option6", "Option7"},
+     {"Label19", "Label20", "Label21"}},
+    {PageField::Kind::Check, param::warmSwitching, {"Check1"}},
+};
+constexpr PageControls kControls{"Option1", "Option2", "Command2", "Command1"};
+
+} // namespace
+
+CommutationPage::CommutationPage(AppContext& context)
+    : ParameterPage(context, WindowId::CommutationPage, 1000)
+{
+    const QString msec = QStringLiteral("msec");
+    auto* fields = new QGridLayout;
+    fields->addWidget(headingLabel(this, "Label5"), 0, 0, 1, 3);
+    addFieldRow(fields, 1, namedLabel(this, "Label3", QString()), parameterBox(this, "Text2"), msec);
+    fields->addWidget(headingLabel(this, "Label6"), 2, 0, 1, 3);
+    addFieldRow(fields, 3, namedLabel(this, "Label1", QString()), parameterBox(this, "Text1"));
+    addFieldRow(fields, 4, namedLabel(this, "Label2", QString()), parameterBox(this, "Text3"), msec);
+    addFieldRow(fields, 5, namedLabel(this, "Label4", QString()), parameterBox(this, "Text4"),
+                QStringLiteral("°C"));
+    addFieldRow(fields, 6, namedLabel(this, "Label15", QString()), parameterBox(this, "Text6"), msec);
+    fields->addWidget(headingLabel(this, "Label11"), 7, 0, 1, 3);
+    addFieldRow(fields, 8, namedLabel(this, "Label12", QString()), parameterBox(this, "Text5"),
+                QStringLiteral("mbar"));
+    fields->setColumnMinimumWidth(2, 40);
+    fields->setRowMinimumHeight(2, 30);
+    fields->setRowMinimumHeight(7, 30);
+    fields->setRowStretch(9, 1);
+
+    QGroupBox* changing = optionFrame(this, "Frame1", {{"Option3", "Label16"}, {"Option4", "Label17"}});
+    auto* changingLayout = static_cast<QVBoxLayout*>(changing->layout());
+    changingLayout->addSpacing(8);
+    addCaptioned(changingLayout, new QCheckBox(changing), "Check1", "Label22");
+    QGroupBox* switchType =
+        optionFrame(this, "Frame2", {{"Option5", "Label19"}, {"Option6", "Label20"}, {"Option7", "Label21"}});
+
+    layOutPage(this, fields, {changing, switchType}, kControls, "Label14", "Label10");
+
+    bindFields(kFields, kControls);
+}
+
+std::span<const Caption> CommutationPage::captions() const
+{
+    return kCaptions;
+}

@@ -1,0 +1,93 @@
+#include "ui/params/page_layout.h"
+
+#include "ui/common/widgets.h"
+#include "ui/params/parameter_page.h"
+
+#include <QAbstractButton>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+QLineEdit* parameterBox(QWidget* parent, const char* designName)
+{
+    return valueBox(parent, QString::fromLatin1(designName), 80);
+}
+
+QLabel* headingLabel(QWidget* parent, const char* designName)
+{
+    QLabel* label = namedLabel(parent, QString::fromLatin1(designName), QString());
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    return label;
+}
+
+QGroupBox* optionFrame(QWidget* parent, const char* designName,
+                       std::initializer_list<std::pair<const char*, const char*>> options)
+{
+    auto* group = new QGroupBox(parent);
+    group->setObjectName(QString::fromLatin1(designName));
+    auto* layout = new QVBoxLayout(group);
+    for (const auto& [option, label] : options)
+        addCaptioned(layout, new QRadioButton(group), option, label);
+    return group;
+}
+
+void addFieldRow(QGridLayout* grid, int row, QLabel* caption, QLineEdit* box, const QString& unit)
+{
+    grid->addWidget(caption, row, 0);
+    grid->addWidget(box, row, 1);
+    if (!unit.isEmpty()) grid->addWidget(new QLabel(unit, box->parentWidget()), row, 2);
+}
+
+void addCaptioned(QBoxLayout* layout, QAbstractButton* button, const char* buttonName, const char* labelName)
+{
+    button->setObjectName(QString::fromLatin1(buttonName));
+    auto* row = new QHBoxLayout;
+    row->setSpacing(4);
+    row->addWidget(button);
+    row->addWidget(namedLabel(button->parentWidget(), QString::fromLatin1(labelName), QString()));
+    row->addStretch(1);
+    layout->addLayout(row);
+}
+
+void layOutPage(QWidget* page, QLayout* fields, std::initializer_list<QWidget*> frames,
+                const PageControls& controls, const char* readLabel, const char* writeLabel)
+{
+    auto* body = new QHBoxLayout;
+    body->addLayout(fields);
+    if (frames.size() > 0) {
+        auto* side = new QVBoxLayout;
+        for (QWidget* frame : frames)
+            side->addWidget(frame);
+        side->addStretch(1);
+        body->addSpacing(16);
+        body->addLayout(side);
+    }
+
+    auto* footer = new QHBoxLayout;
+    // a parent of their own: Qt makes every radio button below one parent a single exclusive set,
+    // and the page's option groups must not be part of it
+    auto* selectors = new QWidget(page);
+    auto* modes = new QHBoxLayout(selectors);
+    modes->setContentsMargins(0, 0, 0, 0);
+    addCaptioned(modes, new QRadioButton(selectors), controls.readMode, readLabel);
+    addCaptioned(modes, new QRadioButton(selectors), controls.writeMode, writeLabel);
+    footer->addWidget(selectors);
+    footer->addStretch(1);
+    for (const char* name : {controls.writeButton, controls.exitButton}) {
+        auto* button = new QPushButton(page);
+        button->setObjectName(QString::fromLatin1(name));
+        footer->addWidget(button);
+    }
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(body);
+    layout->addSpacing(12);
+    layout->addLayout(footer);
+}
