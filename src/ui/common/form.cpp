@@ -95,9 +95,10 @@ void Form::dropTopMost()
 
 bool Form::windowBuilt(WindowId id) const
 {
-    static constexpr LocalText notYet{"Questa finestra non e' ancora disponibile in questa versione del programma.",
-                                      "This window is not available yet in this version of the program.",
-                                      "Bu pencere programin bu surumunde henuz yok."};
+    static constexpr LocalText notYet{
+        "Questa finestra non e' ancora disponibile in questa versione del programma.",
+        "This window is not available yet in this version of the program.",
+        "Bu pencere programin bu surumunde henuz yok."};
     if (ctx.navigator.has(id)) return true;
     ctx.showMessage(QStringLiteral("ORVANE"), text(notYet));
     return false;
