@@ -38,9 +38,6 @@ QPushButton* flagButton(QWidget* parent, const char* name, const char* image, co
     // pressed while its language is the one chosen
     button->setCheckable(true);
     button->setAutoExclusive(true);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { border: 1px solid #a0a0a0; border-radius: 3px; }"
-                       "QPushButton:checked { border: 3px solid #1e5fbf; background: #d6e4fa; }"));
     return button;
 }
 
