@@ -46,11 +46,9 @@ const std::array<int, kTableCellCount>& cellOrder()
 
 void CalibrationWriteBack::start(bool cellsOnly)
 {
-    running_ = true;
     cellsOnly_ = cellsOnly;
     last_.reset();
-    sendsOfLast_ = 0;
-    toWrite_ = remaining();
+    progress_.begin(remaining());
 }
 
 int CalibrationWriteBack::remaining() const
@@ -78,7 +76,7 @@ std::optional<QByteArray> CalibrationWriteBack::nextFrame()
 {
     const std::optional<WriteItem> item = next();
     if (!item) return std::nullopt;
-    sendsOfLast_ = item == last_ ? sendsOfLast_ + 1 : 1;
+    progress_.sent(item->cell ? 100 + item->index : item->index);
     last_ = item;
     // the boxes are checked on store, so a value the frame cannot carry is not expected; should one
     // come (a table from elsewhere), it waits here and is named to the user after ten ticks
@@ -90,6 +88,6 @@ std::optional<QByteArray> CalibrationWriteBack::nextFrame()
 
 std::optional<WriteItem> CalibrationWriteBack::waiting() const
 {
-    if (!last_ || sendsOfLast_ <= kSendsBeforeWaiting || next() != last_) return std::nullopt;
+    if (!last_ || !progress_.waitingForEcu() || next() != last_) return std::nullopt;
     return last_;
 }

@@ -2,6 +2,7 @@
 
 #include "link/shared_state.h"
 #include "ui/calibration/calibration_rules.h"
+#include "ui/common/write_progress.h"
 
 #include <QByteArray>
 
@@ -15,20 +16,20 @@ class CalibrationWriteBack {
 public:
     explicit CalibrationWriteBack(SharedState& state) : state_(state) {}
 
-    static constexpr int kSendsBeforeWaiting = 10;
+    static constexpr int kSendsBeforeWaiting = WriteProgress::kPatience;
 
     // Counts the values that differ now; `cellsOnly` leaves every parameter alone.
     void start(bool cellsOnly);
-    bool running() const { return running_; }
-    void stop() { running_ = false; }
+    bool running() const { return progress_.running(); }
+    void stop() { progress_.end(); }
 
     // The frame of this tick, or nothing when every value is confirmed.
     std::optional<QByteArray> nextFrame();
     // The value that goes out next, if any.
     std::optional<WriteItem> next() const;
 
-    int toWrite() const { return toWrite_; }
-    int confirmed() const { return toWrite_ > remaining() ? toWrite_ - remaining() : 0; }
+    int toWrite() const { return progress_.toWrite(); }
+    int confirmed() const { return toWrite() > remaining() ? toWrite() - remaining() : 0; }
     // Values still differing, within what this write covers.
     int remaining() const;
     // The value sent more than ten times and still not confirmed.
@@ -36,9 +37,7 @@ public:
 
 private:
     SharedState& state_;
-    bool running_ = false;
     bool cellsOnly_ = false;
-    int toWrite_ = 0;
+    WriteProgress progress_; // the count of sends of one value, shared with the archive's walk
     std::optional<WriteItem> last_;
-    int sendsOfLast_ = 0;
 };
