@@ -1,6 +1,6 @@
-// CPU used by the program while the status window polls the virtual ECU (run as a separate
-// orvane-ecu-sim process, so only the program is measured). Usage:
-//   bench_status_cpu PATH/orvane-ecu-sim [seconds]     (QT_QPA_PLATFORM=offscreen)
+// CPU used by the program while the status window (or the calibration window) polls the virtual
+// ECU (run as a separate orvane-ecu-sim process, so only the program is measured). Usage:
+//   bench_status_cpu PATH/orvane-ecu-sim [seconds] [status|calibration]   (QT_QPA_PLATFORM=offscreen)
 #include "app/application.h"
 #include "link/serial_link.h"
 #include "ui/menu/main_menu.h"
@@ -28,7 +28,7 @@ int main(int argc, char** argv)
 {
     QApplication qapp(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s ORVANE-ECU-SIM [seconds]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s ORVANE-ECU-SIM [seconds] [status|calibration]\n", argv[0]);
         return 2;
     }
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
@@ -46,21 +46,23 @@ int main(int argc, char** argv)
     auto* menu = app.navigator.window(WindowId::MainMenu);
     if (!QTest::qWaitFor([&] { return menu->findChild<QPushButton*>("Command3")->isEnabled(); }, 10000))
         return 1;
-    menu->findChild<QPushButton*>("Command3")->click();
-    if (!QTest::qWaitFor([&] { return app.navigator.isOpen(WindowId::Status); }, 5000)) return 1;
+    const bool calibration = argc > 3 && QByteArray(argv[3]) == "calibration";
+    const WindowId polling = calibration ? WindowId::Calibration : WindowId::Status;
+    menu->findChild<QPushButton*>(calibration ? "Command5" : "Command3")->click();
+    if (!QTest::qWaitFor([&] { return app.navigator.isOpen(polling); }, 5000)) return 1;
 
     const double cpu0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
     int replies = 0;
     QObject::connect(&app.dispatcher, &ReplyDispatcher::frameHandled,
-                     [&replies](int code) { replies += code == 3; });
+                     [&replies](int code) { replies += code == 3 || code == 10 || code == 13; });
     QTimer::singleShot(seconds * 1000, &qapp, [] { QCoreApplication::exit(0); });
     QApplication::exec();
     const double cpu = cpuSeconds() - cpu0;
     const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
-    std::printf("status window polling for %.1f s: %d status replies, CPU %.3f s = %.2f%% of one core\n",
-                elapsed, replies, cpu, 100.0 * cpu / elapsed);
+    std::printf("%s window polling for %.1f s: %d replies, CPU %.3f s = %.2f%% of one core\n",
+                calibration ? "calibration" : "status", elapsed, replies, cpu, 100.0 * cpu / elapsed);
     sim.terminate();
     sim.waitForFinished(2000);
     return 0;
