@@ -2,6 +2,7 @@
 
 #include "link/parameter_catalogue.h"
 #include "ui/common/widgets.h"
+#include "ui/params/page_layout.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -78,36 +79,26 @@ const PageField kFields[] = {
     {PageField::Kind::Box, param::lambda2RichThreshold, {"Text7"}, {}, {kRich2}},
 };
 
-QLineEdit* box(QWidget* parent, const char* name)
-{
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QString::fromLatin1(name));
-    edit->setAlignment(Qt::AlignRight);
-    edit->setFixedWidth(70);
-    return edit;
-}
-
 // One sensor's frame: the four types with their captions, then rich above lean, each with "mV".
 QGroupBox* sensorFrame(QWidget* parent, const char* frame, int group, std::array<const char*, 4> labels,
                        const char* rich, const char* richLabel, const char* lean, const char* leanLabel)
 {
     auto* f = new QGroupBox(parent);
     f->setObjectName(QString::fromLatin1(frame));
-    auto* grid = new QGridLayout(f);
+    auto* layout = new QVBoxLayout(f);
     for (int type = 0; type < 4; ++type) {
-        auto* option = new QRadioButton(f);
-        option->setObjectName(QStringLiteral("Option%1_%2").arg(group).arg(type));
-        grid->addWidget(option, type, 0);
-        grid->addWidget(namedLabel(f, QString::fromLatin1(labels[static_cast<size_t>(type)]), QString()),
-                        type, 1, 1, 2);
+        auto* row = new QHBoxLayout;
+        const QByteArray option = QStringLiteral("Option%1_%2").arg(group).arg(type).toLatin1();
+        addCaptioned(row, new QRadioButton(f), option.constData(), labels[static_cast<size_t>(type)]);
+        row->addStretch(1);
+        layout->addLayout(row);
     }
-    const auto threshold = [&](int row, const char* label, const char* name) {
-        grid->addWidget(namedLabel(f, QString::fromLatin1(label), QString()), row, 0, 1, 2);
-        grid->addWidget(box(f, name), row, 2);
-        grid->addWidget(new QLabel(QStringLiteral("mV"), f), row, 3);
-    };
-    threshold(4, richLabel, rich);
-    threshold(5, leanLabel, lean);
+    auto* thresholds = new QGridLayout;
+    addFieldRow(thresholds, 0, namedLabel(f, QString::fromLatin1(richLabel), QString()),
+                parameterBox(f, rich), QStringLiteral("mV"));
+    addFieldRow(thresholds, 1, namedLabel(f, QString::fromLatin1(leanLabel), QString()),
+                parameterBox(f, lean), QStringLiteral("mV"));
+    layout->addLayout(thresholds);
     return f;
 }
 
@@ -124,6 +115,8 @@ QGroupBox* emulationFrame(QWidget* parent, int sensor)
     return f;
 }
 
+constexpr PageControls kControls{"Option3", "Option4", "Command2", "Command1"};
+
 } // namespace
 
 LambdaPage::LambdaPage(AppContext& context) : ParameterPage(context, WindowId::LambdaPage, 500)
@@ -136,36 +129,15 @@ LambdaPage::LambdaPage(AppContext& context) : ParameterPage(context, WindowId::L
     for (int sensor : {1, 2})
         emulationFrame(this, sensor);
 
-    auto* speed = new QHBoxLayout;
-    speed->addWidget(namedLabel(this, QStringLiteral("Label3"), QString()));
-    speed->addWidget(box(this, "Text3"));
-    speed->addStretch(1);
+    auto* speed = new QGridLayout;
+    addFieldRow(speed, 0, namedLabel(this, QStringLiteral("Label3"), QString()), parameterBox(this, "Text3"));
+    speed->setColumnStretch(3, 1);
 
-    auto* modes = new QGroupBox(this);
-    auto* modeRow = new QGridLayout(modes);
-    for (int i = 0; i < 2; ++i) {
-        auto* option = new QRadioButton(modes);
-        option->setObjectName(i == 0 ? QStringLiteral("Option3") : QStringLiteral("Option4"));
-        modeRow->addWidget(option, i, 0);
-        modeRow->addWidget(
-            namedLabel(modes, i == 0 ? QStringLiteral("Label9") : QStringLiteral("Label8"), QString()), i, 1);
-    }
-    auto* writeButton = new QPushButton(this);
-    writeButton->setObjectName(QStringLiteral("Command2"));
-    auto* exitButton = new QPushButton(this);
-    exitButton->setObjectName(QStringLiteral("Command1"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(modes);
-    buttons->addStretch(1);
-    buttons->addWidget(writeButton);
-    buttons->addWidget(exitButton);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(sensors);
-    layout->addLayout(speed);
-    layout->addLayout(buttons);
-
-    bindFields(kFields, {"Option3", "Option4", "Command2", "Command1"});
+    auto* fields = new QVBoxLayout;
+    fields->addLayout(sensors);
+    fields->addLayout(speed);
+    layOutPage(this, fields, {}, kControls, "Label9", "Label8");
+    bindFields(kFields, kControls);
 }
 
 std::span<const Caption> LambdaPage::captions() const
