@@ -6,6 +6,7 @@
 #include "support/quiet_offscreen.h"
 #include "support/window_test.h"
 #include "ui/calibration/calibration_window.h"
+#include "ui/calibration/table_edits.h"
 #include "ui/calibration/table_grid.h"
 #include "ui/common/segment_bar.h"
 
@@ -71,6 +72,7 @@ private slots:
     void activationLeavesWorkUnderWayAlone();
     void kgbInUseAbove255();
     void notConnectedOffersOnlyExit();
+    void cellsShowHeatUnwrittenAndOperatingPoint();
 
 private:
     CalibrationWindow* openWindow()
@@ -418,3 +420,43 @@ void TestCalibrationWindow::notConnectedOffersOnlyExit()
 
 QTEST_MAIN(TestCalibrationWindow)
 #include "test_calibration_window.moc"
+
+void TestCalibrationWindow::cellsShowHeatUnwrittenAndOperatingPoint()
+{
+    CalibrationWindow* w = openWindow();
+    auto* grid = w->findChild<TableGrid*>();
+    const QPalette cell = gridBox(16)->palette();
+    QCOMPARE(cell.color(QPalette::Base), heatColour(app->state.tableCells[1]));
+    QCOMPARE(cell.color(QPalette::Text), readableTextOn(heatColour(app->state.tableCells[1])));
+    for (int k = 1; k <= kTableCellCount; ++k)
+        QVERIFY(!grid->isPending(k));
+
+    // typed: recoloured and marked at once, though nothing is pending in the ECU's sense yet
+    type(16 + 9, "240");
+    QCOMPARE(gridBox(16 + 9)->palette().color(QPalette::Base), heatColour(240));
+    QVERIFY(grid->isPending(10));
+    type(16 + 10, "x");
+    QVERIFY(grid->isPending(11));
+    type(16 + 10, QString::number(app->state.tableCells[11]));
+    QVERIFY(!grid->isPending(11));
+    QVERIFY(link->sent.isEmpty());
+    // marked through the write until the ECU's echo
+    click("Form16", "Command7");
+    w->writeBackTick();
+    QVERIFY(grid->isPending(10));
+    emit link->received(link->sent.last());
+    QVERIFY(!grid->isPending(10));
+
+    // the operating point's cell: the breakpoint nearest on each axis, the edges beyond them
+    struct Case {
+        int rpm, tinj, cell;
+    };
+    const Case cases[] = {
+        {1300, 200, 2}, {1400, 200, 3}, {100, 100, 1}, {9000, 5000, 64}, {4400, 760, 8 * 5 + 7}};
+    for (const Case& c : cases) {
+        emit link->received(calibrationReply(c.rpm, c.tinj, 120));
+        w->pollTick();
+        QCOMPARE(grid->operatingCell(), c.cell);
+    }
+    grabIfAsked(w, "form16-table");
+}

@@ -29,6 +29,15 @@ int axisSegment(const Axis& axis, int value)
     return 7;
 }
 
+int nearestBreakpoint(const Axis& axis, int value)
+{
+    const int k = axisSegment(axis, value);
+    if (k < 0) return 0;
+    if (k == 7) return 7;
+    const long long low = axis[static_cast<size_t>(k)], high = axis[static_cast<size_t>(k + 1)];
+    return 2 * (value - low) >= high - low ? k + 1 : k;
+}
+
 long long divideHalfEven(long long numerator, long long denominator)
 {
     long long quotient = numerator / denominator;

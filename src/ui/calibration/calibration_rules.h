@@ -38,6 +38,8 @@ int markerOffset(const Axis& axis, int value, const MarkerAxis& geometry);
 // The segment of the axis the value falls in (-1 below the first breakpoint, 7 above the last):
 // the cell the operating point uses.
 int axisSegment(const Axis& axis, int value);
+// The breakpoint 0..7 the marker stands nearest to: the column or row of the operating point's cell.
+int nearestBreakpoint(const Axis& axis, int value);
 
 // Nearest whole number of numerator / denominator (both >= 0, denominator > 0), halves to even.
 long long divideHalfEven(long long numerator, long long denominator);

@@ -137,9 +137,6 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
                      lambda2Box,  temperature2Box, temperature1Box};
 
     grid = new TableGrid(this);
-    for (int i = 0; i < TableGrid::kBoxes; ++i)
-        connect(grid->box(i), &QLineEdit::textEdited, this,
-                [this, i] { edited_[static_cast<size_t>(i)] = true; });
 
     kgbSpinner = new QScrollBar(Qt::Vertical, this);
     kgbSpinner->setObjectName(QStringLiteral("VScroll1"));
@@ -277,7 +274,7 @@ void CalibrationWindow::onLoad()
     writeBack_.stop();
     phase_ = state.offlineMode == 1 ? Phase::Offline : Phase::Polling;
     kgbTaken_ = false;
-    edited_.fill(false);
+    grid->clearEdited();
     fuelColours = FuelColours();
     smoothedPressure = 0;
     graphicalButton->hide();
@@ -306,6 +303,7 @@ void CalibrationWindow::onLoad()
     for (int i = 0; i < kOxygenSegments; ++i)
         oxygenBar->setColour(i, oxygenBaseColour(i));
     grid->moveMarker(kMarkerColumns.before, kMarkerRows.before);
+    grid->setOperatingCell(0);
     updateControls();
 }
 
@@ -350,14 +348,16 @@ void CalibrationWindow::showTable()
 {
     const auto show = [this](int box, int value) {
         // what the user typed and has not stored yet stays
-        if (!edited_[static_cast<size_t>(box)]) grid->box(box)->setText(QString::number(value));
+        if (!grid->isEdited(box)) grid->box(box)->setText(QString::number(value));
     };
     for (int i = 0; i < 8; ++i) {
         show(i, state.parameterValues[param::mapRpmAxis + i]);
         show(8 + i, state.parameterValues[param::mapTinjAxis + i]);
     }
-    for (int k = 1; k <= kTableCellCount; ++k)
+    for (int k = 1; k <= kTableCellCount; ++k) {
+        grid->setEcuCell(k, state.tableCells[k]);
         show(TableGrid::kFirstCellBox - 1 + k, state.tableCells[k]);
+    }
 }
 
 void CalibrationWindow::updateControls()
@@ -425,6 +425,8 @@ void CalibrationWindow::showLiveView()
     }
     grid->moveMarker(markerOffset(rpmAxis, live.rpm, kMarkerColumns),
                      markerOffset(tinjAxis, live.calibrationTinj, kMarkerRows));
+    grid->setOperatingCell(1 + 8 * nearestBreakpoint(tinjAxis, live.calibrationTinj) +
+                           nearestBreakpoint(rpmAxis, live.rpm));
 
     fuelColours.update(live.calibrationState, live.onPetrol);
     for (QLineEdit* box : colouredBoxes)
@@ -635,8 +637,9 @@ void CalibrationWindow::showProgress()
 void CalibrationWindow::onCellConfirmed(int cell, int value)
 {
     const int box = TableGrid::kFirstCellBox - 1 + cell;
+    grid->setEcuCell(cell, value);
     grid->box(box)->setText(QString::number(value));
-    edited_[static_cast<size_t>(box)] = false;
+    grid->setEdited(box, false);
     afterConfirmation();
 }
 
@@ -647,7 +650,7 @@ void CalibrationWindow::onParameterConfirmed(int id, int value)
     if (id >= param::mapTinjAxis && id < param::mapTinjAxis + 8) box = 8 + id - param::mapTinjAxis;
     if (box >= 0) {
         grid->box(box)->setText(QString::number(value));
-        edited_[static_cast<size_t>(box)] = false;
+        grid->setEdited(box, false);
     }
     afterConfirmation();
 }

@@ -114,8 +114,7 @@ private:
     LambdaAverage lambdaAverage1{10}, lambdaAverage2{10};
     int smoothedPressure = 0;
     FuelColours fuelColours;
-    bool kgbTaken_ = false;         // calibrationKgb took the KGB in use on the first activation
-    std::array<bool, 80> edited_{}; // boxes typed into since they last showed the ECU's value
+    bool kgbTaken_ = false; // calibrationKgb took the KGB in use on the first activation
     CalibrationWriteBack writeBack_;
 
     // module-wide: kept while the window is closed and opened again
