@@ -3,6 +3,7 @@
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
 #include "ui/calibration/calibration_mode_texts.h"
+#include "ui/calibration/table_editor.h"
 #include "ui/calibration/table_grid.h"
 #include "ui/common/input_rule.h"
 #include "ui/common/segment_bar.h"
@@ -137,6 +138,9 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
                      lambda2Box,  temperature2Box, temperature1Box};
 
     grid = new TableGrid(this);
+    editor = new TableEditor(
+        grid, this, [this] { return language(); },
+        [this](const QString& title, const QString& message) { ctx.showMessage(title, message); });
 
     kgbSpinner = new QScrollBar(Qt::Vertical, this);
     kgbSpinner->setObjectName(QStringLiteral("VScroll1"));
@@ -223,6 +227,7 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
 
     auto* right = new QVBoxLayout;
     right->addWidget(grid);
+    right->addWidget(editor->controls());
     right->addLayout(correctives);
     right->addLayout(bar);
     right->addStretch(1);
@@ -275,6 +280,9 @@ void CalibrationWindow::onLoad()
     phase_ = state.offlineMode == 1 ? Phase::Offline : Phase::Polling;
     kgbTaken_ = false;
     grid->clearEdited();
+    editor->select(std::nullopt);
+    editor->forgetHistory();
+    editor->applyCaptions(language());
     fuelColours = FuelColours();
     smoothedPressure = 0;
     graphicalButton->hide();
@@ -376,6 +384,7 @@ void CalibrationWindow::updateControls()
     coilSpinner->setEnabled(false);
     for (int i = 0; i < TableGrid::kBoxes; ++i)
         grid->box(i)->setReadOnly(!idle);
+    editor->setEditable(idle);
 }
 
 void CalibrationWindow::pollTick()
@@ -577,6 +586,7 @@ void CalibrationWindow::pressStore()
     }
     for (int k = 1; k <= kTableCellCount; ++k)
         state.pendingTableCells[k] = values[static_cast<size_t>(TableGrid::kFirstCellBox - 1 + k)];
+    editor->forgetHistory();
     startWriteBack(false);
 }
 
@@ -585,6 +595,7 @@ void CalibrationWindow::pressFill()
     state.fillTableRequested = 1;
     for (int k = 1; k <= kTableCellCount; ++k)
         state.pendingTableCells[k] = state.calibrationKgb;
+    editor->forgetHistory();
     startWriteBack(true);
 }
 
