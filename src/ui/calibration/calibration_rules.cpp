@@ -4,6 +4,8 @@
 #include "ui/common/colours.h"
 #include "ui/status/status_rules.h"
 
+#include <algorithm>
+
 int markerOffset(const Axis& axis, int value, const MarkerAxis& geometry)
 {
     if (value > axis[7]) return geometry.after;
@@ -29,13 +31,11 @@ int axisSegment(const Axis& axis, int value)
     return 7;
 }
 
-int nearestBreakpoint(const Axis& axis, int value)
+int nearestBreakpoint(const Axis& axis, int value, const MarkerAxis& geometry)
 {
-    const int k = axisSegment(axis, value);
-    if (k < 0) return 0;
-    if (k == 7) return 7;
-    const long long low = axis[static_cast<size_t>(k)], high = axis[static_cast<size_t>(k + 1)];
-    return 2 * (value - low) >= high - low ? k + 1 : k;
+    const int fromStart = markerOffset(axis, value, geometry) - geometry.start;
+    if (fromStart <= 0) return 0;
+    return std::min(7, (fromStart + geometry.pitch / 2) / geometry.pitch);
 }
 
 long long divideHalfEven(long long numerator, long long denominator)

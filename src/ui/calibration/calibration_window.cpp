@@ -434,8 +434,8 @@ void CalibrationWindow::showLiveView()
     }
     grid->moveMarker(markerOffset(rpmAxis, live.rpm, kMarkerColumns),
                      markerOffset(tinjAxis, live.calibrationTinj, kMarkerRows));
-    grid->setOperatingCell(1 + 8 * nearestBreakpoint(tinjAxis, live.calibrationTinj) +
-                           nearestBreakpoint(rpmAxis, live.rpm));
+    grid->setOperatingCell(1 + 8 * nearestBreakpoint(tinjAxis, live.calibrationTinj, kMarkerRows) +
+                           nearestBreakpoint(rpmAxis, live.rpm, kMarkerColumns));
 
     fuelColours.update(live.calibrationState, live.onPetrol);
     for (QLineEdit* box : colouredBoxes)
