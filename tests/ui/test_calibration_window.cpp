@@ -6,12 +6,16 @@
 #include "support/quiet_offscreen.h"
 #include "support/window_test.h"
 #include "ui/calibration/calibration_window.h"
+#include "ui/calibration/table_editor.h"
+#include "ui/calibration/table_edits.h"
 #include "ui/calibration/table_grid.h"
 #include "ui/common/segment_bar.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 
@@ -71,6 +75,9 @@ private slots:
     void activationLeavesWorkUnderWayAlone();
     void kgbInUseAbove255();
     void notConnectedOffersOnlyExit();
+    void cellsShowHeatUnwrittenAndOperatingPoint();
+    void interpolatedBlockIsUndoneWholeAndSentOnlyOnStore();
+    void blockEditsRefuseNamingTheCellAndChangeNothing();
 
 private:
     CalibrationWindow* openWindow()
@@ -100,6 +107,19 @@ private:
             if (link->sent.size() > before) emit link->received(link->sent.last());
         }
         return ticks;
+    }
+    // As the user types, keystroke by keystroke.
+    void keyIn(int index, const QString& text)
+    {
+        gridBox(index)->selectAll();
+        QTest::keyClicks(gridBox(index), text);
+    }
+    QStringList cellTexts()
+    {
+        QStringList texts;
+        for (int k = 1; k <= kTableCellCount; ++k)
+            texts << gridBox(15 + k)->text();
+        return texts;
     }
     QTimer* timer(const char* name) { return window()->findChild<QTimer*>(QString::fromLatin1(name)); }
 };
@@ -418,3 +438,150 @@ void TestCalibrationWindow::notConnectedOffersOnlyExit()
 
 QTEST_MAIN(TestCalibrationWindow)
 #include "test_calibration_window.moc"
+
+void TestCalibrationWindow::cellsShowHeatUnwrittenAndOperatingPoint()
+{
+    CalibrationWindow* w = openWindow();
+    auto* grid = w->findChild<TableGrid*>();
+    const QPalette cell = gridBox(16)->palette();
+    QCOMPARE(cell.color(QPalette::Base), heatColour(app->state.tableCells[1]));
+    QCOMPARE(cell.color(QPalette::Text), readableTextOn(heatColour(app->state.tableCells[1])));
+    for (int k = 1; k <= kTableCellCount; ++k)
+        QVERIFY(!grid->isPending(k));
+
+    // typed: recoloured and marked at once, though nothing is pending in the ECU's sense yet
+    type(16 + 9, "240");
+    QCOMPARE(gridBox(16 + 9)->palette().color(QPalette::Base), heatColour(240));
+    QVERIFY(grid->isPending(10));
+    type(16 + 10, "x");
+    QVERIFY(grid->isPending(11));
+    type(16 + 10, QString::number(app->state.tableCells[11]));
+    QVERIFY(!grid->isPending(11));
+    QVERIFY(link->sent.isEmpty());
+    // marked through the write until the ECU's echo
+    click("Form16", "Command7");
+    w->writeBackTick();
+    QVERIFY(grid->isPending(10));
+    emit link->received(link->sent.last());
+    QVERIFY(!grid->isPending(10));
+
+    // the operating point's cell: the breakpoint nearest on each axis, the edges beyond them
+    struct Case {
+        int rpm, tinj, cell;
+    };
+    const Case cases[] = {
+        {1300, 200, 2}, {1400, 200, 3}, {100, 100, 1}, {9000, 5000, 64}, {4400, 760, 8 * 5 + 7}};
+    for (const Case& c : cases) {
+        emit link->received(calibrationReply(c.rpm, c.tinj, 120));
+        w->pollTick();
+        QCOMPARE(grid->operatingCell(), c.cell);
+    }
+    grabIfAsked(w, "form16-table");
+}
+
+void TestCalibrationWindow::interpolatedBlockIsUndoneWholeAndSentOnlyOnStore()
+{
+    openWindow();
+    const QStringList ecu = cellTexts();
+    // corners of the block rows 3..5, columns 4..6 (cells 20, 22, 36, 38)
+    keyIn(15 + 20, "100");
+    keyIn(15 + 22, "120");
+    keyIn(15 + 36, "140");
+    keyIn(15 + 38, "160");
+    const QStringList typed = cellTexts();
+    QTest::mouseClick(gridBox(15 + 20), Qt::LeftButton);
+    QTest::mouseClick(gridBox(15 + 38), Qt::LeftButton, Qt::ShiftModifier);
+    QVERIFY(control<QPushButton>("Form16", "EditBoth")->isEnabled());
+    click("Form16", "EditBoth");
+    const int bilinear[3][3] = {{100, 110, 120}, {120, 130, 140}, {140, 150, 160}};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(gridBox(15 + 20 + 8 * r + c)->text(), QString::number(bilinear[r][c]));
+    QCOMPARE(gridBox(15 + 19)->text(), ecu[18]); // beside the block
+    QVERIFY(link->sent.isEmpty());
+
+    // one undo brings back every cell of the interpolation, the next the last typed corner
+    QTest::keyClick(gridBox(15 + 29), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(cellTexts(), typed);
+    click("Form16", "EditUndo");
+    QCOMPARE(gridBox(15 + 38)->text(), ecu[37]);
+    QCOMPARE(gridBox(15 + 36)->text(), QString("140"));
+    QTest::keyClick(gridBox(15 + 1), Qt::Key_Y, Qt::ControlModifier);
+    click("Form16", "EditRedo");
+    QCOMPARE(gridBox(15 + 29)->text(), QString("130"));
+    QVERIFY(!control<QPushButton>("Form16", "EditRedo")->isEnabled());
+    QVERIFY(link->sent.isEmpty());
+    QCOMPARE(app->state.pendingTableCells[29], app->state.tableCells[29]);
+
+    // store sends the block; what is stored is no longer undone here
+    click("Form16", "Command7");
+    QVERIFY(!control<QPushButton>("Form16", "EditUndo")->isEnabled());
+    QVERIFY(!control<QPushButton>("Form16", "EditBoth")->isEnabled());
+    writeEchoingEverything();
+    QCOMPARE(link->sent.first(), *frames::writeTableCell(20, 100));
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(app->state.tableCells[20 + 8 * r + c], bilinear[r][c]);
+    QVERIFY(!control<QPushButton>("Form16", "EditUndo")->isEnabled());
+    QVERIFY(control<QPushButton>("Form16", "EditBoth")->isEnabled());
+}
+
+void TestCalibrationWindow::blockEditsRefuseNamingTheCellAndChangeNothing()
+{
+    CalibrationWindow* w = openWindow();
+    auto* value = control<QLineEdit>("Form16", "EditValue");
+    keyIn(15 + 11, "250");
+    // row 2, columns 2..4 by the keyboard
+    QTest::mouseClick(gridBox(15 + 10), Qt::LeftButton);
+    QTest::keyClick(gridBox(15 + 10), Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(gridBox(15 + 10), Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(w->findChild<TableGrid*>()->isPending(11), true);
+    const QStringList before = cellTexts();
+    struct Case {
+        const char* button;
+        const char* typed;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"EditScale", "110",
+         "Cella riga 2 colonna 3: il risultato 275 e' fuori da 0..255. La tabella non e' stata cambiata."},
+        {"EditAdd", "abc", "Valore per il blocco: \"abc\""},
+        {"EditSubtract", "300", "Valore per il blocco: \"300\""},
+        {"EditSubtract", "250", "Cella riga 2 colonna 2: il risultato "},
+    };
+    for (const Case& c : cases) {
+        value->setText(QString::fromUtf8(c.typed));
+        click("Form16", c.button);
+        QVERIFY(app->navigator.isOpen(WindowId::Messages));
+        const QString shown = control<QLabel>("Form12", "Label1")->text();
+        QVERIFY2(shown.startsWith(QString::fromUtf8(c.message)), qPrintable(shown));
+        click("Form12", "Command1");
+        QCOMPARE(cellTexts(), before);
+    }
+    // dragged from a cell to another: the block between them, whichever way
+    auto* grid = w->findChild<TableGrid*>();
+    QTest::mousePress(gridBox(15 + 30), Qt::LeftButton);
+    const QPoint over = gridBox(15 + 30)->mapFrom(grid, gridBox(15 + 12)->geometry().center());
+    QMouseEvent drag(QEvent::MouseMove, over, gridBox(15 + 30)->mapToGlobal(over), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(gridBox(15 + 30), &drag);
+    QTest::mouseRelease(gridBox(15 + 30), Qt::LeftButton, Qt::NoModifier, over);
+    const CellBlock dragged = *w->findChild<TableEditor*>()->selection();
+    QCOMPARE(QList<int>({dragged.top(), dragged.left(), dragged.bottom(), dragged.right()}),
+             QList<int>({1, 3, 3, 5}));
+    QTest::mouseClick(gridBox(15 + 10), Qt::LeftButton);
+    QTest::mouseClick(gridBox(15 + 12), Qt::LeftButton, Qt::ShiftModifier);
+
+    // a cell store would refuse is refused here too, by its name
+    keyIn(15 + 12, "x");
+    value->setText("5");
+    click("Form16", "EditSet");
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().startsWith("Cella riga 2 colonna 4"));
+    click("Form12", "Command1");
+    keyIn(15 + 12, "3");
+    click("Form16", "EditSet");
+    for (int k : {10, 11, 12})
+        QCOMPARE(gridBox(15 + k)->text(), QString("5"));
+    QVERIFY(link->sent.isEmpty());
+    grabIfAsked(w, "form16-block");
+}

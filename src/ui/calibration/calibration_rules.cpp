@@ -4,6 +4,8 @@
 #include "ui/common/colours.h"
 #include "ui/status/status_rules.h"
 
+#include <algorithm>
+
 int markerOffset(const Axis& axis, int value, const MarkerAxis& geometry)
 {
     if (value > axis[7]) return geometry.after;
@@ -27,6 +29,13 @@ int axisSegment(const Axis& axis, int value)
     for (int k = 0; k < 7; ++k)
         if (axis[static_cast<size_t>(k)] <= value && value < axis[static_cast<size_t>(k + 1)]) return k;
     return 7;
+}
+
+int nearestBreakpoint(const Axis& axis, int value, const MarkerAxis& geometry)
+{
+    const int fromStart = markerOffset(axis, value, geometry) - geometry.start;
+    if (fromStart <= 0) return 0;
+    return std::min(7, (fromStart + geometry.pitch / 2) / geometry.pitch);
 }
 
 long long divideHalfEven(long long numerator, long long denominator)

@@ -3,6 +3,7 @@
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
 #include "ui/calibration/calibration_mode_texts.h"
+#include "ui/calibration/table_editor.h"
 #include "ui/calibration/table_grid.h"
 #include "ui/common/input_rule.h"
 #include "ui/common/segment_bar.h"
@@ -137,9 +138,9 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
                      lambda2Box,  temperature2Box, temperature1Box};
 
     grid = new TableGrid(this);
-    for (int i = 0; i < TableGrid::kBoxes; ++i)
-        connect(grid->box(i), &QLineEdit::textEdited, this,
-                [this, i] { edited_[static_cast<size_t>(i)] = true; });
+    editor = new TableEditor(
+        grid, this, [this] { return language(); },
+        [this](const QString& title, const QString& message) { ctx.showMessage(title, message); });
 
     kgbSpinner = new QScrollBar(Qt::Vertical, this);
     kgbSpinner->setObjectName(QStringLiteral("VScroll1"));
@@ -226,6 +227,7 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
 
     auto* right = new QVBoxLayout;
     right->addWidget(grid);
+    right->addWidget(editor->controls());
     right->addLayout(correctives);
     right->addLayout(bar);
     right->addStretch(1);
@@ -277,7 +279,10 @@ void CalibrationWindow::onLoad()
     writeBack_.stop();
     phase_ = state.offlineMode == 1 ? Phase::Offline : Phase::Polling;
     kgbTaken_ = false;
-    edited_.fill(false);
+    grid->clearEdited();
+    editor->select(std::nullopt);
+    editor->forgetHistory();
+    editor->applyCaptions(language());
     fuelColours = FuelColours();
     smoothedPressure = 0;
     graphicalButton->hide();
@@ -306,6 +311,7 @@ void CalibrationWindow::onLoad()
     for (int i = 0; i < kOxygenSegments; ++i)
         oxygenBar->setColour(i, oxygenBaseColour(i));
     grid->moveMarker(kMarkerColumns.before, kMarkerRows.before);
+    grid->setOperatingCell(0);
     updateControls();
 }
 
@@ -350,14 +356,16 @@ void CalibrationWindow::showTable()
 {
     const auto show = [this](int box, int value) {
         // what the user typed and has not stored yet stays
-        if (!edited_[static_cast<size_t>(box)]) grid->box(box)->setText(QString::number(value));
+        if (!grid->isEdited(box)) grid->box(box)->setText(QString::number(value));
     };
     for (int i = 0; i < 8; ++i) {
         show(i, state.parameterValues[param::mapRpmAxis + i]);
         show(8 + i, state.parameterValues[param::mapTinjAxis + i]);
     }
-    for (int k = 1; k <= kTableCellCount; ++k)
+    for (int k = 1; k <= kTableCellCount; ++k) {
+        grid->setEcuCell(k, state.tableCells[k]);
         show(TableGrid::kFirstCellBox - 1 + k, state.tableCells[k]);
+    }
 }
 
 void CalibrationWindow::updateControls()
@@ -376,6 +384,7 @@ void CalibrationWindow::updateControls()
     coilSpinner->setEnabled(false);
     for (int i = 0; i < TableGrid::kBoxes; ++i)
         grid->box(i)->setReadOnly(!idle);
+    editor->setEditable(idle);
 }
 
 void CalibrationWindow::pollTick()
@@ -425,6 +434,8 @@ void CalibrationWindow::showLiveView()
     }
     grid->moveMarker(markerOffset(rpmAxis, live.rpm, kMarkerColumns),
                      markerOffset(tinjAxis, live.calibrationTinj, kMarkerRows));
+    grid->setOperatingCell(1 + 8 * nearestBreakpoint(tinjAxis, live.calibrationTinj, kMarkerRows) +
+                           nearestBreakpoint(rpmAxis, live.rpm, kMarkerColumns));
 
     fuelColours.update(live.calibrationState, live.onPetrol);
     for (QLineEdit* box : colouredBoxes)
@@ -575,6 +586,7 @@ void CalibrationWindow::pressStore()
     }
     for (int k = 1; k <= kTableCellCount; ++k)
         state.pendingTableCells[k] = values[static_cast<size_t>(TableGrid::kFirstCellBox - 1 + k)];
+    editor->forgetHistory();
     startWriteBack(false);
 }
 
@@ -583,6 +595,7 @@ void CalibrationWindow::pressFill()
     state.fillTableRequested = 1;
     for (int k = 1; k <= kTableCellCount; ++k)
         state.pendingTableCells[k] = state.calibrationKgb;
+    editor->forgetHistory();
     startWriteBack(true);
 }
 
@@ -635,8 +648,9 @@ void CalibrationWindow::showProgress()
 void CalibrationWindow::onCellConfirmed(int cell, int value)
 {
     const int box = TableGrid::kFirstCellBox - 1 + cell;
+    grid->setEcuCell(cell, value);
     grid->box(box)->setText(QString::number(value));
-    edited_[static_cast<size_t>(box)] = false;
+    grid->setEdited(box, false);
     afterConfirmation();
 }
 
@@ -647,7 +661,7 @@ void CalibrationWindow::onParameterConfirmed(int id, int value)
     if (id >= param::mapTinjAxis && id < param::mapTinjAxis + 8) box = 8 + id - param::mapTinjAxis;
     if (box >= 0) {
         grid->box(box)->setText(QString::number(value));
-        edited_[static_cast<size_t>(box)] = false;
+        grid->setEdited(box, false);
     }
     afterConfirmation();
 }

@@ -16,6 +16,7 @@ class QLineEdit;
 class QPushButton;
 class QScrollBar;
 class SegmentBar;
+class TableEditor;
 class TableGrid;
 
 // Calibration of the gas injection while the engine runs: the live values, the KGB table with
@@ -66,6 +67,7 @@ private:
     void onModeAcknowledged(bool on);
 
     TableGrid* grid;                              // Text6(0..79), Label10, Label9, Shape1
+    TableEditor* editor;                          // block edits of the cells, undo and redo
     QLineEdit* lambda1Box;                        // Text1
     QLineEdit* lambda1Average;                    // Text2
     QLineEdit* tinjBox;                           // Text3
@@ -114,8 +116,7 @@ private:
     LambdaAverage lambdaAverage1{10}, lambdaAverage2{10};
     int smoothedPressure = 0;
     FuelColours fuelColours;
-    bool kgbTaken_ = false;         // calibrationKgb took the KGB in use on the first activation
-    std::array<bool, 80> edited_{}; // boxes typed into since they last showed the ECU's value
+    bool kgbTaken_ = false; // calibrationKgb took the KGB in use on the first activation
     CalibrationWriteBack writeBack_;
 
     // module-wide: kept while the window is closed and opened again

@@ -3,8 +3,12 @@
 #include <QColor>
 #include <QWidget>
 
-#include <array>
+#include "ui/calibration/table_edits.h"
 
+#include <array>
+#include <optional>
+
+class CellMarks;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -31,12 +35,30 @@ public:
     // Twips to this screen's pixels.
     int pixels(int twips) const;
     void moveMarker(int leftTwips, int topTwips);
-    // Fore colour of every box (fuel in use).
+    // Fore colour of the axis boxes (fuel in use); the cells take black or white on their heat colour.
     void setTextColour(const QColor& colour);
+
+    // The ECU's value of cell 1..64: a cell showing anything else is marked as not yet written.
+    void setEcuCell(int cell, int value);
+    bool isPending(int cell) const { return pending_[static_cast<size_t>(cell - 1)]; }
+    // Typed into (or edited as a block) since the box last showed the ECU's value: kept on refresh.
+    bool isEdited(int index) const { return edited_[static_cast<size_t>(index)]; }
+    void setEdited(int index, bool edited) { edited_[static_cast<size_t>(index)] = edited; }
+    void clearEdited() { edited_.fill(false); }
+    // The block of cells the editor acts on, outlined; nothing for none.
+    void setSelection(const std::optional<CellBlock>& block);
+    // The cell 1..64 under a point of this widget, 0 for none.
+    int cellAt(const QPoint& point) const;
+
+    // The cell 1..64 of the operating point, outlined; 0 for none.
+    void setOperatingCell(int cell);
+    int operatingCell() const { return operatingCell_; }
 
     QSize sizeHint() const override;
 
 private:
+    friend class CellMarks;
+    void showCell(int cell);
     void place(QWidget* widget, int leftTwips, int topTwips, int widthTwips, int heightTwips);
 
     std::array<QLineEdit*, kBoxes> boxes_{};
@@ -44,4 +66,10 @@ private:
     QLabel* tinjLabel; // Label9 "TINJ"
     QFrame* marker_;   // Shape1
     QColor textColour_;
+    CellMarks* marks_;
+    std::array<int, 64> ecuCells_{};
+    std::array<bool, 64> pending_{};
+    int operatingCell_ = 0;
+    std::array<bool, kBoxes> edited_{};
+    std::optional<CellBlock> selection_;
 };
