@@ -514,6 +514,13 @@ void TestParameterPages::levelWritesAndScrollBars()
     bar2->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     QCOMPARE(control<QLineEdit>("Form14", "Text4")->text(), QString("51"));
     QCOMPARE(control<QLabel>("Form14", "Label14")->text(), QString("2540"));
+    // given up in read mode: the bar, its box and its reading show the ECU again
+    control<QRadioButton>("Form14", "Option1")->click();
+    QCOMPARE(bar2->value(), 50);
+    QCOMPARE(control<QLineEdit>("Form14", "Text4")->text(), QString("50"));
+    QCOMPARE(control<QLabel>("Form14", "Label14")->text(), QString("2500"));
+    writeMode("Form14");
+    bar2->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     type("Form14", "Text5", "80"); // typed: the bar and the reading follow
     QCOMPARE(control<QScrollBar>("Form14", "VScroll1")->value(), 80);
     QCOMPARE(control<QLabel>("Form14", "Label17")->text(), QString("3700"));

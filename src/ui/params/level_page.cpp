@@ -281,8 +281,11 @@ void LevelPage::setWriteMode(bool on)
 {
     ParameterPage::setWriteMode(on);
     writeModeOn = on;
-    for (Threshold& t : thresholds)
+    for (Threshold& t : thresholds) {
         t.bar->setEnabled(on);
+        // a bar moved and then given up follows its box back to what the ECU holds
+        if (!on && !isEdited(t.parameterId)) showThreshold(t, state.parameterValues[t.parameterId]);
+    }
     updateSetButtons();
 }
 

@@ -52,8 +52,8 @@ void ParameterPage::bindFields(std::span<const PageField> fields, const PageCont
     writeMode_ = qobject_cast<QRadioButton*>(find(controls.writeMode));
     writeButton_ = qobject_cast<QPushButton*>(find(controls.writeButton));
     connect(readMode_, &QRadioButton::clicked, this, [this] {
-        setWriteMode(false);
         dropEdits();
+        setWriteMode(false);
     });
     connect(writeMode_, &QRadioButton::clicked, this, [this] { setWriteMode(true); });
     connect(writeButton_, &QPushButton::clicked, this, &ParameterPage::pressWrite);
