@@ -146,6 +146,7 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
     kgbSpinner->setObjectName(QStringLiteral("VScroll1"));
     // the up arrow raises the coefficient: the bar runs from -255 at the top to 0 at the bottom
     kgbSpinner->setRange(-kMaxKgb, 0);
+    kgbSpinner->setPageStep(1); // a click on the track is one step too: the ECU runs what it shows
     kgbSpinner->setFixedSize(18, 44);
     guidedSpinner = new QScrollBar(Qt::Vertical, this);
     guidedSpinner->setObjectName(QStringLiteral("VScroll5"));
@@ -579,7 +580,12 @@ void CalibrationWindow::pressStore()
         }
         values[static_cast<size_t>(i)] = static_cast<int>(*value);
     }
-    // the corrective boxes arrive with the correctives; until then their wanted values stay as they are
+    // the corrective boxes arrive with the correctives; until then they ask for what the ECU holds,
+    // so nothing left behind by an interrupted walk goes out with this store
+    for (const int id : {param::pressureVariation, param::lambdaMaxVariation, param::temperatureVariation,
+                         param::lambdaCorrectionRpmThreshold, param::pressureCorrectionRpmThreshold,
+                         param::pressureInterval, param::temperatureInterval})
+        state.pendingParameterValues[id] = state.parameterValues[id];
     for (int i = 0; i < 8; ++i) {
         state.pendingParameterValues[param::mapRpmAxis + i] = values[static_cast<size_t>(i)];
         state.pendingParameterValues[param::mapTinjAxis + i] = values[static_cast<size_t>(8 + i)];
@@ -701,6 +707,18 @@ void CalibrationWindow::pressExit()
     updateControls();
     setBusy(true);
     if (unwritten > 0) ctx.showMessage(text(kUnwrittenTitle), text(kUnwritten).arg(unwritten));
+}
+
+void CalibrationWindow::requestClose()
+{
+    // the title bar closes as EXIT does, calibration mode off first; pressed again while the ECU
+    // does not acknowledge, it is the way out
+    if (phase_ == Phase::Closing) {
+        stopTimers();
+        closeForm();
+        return;
+    }
+    pressExit();
 }
 
 void CalibrationWindow::closingTick()

@@ -45,6 +45,7 @@ protected:
 
 private:
     void pressExit();
+    void requestClose() override;
     void pressChangeover();
     void pressSensorChoice();
     void pressStore();

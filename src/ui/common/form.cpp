@@ -119,7 +119,7 @@ void Form::closeEvent(QCloseEvent* event)
     // the title bar's close button closes the window the same way as its EXIT
     if (loaded_) {
         event->ignore();
-        closeForm();
+        requestClose();
         return;
     }
     QWidget::closeEvent(event);

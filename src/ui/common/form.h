@@ -44,6 +44,8 @@ protected:
     virtual void onUnload() {}
     // The window's captions: control design name (or kTitle, kOfflineTitle) -> three texts.
     virtual std::span<const Caption> captions() const { return {}; }
+    // The title bar's close button: as EXIT, unless a window must first tell the ECU it leaves.
+    virtual void requestClose() { closeForm(); }
 
     Language language() const { return languageOf(state.languageIndex); }
     QString text(const LocalText& local) const { return local.in(language()); }
