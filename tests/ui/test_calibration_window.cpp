@@ -72,6 +72,7 @@ private slots:
     void unconfirmedValueIsNamedAndExitCountsWhatStays();
     void exitResendsCalibrationOffUntilAcknowledged();
     void refusedBoxIsNamedAndNothingIsWritten();
+    void leavingMidHandshakeOrWithoutAPort();
     void activationLeavesWorkUnderWayAlone();
     void kgbInUseAbove255();
     void notConnectedOffersOnlyExit();
@@ -337,6 +338,29 @@ void TestCalibrationWindow::exitResendsCalibrationOffUntilAcknowledged()
     w->close();
     QVERIFY(!app->navigator.isOpen(WindowId::Calibration));
     QVERIFY(!timer("Timer3")->isActive());
+}
+
+void TestCalibrationWindow::leavingMidHandshakeOrWithoutAPort()
+{
+    // EXIT while "mode on" waits: the next visit starts from mode off, and a late "on" shows nothing
+    CalibrationWindow* w = openWindow();
+    click("Form16", "Command9");
+    click("Form16", "Command1");
+    QCOMPARE(app->state.calibrationInactive, 1);
+    const QString closingTitle = w->windowTitle();
+    emit link->received(frames::frame(11));
+    QCOMPARE(w->windowTitle(), closingTitle);
+    emit link->received(frames::frame(12));
+    w->closingTick();
+    QVERIFY(!app->navigator.isOpen(WindowId::Calibration));
+
+    // the port pulled: EXIT cannot switch anything off, and does not wait for it
+    w = openWindow();
+    link->pull();
+    click("Form12", "Command1");
+    click("Form16", "Command1");
+    QVERIFY(!app->navigator.isOpen(WindowId::Calibration));
+    QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
 }
 
 void TestCalibrationWindow::refusedBoxIsNamedAndNothingIsWritten()

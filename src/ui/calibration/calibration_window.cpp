@@ -626,7 +626,13 @@ void CalibrationWindow::writeBackTick()
         finishWriteBack();
         return;
     }
-    if (!frame->isEmpty()) ctx.link.send(*frame);
+    if (!frame->isEmpty() && !ctx.link.send(*frame)) {
+        // the port is gone: stop, and say how much the ECU did not get
+        const int unwritten = writeBack_.remaining();
+        finishWriteBack();
+        ctx.showMessage(text(kUnwrittenTitle), text(kUnwritten).arg(unwritten));
+        return;
+    }
     showProgress();
     writeBackTimer.start();
 }
@@ -655,8 +661,11 @@ void CalibrationWindow::onCellConfirmed(int cell, int value)
 {
     const int box = TableGrid::kFirstCellBox - 1 + cell;
     grid->setEcuCell(cell, value);
-    grid->box(box)->setText(QString::number(value));
-    grid->setEdited(box, false);
+    // a late, repeated echo after the write must not undo what the user has typed since
+    if (writeBack_.running()) {
+        grid->box(box)->setText(QString::number(value));
+        grid->setEdited(box, false);
+    }
     afterConfirmation();
 }
 
@@ -665,7 +674,7 @@ void CalibrationWindow::onParameterConfirmed(int id, int value)
     int box = -1;
     if (id >= param::mapRpmAxis && id < param::mapRpmAxis + 8) box = id - param::mapRpmAxis;
     if (id >= param::mapTinjAxis && id < param::mapTinjAxis + 8) box = 8 + id - param::mapTinjAxis;
-    if (box >= 0) {
+    if (box >= 0 && writeBack_.running()) {
         grid->box(box)->setText(QString::number(value));
         grid->setEdited(box, false);
     }
@@ -684,6 +693,7 @@ void CalibrationWindow::afterConfirmation()
 
 void CalibrationWindow::onModeAcknowledged(bool on)
 {
+    if (on && phase_ == Phase::Closing) return; // a late "on" while the window turns the mode off
     const Language lang = language();
     setWindowTitle((on ? calibration_mode_texts::onTitle : calibration_mode_texts::offTitle).in(lang));
     modeButton->setText(
@@ -700,13 +710,18 @@ void CalibrationWindow::pressExit()
     const int unwritten = writeBack_.running() ? writeBack_.remaining() : 0;
     writeBack_.stop();
     state.calibrationOffAcknowledged = 0;
+    state.calibrationInactive = 1; // being switched off: the next visit starts from mode off
     stopTimers();
-    ctx.link.send(frames::calibrationOff());
+    if (unwritten > 0) ctx.showMessage(text(kUnwrittenTitle), text(kUnwritten).arg(unwritten));
+    if (!ctx.link.send(frames::calibrationOff())) {
+        // the port is gone: nothing can be switched off or acknowledged, the link message says why
+        closeForm();
+        return;
+    }
     closingTimer.start();
     phase_ = Phase::Closing;
     updateControls();
     setBusy(true);
-    if (unwritten > 0) ctx.showMessage(text(kUnwrittenTitle), text(kUnwritten).arg(unwritten));
 }
 
 void CalibrationWindow::requestClose()
@@ -729,7 +744,11 @@ void CalibrationWindow::closingTick()
         closeForm();
         return;
     }
-    ctx.link.send(frames::calibrationOff());
+    if (!ctx.link.send(frames::calibrationOff())) {
+        stopTimers();
+        closeForm();
+        return;
+    }
     closingTimer.start();
 }
 
