@@ -2,6 +2,8 @@
 // names the cell, and undo and redo.
 #include "ui/calibration/table_edits.h"
 
+#include "support/contrast.h"
+
 #include <QTest>
 
 #include <cmath>
@@ -34,21 +36,6 @@ bool onlyBlockChanged(const CellGrid& before, const CellGrid& after, const CellB
         for (int c = 0; c < kTableSide; ++c)
             if (!block.contains(r, c) && before[r][c] != after[r][c]) return false;
     return true;
-}
-
-double luminance(const QColor& c)
-{
-    const auto channel = [](double v) {
-        v /= 255.0;
-        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
-}
-
-double contrast(const QColor& a, const QColor& b)
-{
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 } // namespace
@@ -185,7 +172,8 @@ void TestTableEdits::heatScaleKeepsEveryValueReadable()
     QColor previous = heatColour(0);
     for (int v = 0; v <= 255; ++v) {
         const QColor background = heatColour(v);
-        QVERIFY2(contrast(readableTextOn(background), background) >= 4.5, qPrintable(QString::number(v)));
+        QVERIFY2(contrastRatio(readableTextOn(background), background) >= 4.5,
+                 qPrintable(QString::number(v)));
         // a smooth scale: neighbouring values look alike
         QVERIFY(std::abs(background.red() - previous.red()) +
                     std::abs(background.green() - previous.green()) +

@@ -1,5 +1,6 @@
 // Faults found in the first windows by review and by a first use: each case keeps one from coming back.
 #include "link/frames.h"
+#include "support/contrast.h"
 #include "support/fake_link.h"
 #include "support/quiet_offscreen.h"
 #include "support/window_test.h"
@@ -19,25 +20,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-
-namespace {
-
-double luminance(const QColor& c)
-{
-    const auto channel = [](double v) {
-        v /= 255.0;
-        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
-}
-
-double contrast(const QColor& a, const QColor& b)
-{
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-} // namespace
 
 class TestWindowRegressions : public FakeLinkWindowTest {
     Q_OBJECT
@@ -222,8 +204,8 @@ void TestWindowRegressions::missingSignalStaysReadable()
     auto* box = control<QLineEdit>("Form3", "Text3");
     box->setEnabled(false);
     const QPalette p = box->palette();
-    QVERIFY(contrast(p.color(QPalette::Disabled, QPalette::Text),
-                     p.color(QPalette::Disabled, QPalette::Base)) >= 4.5);
+    QVERIFY(contrastRatio(p.color(QPalette::Disabled, QPalette::Text),
+                          p.color(QPalette::Disabled, QPalette::Base)) >= 4.5);
 }
 
 void TestWindowRegressions::reasonLinesSpeakTheUsersLanguage()
