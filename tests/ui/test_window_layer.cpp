@@ -54,6 +54,11 @@ const SameEverywhere kSameEverywhere[] = {
     {"Form7", nullptr, " ", "the Turkish download steps are blank by design"},
     {"Form9", nullptr, nullptr, "the production line reads Italian in every language"},
     {"Form12", nullptr, nullptr, "title and text are each message's own"},
+    {"Form15", "Label1", nullptr, "the readout's axis, a unit; blank in Turkish by design"},
+    {"Form15", "Label2", nullptr, "the readout's axis, the ECU's own name; blank in Turkish by design"},
+    {"Form15", "Label3", "", "the axis title is blank in Turkish by design"},
+    {"Form15", "Label4", "KGB", "the ECU's own name of the value"},
+    {"Form15", "Label29", "KGB", "the ECU's own name of the value"},
     {"Form10", "Label6", "rpm", "a unit"},
     {"Form10", "Label7", "msec", "a unit"},
     {"Form10", "Label4", "KGB in CUTOFF", "the ECU's own name of the value"},
@@ -72,6 +77,10 @@ const SameEverywhere kSameEverywhere[] = {
 
 bool sameByDesign(const QString& window, const QString& control, const QString& text)
 {
+    // axis labels and breakpoints are numbers in every language
+    bool number = false;
+    text.toInt(&number);
+    if (number) return true;
     const auto matches = [](const char* want, const QString& have) {
         return !want || have == QLatin1String(want);
     };

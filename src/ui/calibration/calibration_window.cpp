@@ -224,7 +224,6 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
     guided->addWidget(guidedBox);
     guided->addWidget(coilSpinner);
     guided->addStretch(1);
-    graphicalButton->hide();
 
     auto* right = new QVBoxLayout;
     right->addWidget(grid);
@@ -239,6 +238,7 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {modeButton, changeoverButton, storeButton, fillButton, automaticButton})
         buttons->addWidget(b);
+    buttons->addWidget(graphicalButton);
     buttons->addStretch(1);
     buttons->addWidget(exitButton);
 
@@ -261,6 +261,7 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
     connect(fillButton, &QPushButton::clicked, this, &CalibrationWindow::pressFill);
     connect(modeButton, &QPushButton::clicked, this, &CalibrationWindow::pressMode);
     connect(automaticButton, &QPushButton::clicked, this, &CalibrationWindow::pressAutomatic);
+    connect(graphicalButton, &QPushButton::clicked, this, &CalibrationWindow::pressGraphical);
     connect(kgbSpinner, &QScrollBar::valueChanged, this, &CalibrationWindow::changeKgb);
     connect(&ctx.dispatcher, &ReplyDispatcher::tableCellConfirmed, this, &CalibrationWindow::onCellConfirmed);
     connect(&ctx.dispatcher, &ReplyDispatcher::parameterConfirmed, this,
@@ -286,8 +287,6 @@ void CalibrationWindow::onLoad()
     editor->applyCaptions(language());
     fuelColours = FuelColours();
     smoothedPressure = 0;
-    graphicalButton->hide();
-    graphicalButton->setEnabled(false);
     selectedOxygenSensor = 1;
     const LiveStatus& liveStatus = state.liveStatus;
     lambdaAverage1.reset();
@@ -377,6 +376,8 @@ void CalibrationWindow::updateControls()
     for (QPushButton* b : {changeoverButton, storeButton, automaticButton, modeButton, fillButton})
         b->setEnabled(idle);
     sensorButton->setEnabled(connected);
+    // the view shows the table as last read: not while a write or a handshake changes it
+    graphicalButton->setEnabled(idle || !connected);
     kgbSpinner->setEnabled(connected && modeOn);
     kgbBox->setEnabled(connected && modeOn);
     // the guided calibrations (mode off only) come with their own window work; not offered yet
@@ -557,6 +558,13 @@ void CalibrationWindow::pressAutomatic()
     state.calibrationInactive = 0;
     state.autoCalibrationTableReady = 0;
     startHandshake();
+}
+
+void CalibrationWindow::pressGraphical()
+{
+    if (!windowBuilt(WindowId::GraphicalCalibration)) return;
+    stopTimers();
+    openWindow(WindowId::GraphicalCalibration);
 }
 
 void CalibrationWindow::pressStore()

@@ -52,6 +52,7 @@ private:
     void pressFill();
     void pressMode();
     void pressAutomatic();
+    void pressGraphical();
     void changeKgb(int scrollValue);
 
     void startHandshake();
@@ -94,7 +95,7 @@ private:
     QPushButton* changeoverButton;                // Command2 "COMMUTA"
     QPushButton* okButton;                        // Command3 "OK" (guided calibrations)
     QPushButton* correctivesButton;               // Command4 "VISUALIZZA CORRETTIVI" (guided calibrations)
-    QPushButton* graphicalButton;                 // Command5, never shown here
+    QPushButton* graphicalButton;                 // Command5 "Visualizzazione grafica"
     QPushButton* sensorButton;                    // Command6 "Lambda1"
     QPushButton* storeButton;                     // Command7 "MODIFICA"
     QPushButton* automaticButton;                 // Command8 "TARATURA AUTOMATICA"
