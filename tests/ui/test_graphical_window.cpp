@@ -18,19 +18,6 @@ using namespace graphical_plot;
 
 namespace {
 
-constexpr int kRpmAxis[8] = {800, 1200, 1600, 2000, 2500, 3000, 4000, 5000};
-constexpr int kTinjAxis[8] = {200, 300, 400, 500, 650, 800, 1000, 1300};
-
-QByteArray calibrationReply()
-{
-    QByteArray p;
-    for (int v : {700, 300, 1100, 0, 45, 80, 120, 1000, 300})
-        p += char(v / 256) + QByteArray(1, char(v % 256));
-    p += char(0);
-    p += char(0);
-    return frames::frame(10, p);
-}
-
 // Where curve c's point at position p is, in the demonstration data.
 QPoint demoPoint(int c, int p)
 {
@@ -56,9 +43,9 @@ private slots:
         SharedState& s = app->state;
         for (int i = 0; i < 8; ++i) {
             s.parameterValues[param::mapRpmAxis + i] = s.pendingParameterValues[param::mapRpmAxis + i] =
-                kRpmAxis[i];
+                800 + 400 * i;
             s.parameterValues[param::mapTinjAxis + i] = s.pendingParameterValues[param::mapTinjAxis + i] =
-                kTinjAxis[i];
+                200 + 100 * i;
         }
         for (int k = 1; k <= kTableCellCount; ++k)
             s.tableCells[k] = s.pendingTableCells[k] = 100 + k;
@@ -78,7 +65,6 @@ private:
     {
         app->state.languageIndex = language;
         app->state.offlineMode = offline ? 1 : 0;
-        if (!offline) emit link->received(calibrationReply());
         app->navigator.open(WindowId::Calibration);
         click("Form16", "Command5");
         auto* w = app->navigator.window<GraphicalWindow>(WindowId::GraphicalCalibration);
@@ -117,17 +103,12 @@ void TestGraphicalWindow::offeredWhenIdleAndPollingResumesAfter()
     auto* graphical = control<QPushButton>("Form16", "Command5");
     QVERIFY(graphical->isVisible());
     QVERIFY(graphical->isEnabled());
-    QCOMPARE(graphical->text(), QString("Visualizzazione grafica"));
 
-    // not while the mode handshake runs
+    // not while the mode handshake runs, nor while a store writes the table
     click("Form16", "Command9");
     QVERIFY(!graphical->isEnabled());
     emit link->received(frames::frame(11));
     calibration->handshakeTick();
-    QCOMPARE(calibration->phase(), CalibrationWindow::Phase::Polling);
-    QVERIFY(graphical->isEnabled());
-
-    // not while a store writes the table
     control<QLineEdit>("Form16", "Text6_20")->setText("77");
     click("Form16", "Command7");
     QVERIFY(!graphical->isEnabled());
@@ -138,65 +119,41 @@ void TestGraphicalWindow::offeredWhenIdleAndPollingResumesAfter()
     }
     QVERIFY(graphical->isEnabled());
 
-    QVERIFY(timer("Form16", "Timer2")->isActive());
     link->sent.clear();
     graphical->click();
     QCOMPARE(activeName(), QString("Form15"));
     for (QTimer* t : calibration->timers())
         QVERIFY2(!t->isActive(), qPrintable(t->objectName()));
     QCOMPARE(app->state.tableCells[5], 77); // the view shows the table as written
-    QTest::mousePress(form("Form15"), Qt::LeftButton, {}, QPoint(300, 200));
-    click("Form12", "Command1");
     clickLabel(24);
-    form("Form15")->findChild<QTimer*>("Timer1")->stop();
+    press(QPoint(pointX(1), pointY(105)));
     QVERIFY(link->sent.isEmpty());
 
     click("Form15", "Command1");
-    QVERIFY(!app->navigator.isOpen(WindowId::GraphicalCalibration));
     QCOMPARE(activeName(), QString("Form16"));
     QVERIFY(timer("Form16", "Timer2")->isActive());
     QVERIFY(!timer("Form15", "Timer1")->isActive());
-    calibration->pollTick();
-    QCOMPARE(link->sent.size(), 1);
 }
 
 void TestGraphicalWindow::connectedLabelsAndPixels()
 {
     GraphicalWindow* w = openGraphical(2, false);
-    QCOMPARE(w->windowTitle(), QString("ORVANE - Graphical calibration"));
     QCOMPARE(label(23), QString("800 RPM"));
-    QCOMPARE(label(28), QString("3000 RPM"));
-    QCOMPARE(label(16), QString("200"));
-    QCOMPARE(label(22), QString("1000"));
-    QCOMPARE(label(5), QString("100"));
-    QCOMPARE(label(15), QString("200"));
-    QCOMPARE(label(3), QString("Injection time"));
-    QCOMPARE(readout(), QString("0 0 0"));
+    QCOMPARE(label(28), QString("2800 RPM"));
+    QCOMPARE(label(22), QString("800"));
     // cell k = 1 + 8(p - 1) + (c - 1) holds 100 + k
-    QCOMPARE(w->points().at[1], QPoint(88, pointY(101)));
-    QCOMPARE(w->points().at[1].y(), 365);
-    QCOMPARE(w->points().at[2], QPoint(152, pointY(109)));
+    QCOMPARE(w->points().at[1], QPoint(88, 365));
     QCOMPARE(w->points().at[8], QPoint(88, pointY(102)));
     const QImage picture = w->grab().toImage();
     QCOMPARE(picture.pixelColor(89, 366), curveColour(1)); // beside the grid through the point
     QCOMPARE(picture.pixelColor(473, pointY(100 + 54) + 1), curveColour(6));
     grabIfAsked(w, "form15_connected_en");
-
-    click("Form15", "Command1");
-    app->state.languageIndex = 1;
-    app->navigator.open(WindowId::GraphicalCalibration);
-    QCOMPARE(label(23), QString("800"));
-    QCOMPARE(w->windowTitle(), QString("ORVANE - Taratura grafica"));
-    grabIfAsked(w, "form15_connected_it");
 }
 
 void TestGraphicalWindow::offlineDemonstrationReadoutAndBeeps()
 {
     GraphicalWindow* w = openGraphical(2, true);
-    QCOMPARE(w->windowTitle(), QString("ORVANE - Graphical calibration Not connected"));
     QCOMPARE(label(23), QString("1000"));
-    QCOMPARE(label(28), QString("6000"));
-    QCOMPARE(label(16), QString("3000"));
     QCOMPARE(label(22), QString("15000"));
     for (int c = 1; c <= kCurves; ++c)
         for (int p = 1; p <= kPositions; ++p)
@@ -205,7 +162,6 @@ void TestGraphicalWindow::offlineDemonstrationReadoutAndBeeps()
 
     // the first points coincide: one beep per curve, the selected curve's point read out
     clickLabel(25);
-    QCOMPARE(w->selectedCurve(), 3);
     QVERIFY(timer("Form15", "Timer1")->isActive());
     press(QPoint(89, 366));
     QCOMPARE(beeps, 6);
@@ -218,51 +174,35 @@ void TestGraphicalWindow::offlineDemonstrationReadoutAndBeeps()
 
     // the selected curve's own point, two pixels off; three pixels off is no hit
     press(demoPoint(3, 4) + QPoint(-2, 2));
-    QCOMPARE(beeps, 8);
     QCOMPARE(readout(), QString("3000 9000 130"));
     press(demoPoint(3, 5) + QPoint(0, 3));
     press(demoPoint(3, 5) + QPoint(3, 0));
     QCOMPARE(beeps, 8);
     QCOMPARE(readout(), QString("3000 9000 130"));
-    QVERIFY(!app->navigator.isOpen(WindowId::Messages));
-
     grabIfAsked(w, "form15_offline_en");
+
     click("Form15", "Command1");
     app->state.languageIndex = 1;
     app->navigator.open(WindowId::GraphicalCalibration);
     QCOMPARE(readout(), QString("0 0 0"));
-    QCOMPARE(w->windowTitle(), QString("ORVANE - Taratura grafica Non connesso"));
     grabIfAsked(w, "form15_offline_it");
 }
 
 void TestGraphicalWindow::clickWithoutCurveSaysSoInEveryLanguage()
 {
-    struct Case {
-        int language;
-        const char* title;
-        const char* text;
-        const char* deselect;
-    };
-    const Case cases[] = {
-        {1, "ORVANE - Seleziona curva", "Occorre selezionare la curva, prima di accedere al grafico.",
-         "Deselezionare"},
-        {2, "ORVANE - Select the curve", "Please, select the curve, before reaching the graph.",
-         "Deactivate"},
-        {3, "ORVANE - Select the curve", "Please, select the curve, before reaching the graph.",
-         "Deactivate"},
-    };
-    for (const Case& c : cases) {
-        GraphicalWindow* w = openGraphical(c.language, true);
-        QCOMPARE(label(30), QString(c.deselect));
+    const char* texts[][2] = {
+        {"Occorre selezionare la curva, prima di accedere al grafico.", "Deselezionare"},
+        {"Please, select the curve, before reaching the graph.", "Deactivate"},
+        {"Please, select the curve, before reaching the graph.", "Deactivate"}};
+    for (int language = 1; language <= 3; ++language) {
+        GraphicalWindow* w = openGraphical(language, true);
+        QCOMPARE(label(30), QString(texts[language - 1][1]));
         press(demoPoint(1, 1));
         QCOMPARE(beeps, 0);
-        QCOMPARE(activeName(), QString("Form12"));
-        QCOMPARE(form("Form12")->windowTitle(), QString(c.title));
-        QCOMPARE(control<QLabel>("Form12", "Label1")->text(), QString(c.text));
-        QVERIFY(!timer("Form15", "Timer1")->isActive());
+        QCOMPARE(control<QLabel>("Form12", "Label1")->text(), QString(texts[language - 1][0]));
         click("Form12", "Command1");
         QCOMPARE(activeName(), QString("Form15"));
-        if (c.language == 3) grabIfAsked(w, "form15_offline_tr");
+        if (language == 3) grabIfAsked(w, "form15_offline_tr");
         click("Form15", "Command1");
         click("Form16", "Command1");
     }
@@ -273,11 +213,9 @@ void TestGraphicalWindow::pictureSurvivesCoverAndBlinkEndsAtDeselect()
     GraphicalWindow* w = openGraphical(1, true);
     const QImage before = w->grab().toImage();
     const QPoint ownPoint = demoDot(1, 4); // curve 1 alone at position 4
-    const QPoint sharedPoint = demoDot(1, 1);
-    const QPoint legend(540, 64); // Line4, curve 1's legend
+    const QPoint legend(540, 64);          // Line4, curve 1's legend
     QCOMPARE(before.pixelColor(ownPoint), curveColour(1));
     QCOMPARE(before.pixelColor(legend), curveColour(1));
-    QCOMPARE(before.pixelColor(sharedPoint), curveColour(6)); // drawn last
 
     QWidget cover;
     cover.setGeometry(w->geometry());
@@ -289,32 +227,23 @@ void TestGraphicalWindow::pictureSurvivesCoverAndBlinkEndsAtDeselect()
 
     clickLabel(23);
     w->blinkTick();
-    QImage hidden = w->grab().toImage();
+    const QImage hidden = w->grab().toImage();
     QCOMPARE(hidden.pixelColor(ownPoint), QColor(Qt::white));
     QCOMPARE(hidden.pixelColor(legend), QColor(Qt::white));
-    QCOMPARE(hidden.pixelColor(sharedPoint), curveColour(6)); // the others keep their points
-    QCOMPARE(hidden.pixelColor(demoDot(2, 4)), curveColour(2));
-    QVERIFY(timer("Form15", "Timer1")->isActive());
+    QCOMPARE(hidden.pixelColor(demoDot(1, 1)), curveColour(6)); // the others keep the points they share
     w->blinkTick();
     QCOMPARE(w->grab().toImage(), before);
     w->blinkTick();
-    QCOMPARE(w->grab().toImage().pixelColor(ownPoint), QColor(Qt::white));
 
     // deselected while hidden: shown again at once, and the blink is over
     clickLabel(30);
-    QCOMPARE(w->selectedCurve(), 0);
     QVERIFY(!timer("Form15", "Timer1")->isActive());
     QCOMPARE(w->grab().toImage(), before);
-
-    // another selection while one curve is hidden shows that one at once
+    // so is a curve hidden when another is selected
     clickLabel(23);
     w->blinkTick();
     clickLabel(26);
     QCOMPARE(w->grab().toImage(), before);
-    w->blinkTick();
-    hidden = w->grab().toImage();
-    QCOMPARE(hidden.pixelColor(ownPoint), curveColour(1));
-    QCOMPARE(hidden.pixelColor(demoDot(4, 4)), QColor(Qt::white));
 }
 
 QTEST_MAIN(TestGraphicalWindow)
