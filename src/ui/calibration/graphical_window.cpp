@@ -242,6 +242,11 @@ void GraphicalWindow::onActivate()
                 state.tableCells[cellOf(c, p)] = demonstrationValue(c, p);
     }
     points_ = placePoints([this](int cell) { return state.tableCells[cell]; });
+    drawAllCurves();
+}
+
+void GraphicalWindow::drawAllCurves()
+{
     for (int c = 1; c <= kCurves; ++c)
         drawCurve(c, curveColour(c));
     update();
@@ -300,11 +305,7 @@ void GraphicalWindow::mousePressEvent(QMouseEvent* event)
 void GraphicalWindow::selectCurve(int curve)
 {
     // a curve left hidden by the previous selection comes back now, not a second later
-    if (blink_.deselect() > 0) {
-        for (int c = 1; c <= kCurves; ++c)
-            drawCurve(c, curveColour(c));
-        update();
-    }
+    if (blink_.deselect() > 0) drawAllCurves();
     blink_.select(curve);
     blinkTimer.start();
 }
@@ -312,11 +313,7 @@ void GraphicalWindow::selectCurve(int curve)
 void GraphicalWindow::deselect()
 {
     blinkTimer.stop();
-    if (blink_.deselect() > 0) {
-        for (int c = 1; c <= kCurves; ++c)
-            drawCurve(c, curveColour(c));
-        update();
-    }
+    if (blink_.deselect() > 0) drawAllCurves();
 }
 
 void GraphicalWindow::blinkTick()

@@ -40,6 +40,7 @@ private:
     void selectCurve(int curve);
     void deselect();
     void drawCurve(int curve, const QColor& colour);
+    void drawAllCurves();
     void clearSurface();
 
     // Curves are drawn here and the window paints it: covered and uncovered, the picture stays.
