@@ -94,10 +94,14 @@ private:
         }
         return -1;
     }
-    // Reference on petrol, a gas phase that matches it, a petrol window without deviation.
-    void reachFound()
+    // Reference on petrol, a gas phase at `gasTinj`, a petrol window; then, if gas ran off,
+    // a gas phase that matches and a petrol window without deviation.
+    void reachFound(int gasTinj = 600)
     {
         runPhase(600, true);
+        runPhase(gasTinj, false);
+        runPhase(600, true);
+        if (gasTinj == 600) return;
         runPhase(600, false);
         runPhase(600, true);
     }
@@ -209,11 +213,18 @@ void TestAutoCalibrationWindow::exitStopsThePhaseTimerAndLeavesOnAcknowledgement
 void TestAutoCalibrationWindow::okWritesTheDerivedTableThenLeaves()
 {
     openFromCalibration(100);
-    reachFound();
+    // gas runs 300 long: one step up, then no deviation
+    runPhase(600, true);
+    runPhase(900, false);
+    runPhase(600, true);
+    QCOMPARE(label("lastDecision"), QString("Ultima decisione: Tinj gas piu' lungo, KGB +1 -> 101"));
+    QVERIFY(link->sent.contains(*frames::calibrationPoll(101)));
+    runPhase(600, false);
+    runPhase(600, true);
     auto* ok = control<QPushButton>("Form8", "Command2");
     QVERIFY(ok->isEnabled());
     QCOMPARE(label("Label1"), QString("Premere OK per memorizzare il valore in tabella"));
-    QVERIFY(label("lastDecision").contains("valore trovato KGB 100"));
+    QVERIFY(label("lastDecision").contains("valore trovato KGB 101"));
     // found: the deadline on gas no longer changes fuel
     const int changeovers = link->count(4);
     runPhase(600, false);
@@ -228,9 +239,9 @@ void TestAutoCalibrationWindow::okWritesTheDerivedTableThenLeaves()
     QVERIFY(!timer("Timer2")->isActive());
     window()->activate(); // coming back over another window does not restart sampling
     QVERIFY(!timer("Timer2")->isActive());
-    QCOMPARE(app->state.pendingTableCells[8], 112);
-    QCOMPARE(app->state.pendingTableCells[57], 112);
-    QCOMPARE(app->state.pendingTableCells[30], 100);
+    QCOMPARE(app->state.pendingTableCells[8], 113); // 101 x 1.12
+    QCOMPARE(app->state.pendingTableCells[57], 113);
+    QCOMPARE(app->state.pendingTableCells[30], 101);
 
     writeEchoing();
     QCOMPARE(window()->phase(), AutoCalibrationWindow::Phase::Leaving);
@@ -243,7 +254,7 @@ void TestAutoCalibrationWindow::okWritesTheDerivedTableThenLeaves()
     QVERIFY(!app->navigator.isOpen(WindowId::AutoCalibration));
     // the calibration window polls again, trying the coefficient the procedure left in use
     QCOMPARE(calibration()->phase(), CalibrationWindow::Phase::Polling);
-    QCOMPARE(app->state.calibrationKgb, 100);
+    QCOMPARE(app->state.calibrationKgb, 101);
 }
 
 void TestAutoCalibrationWindow::cellAbove255RefusesOkAndWritesNothing()
