@@ -144,7 +144,9 @@ AutoCalibrationWindow::AutoCalibrationWindow(AppContext& context)
     : Form(context, WindowId::AutoCalibration), writeBack_(context.state)
 {
     const auto display = [this](const char* name, int width = 70) {
-        return valueBox(this, QString::fromLatin1(name), width, QStringLiteral("0"));
+        QLineEdit* box = valueBox(this, QString::fromLatin1(name), width, QStringLiteral("0"));
+        box->setFocusPolicy(Qt::NoFocus); // nothing here is typed: a focus frame would suggest it
+        return box;
     };
     petrolTinjBox = display("Text1");
     gasTinjBox = display("Text2");
