@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "ui/archive/archive_window.h"
+#include "ui/calibration/auto_calibration_window.h"
 #include "ui/calibration/calibration_window.h"
 #include "ui/calibration/graphical_window.h"
 #include "ui/common/link_messages.h"
@@ -38,6 +39,8 @@ Application::Application(Link& link)
     navigator.registerWindow(WindowId::OtherPage, [this] { return new OtherPage(context); });
     navigator.registerWindow(WindowId::LevelPage, [this] { return new LevelPage(context); });
     navigator.registerWindow(WindowId::GraphicalCalibration, [this] { return new GraphicalWindow(context); });
+    navigator.registerWindow(WindowId::AutoCalibration,
+                             [this] { return new AutoCalibrationWindow(context); });
 
     connect(&link, &Link::received, &dispatcher, &ReplyDispatcher::onSerialEvent);
     connect(&link, &Link::lost, this, &Application::onLinkLost);

@@ -42,7 +42,13 @@ int main(int argc, char** argv)
                                     QStringLiteral("Sensors that give no signal: any of lambda1, pressure, "
                                                    "temperature1, rpm (engine stopped), comma-separated."),
                                     QStringLiteral("sensors"));
-    parser.addOptions({settings, silent, wrongEcho, split, garbage, slow, unplug});
+    const QCommandLineOption idealKgb(
+        QStringLiteral("ideal-kgb"),
+        QStringLiteral("The coefficient at which gas and petrol injection times "
+                       "agree in calibration mode (default 118; from 229 a table "
+                       "derived for LPG needs cells above 255)."),
+        QStringLiteral("value"), QStringLiteral("118"));
+    parser.addOptions({settings, silent, wrongEcho, split, garbage, slow, unplug, idealKgb});
     parser.process(app);
 
     VirtualEcu ecu;
@@ -51,6 +57,12 @@ int main(int argc, char** argv)
     ecu.faults.splitFrames = parser.isSet(split);
     ecu.faults.garbageBetweenFrames = parser.isSet(garbage);
     ecu.faults.slowReplies = parser.isSet(slow);
+    bool kgbOk = false;
+    ecu.idealKgb = parser.value(idealKgb).toInt(&kgbOk);
+    if (!kgbOk || ecu.idealKgb < 1 || ecu.idealKgb > 65535) {
+        std::fprintf(stderr, "orvane-ecu-sim: --ideal-kgb takes a whole number from 1 to 65535\n");
+        return 2;
+    }
     for (const QString& sensor : parser.value(unplug).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         if (sensor == QLatin1String("lambda1"))
             ecu.engine.lambda1Unplugged = true;

@@ -305,10 +305,15 @@ QByteArray VirtualEcu::calibrationReply(int code, int coils, qint64 nowMs)
     const int kgbInUse =
         calibrationMode_ && kgbUnderTest_ > 0 ? kgbUnderTest_ : kgbAt(r.rpm, r.petrolTinj[1]);
     // The petrol ECU's closed loop lengthens its time when gas runs lean: on gas the reported
-    // time is the petrol one scaled by how far the coefficient is from the right one. Reported in
-    // the units of the TINJ axis, so the operating point moves over the table as the car drives.
+    // time is the petrol one scaled by how far the coefficient is from the right one; in
+    // calibration mode it moves by a fixed amount per unit, so that the automatic calibration's
+    // steps find the right one. Reported in the units of the TINJ axis, so the operating point
+    // moves over the table as the car drives.
     int tinj = r.petrolTinj[1];
-    if (r.onPetrol == 0) tinj = tinj * idealKgb / std::max(1, kgbInUse);
+    if (r.onPetrol == 0 && calibrationMode_)
+        tinj = std::max(0, tinj + gasTinjPerKgb * (idealKgb - kgbInUse));
+    else if (r.onPetrol == 0)
+        tinj = tinj * idealKgb / std::max(1, kgbInUse);
     // rpm is counted from coil pulses: right only with the right coil count
     const int rpm = r.rpm * parameters[param::coilCount] / std::max(1, coils);
 

@@ -52,6 +52,9 @@ public:
     bool downloadMode() const { return downloadMode_; }
     // The coefficient at which gas and petrol injection times agree at the calibration point.
     int idealKgb = 118;
+    // In calibration mode the gas time moves this much per unit of coefficient away from the right
+    // one: the automatic calibration counts deviations of 200 and more, so a step of one shows.
+    int gasTinjPerKgb = 250;
     // End-of-line timeline, ms from the start command: running, results, key off (silent),
     // parameter reset, ECU reset, done.
     // The key stays off 3 s: long enough for the tester's ten unanswered polls at 200 ms.

@@ -73,6 +73,13 @@ const SameEverywhere kSameEverywhere[] = {
     {"Form14", "Label14", nullptr, "a threshold's reading in mV"},
     {"Form14", "Label17", nullptr, "a threshold's reading in mV"},
     {"Form14", "Label16", "%", "a unit"},
+    {"Form8", "Frame2", "Tinj Gas", "the ECU's own name of the value"},
+    {"Form8", "Frame8", "RPM", "a unit"},
+    {"Form8", "Frame9", "TInj", "the ECU's own name of the value"},
+    {"Form8", "Label11", "SAFETY", "the ECU's own name of the state"},
+    {"Form8", "Command2", "OK", "the same word in both languages"},
+    {"Form8", "procedureState", nullptr, "a status line, blank until sampling runs"},
+    {"Form8", "lastDecision", nullptr, "a status line, blank while not connected"},
 };
 
 bool sameByDesign(const QString& window, const QString& control, const QString& text)

@@ -325,7 +325,8 @@ void CalibrationWindow::showGuidedControls(bool shown)
 void CalibrationWindow::onActivate()
 {
     const LiveStatus& liveStatus = state.liveStatus;
-    // a later activation (a message closed over this window) keeps the coefficient under test
+    // a later activation (a message closed over this window) keeps the coefficient under test;
+    // coming back from the automatic calibration takes the KGB in use again
     if (!kgbTaken_) {
         kgbTaken_ = true;
         // the spinner stops at 255; the box of the KGB in use shows the ECU's value as it is
@@ -526,6 +527,7 @@ void CalibrationWindow::handshakeTick()
         ctx.link.send(frames::calibrationOn());
         stopTimers();
         phase_ = Phase::Polling; // the automatic calibration hands the window back polling
+        kgbTaken_ = false;       // and the coefficient it found is the one to try next
         openWindow(WindowId::AutoCalibration);
         return;
     }
@@ -543,6 +545,7 @@ void CalibrationWindow::pressAutomatic()
     if (state.offlineMode == 1) {
         stopTimers();
         dropTopMost();
+        kgbTaken_ = false;
         openWindow(WindowId::AutoCalibration);
         return;
     }

@@ -118,7 +118,7 @@ private:
     LambdaAverage lambdaAverage1{10}, lambdaAverage2{10};
     int smoothedPressure = 0;
     FuelColours fuelColours;
-    bool kgbTaken_ = false; // calibrationKgb took the KGB in use on the first activation
+    bool kgbTaken_ = false; // calibrationKgb took the KGB in use since the window opened or Form8 closed
     CalibrationWriteBack writeBack_;
 
     // module-wide: kept while the window is closed and opened again

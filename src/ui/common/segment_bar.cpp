@@ -5,10 +5,25 @@
 
 SegmentBar::SegmentBar(const QString& designName, int count, Origin origin, QWidget* parent) : QWidget(parent)
 {
+    QList<int> order;
+    for (int i = 0; i < count; ++i)
+        order << (origin == Origin::Left ? i : count - 1 - i);
+    build(designName, order);
+}
+
+SegmentBar::SegmentBar(const QString& designName, std::span<const int> leftToRight, QWidget* parent)
+    : QWidget(parent)
+{
+    build(designName, leftToRight);
+}
+
+void SegmentBar::build(const QString& designName, std::span<const int> leftToRight)
+{
     setObjectName(designName);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
+    const int count = static_cast<int>(leftToRight.size());
     for (int i = 0; i < count; ++i) {
         auto* segment = new QFrame(this);
         segment->setObjectName(designName + QLatin1Char('_') + QString::number(i));
@@ -18,8 +33,8 @@ SegmentBar::SegmentBar(const QString& designName, int count, Origin origin, QWid
         segments_.append(segment);
         colours_.append(QColor(Qt::gray));
     }
-    for (int i = 0; i < count; ++i)
-        layout->addWidget(segments_[origin == Origin::Left ? i : count - 1 - i]);
+    for (const int segment : leftToRight)
+        layout->addWidget(segments_[segment]);
 }
 
 void SegmentBar::setColour(int segment, const QColor& colour)

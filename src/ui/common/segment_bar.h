@@ -14,6 +14,8 @@ class SegmentBar : public QWidget {
 public:
     enum class Origin { Left, Right };
     SegmentBar(const QString& designName, int count, Origin origin, QWidget* parent = nullptr);
+    // Any order: segment leftToRight[i] stands at place i from the left.
+    SegmentBar(const QString& designName, std::span<const int> leftToRight, QWidget* parent = nullptr);
 
     int count() const { return static_cast<int>(segments_.size()); }
     void setColour(int segment, const QColor& colour);
@@ -22,6 +24,8 @@ public:
     void setColours(std::span<const QColor> colours);
 
 private:
+    void build(const QString& designName, std::span<const int> leftToRight);
+
     QList<QFrame*> segments_;
     QList<QColor> colours_;
 };

@@ -1,0 +1,614 @@
+#include "ui/calibration/auto_calibration_window.h"
+
+#include "link/frames.h"
+#include "ui/calibration/calibration_rules.h"
+#include "ui/common/colours.h"
+#include "ui/common/input_rule.h"
+#include "ui/common/segment_bar.h"
+#include "ui/common/widgets.h"
+#include "ui/common/write_progress.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+using namespace auto_calibration;
+
+namespace {
+
+constexpr LocalText kTitleText{"ORVANE - Taratura automatica", "ORVANE - Automatic calibration",
+                               "ORVANE - Automatic calibration"};
+constexpr LocalText kStorePrompt{"Premere OK per memorizzare il valore in tabella",
+                                 "Press OK to store the value in the table",
+                                 "Press OK to store the value in the table"};
+
+const Caption kCaptions[] = {
+    {kTitle, kTitleText},
+    {"Label1",
+     {"Portare la vettura nella posizione di taratura", "Lead the vehicle into the adjustment position",
+      "Araci 2000 RPM devire getir ve TAMAM'i bas"}},
+    {"Label7", {"GIRI STABILI", "STABLE RPM", "RPM STABLE"}},
+    {"Label9", {"TINJ STABILI", "STABLE INJECTION TIME", "INJECTION TIME STABLE"}},
+    {"Label10", {"VARIAZIONE TINJ G/B", "MODIFICATION OF TINJ G/P", "VARIAZIONE TINJ "}},
+    {"Label11", {"SAFETY"}},
+    {"Label12", {"GPL", "LPG", "LPG"}},
+    {"Label13", {"METANO", "CNG", "CNG"}},
+    {"Label16", {"Intervallo TINJ stabili", "Range of stable TINJ", "INTERVALLO TINJ STABILI "}},
+    {"Command1", {"EXIT", "EXIT", "CIKIS"}},
+    {"Command2", {"OK"}},
+    {"Frame1", {"Tinj Benzina", "Tinj Petrol", "Tinj Petrol"}},
+    {"Frame2", {"Tinj Gas", "Tinj Gas", "Tinj Gas"}},
+    {"Frame3", {"LAMBDA1", "Oxygen sensor1", "Oxygen sensor1"}},
+    {"Frame4", {"MEDIA LAMBDA1", "Avg Oxygen sens1", "Avg Oxygen sens1"}},
+    {"Frame5", {"LAMBDA2", "Oxygen sensor2", "Oxygen sensor2"}},
+    {"Frame6", {"MEDIA LAMBDA2", "Avg Oxygen sens2", "Avg Oxygen sens2"}},
+    {"Frame7", {"KGB TARATURA", "KGB calibration", "KGB calibration"}},
+    {"Frame8", {"RPM", "RPM", "RPM"}},
+    {"Frame9", {"TInj", "TInj", "TInj"}},
+};
+
+// where the procedure stands
+constexpr LocalText kPetrolPhase{"Fase %1: benzina", "Phase %1: petrol", "Faz %1: benzin"};
+constexpr LocalText kGasPhase{"Fase %1: gas", "Phase %1: gas", "Faz %1: gaz"};
+constexpr LocalText kChangingFuel{"Fase %1: cambio carburante in corso",
+                                  "Phase %1: fuel changeover under way", "Faz %1: yakit degisimi suruyor"};
+constexpr LocalText kUnsteady{" - in attesa di regime stabile", " - waiting for steady running",
+                              " - kararli calisma bekleniyor"};
+constexpr LocalText kStableFor{" - stabile da %1 s", " - stable for %1 s", " - %1 sn kararli"};
+constexpr LocalText kSamples{" - campioni %1 di %2", " - samples %1 of %2", " - ornek %1 / %2"};
+constexpr LocalText kChangeoverDue{" - cambio carburante fra 1 s", " - fuel changeover in 1 s",
+                                   " - 1 sn sonra yakit degisimi"};
+constexpr LocalText kSilent{"La centralina non risponde: valori fermi da %1 s",
+                            "The ECU does not answer: values unchanged for %1 s",
+                            "Beyin cevap vermiyor: degerler %1 sn degismedi"};
+
+// the last decision
+constexpr LocalText kNoDecision{"Ultima decisione: nessuna finora, KGB in prova %1",
+                                "Last decision: none yet, KGB under test %1",
+                                "Son karar: henuz yok, denenen KGB %1"};
+constexpr LocalText kReference{"Ultima decisione: riferimento benzina preso, KGB in prova %1",
+                               "Last decision: petrol reference taken, KGB under test %1",
+                               "Son karar: benzin referansi alindi, denenen KGB %1"};
+constexpr LocalText kRaised{"Ultima decisione: Tinj gas piu' lungo, KGB +%2 -> %1",
+                            "Last decision: gas Tinj longer, KGB +%2 -> %1",
+                            "Son karar: gaz Tinj daha uzun, KGB +%2 -> %1"};
+constexpr LocalText kLowered{"Ultima decisione: Tinj gas piu' corto, KGB -%2 -> %1",
+                             "Last decision: gas Tinj shorter, KGB -%2 -> %1",
+                             "Son karar: gaz Tinj daha kisa, KGB -%2 -> %1"};
+constexpr LocalText kUnchanged{"Ultima decisione: scostamento incerto, KGB invariato %1",
+                               "Last decision: unclear deviation, KGB unchanged at %1",
+                               "Son karar: belirsiz sapma, KGB %1 degismedi"};
+constexpr LocalText kFound{"Ultima decisione: nessuno scostamento, valore trovato KGB %1",
+                           "Last decision: no deviation, value found KGB %1",
+                           "Son karar: sapma yok, deger bulundu KGB %1"};
+constexpr LocalText kLimited{" (limite 0..255)", " (limit 0..255)", " (sinir 0..255)"};
+
+// the table and leaving
+constexpr LocalText kTableProgress{"Scrittura tabella: %1 di %2 celle confermate",
+                                   "Writing the table: %1 of %2 cells confirmed",
+                                   "Tablo yaziliyor: %2 hucreden %1 onaylandi"};
+constexpr LocalText kWaiting{" - la centralina non conferma: %1", " - the ECU does not confirm: %1",
+                             " - beyin onaylamadigi: %1"};
+constexpr LocalText kLeaving{"Uscita: attendo la conferma della centralina",
+                             "Leaving: waiting for the ECU to confirm", "Cikiliyor: beyin onayi bekleniyor"};
+constexpr LocalText kRefused{
+    "Tabella non memorizzata: con KGB %1 (%2) queste celle supererebbero 255, il massimo che una cella della "
+    "centralina puo' contenere: %3. Nessun valore e' stato scritto.",
+    "Table not stored: with KGB %1 (%2) these cells would exceed 255, the most an ECU cell can hold: %3. "
+    "Nothing was written.",
+    "Tablo kaydedilmedi: KGB %1 (%2) ile bu hucreler 255'i asar, bir beyin hucresinin alabilecegi en buyuk "
+    "deger: %3. Hicbir deger yazilmadi."};
+constexpr LocalText kAllCells{"tutte le 64 celle", "all 64 cells", "64 hucrenin tamami"};
+constexpr LocalText kMoreCells{" e altre %1", " and %1 more", " ve %1 tane daha"};
+constexpr LocalText kLpg{"GPL", "LPG", "LPG"};
+constexpr LocalText kCng{"METANO", "CNG", "CNG"};
+constexpr LocalText kKgbField{"KGB TARATURA", "KGB calibration", "KGB calibration"};
+constexpr LocalText kWriteGoesOn{"La scrittura della tabella continua nella finestra di taratura vettura.",
+                                 "The table goes on being written in the vehicle calibration window.",
+                                 "Tablo yazimi arac kalibrasyon penceresinde devam ediyor."};
+constexpr LocalText kWriteStopped{
+    "Scrittura della tabella interrotta: %1 celle non sono state scritte nella centralina.",
+    "Table write stopped: %1 cells were not written to the ECU.",
+    "Tablo yazimi durduruldu: %1 hucre beyne yazilmadi."};
+
+constexpr int kSilentTicks = 10; // 3 s without a calibration frame
+constexpr int kTickMs = 300;
+const QColor kBarRed{250, 0, 0};
+const QColor kBarYellow{250, 250, 0};
+
+// Shape1 from the left: 10 .. 1, the centre 0, then 11 .. 20.
+constexpr int kBarOrder[21] = {10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
+
+QGroupBox* framedBox(QWidget* parent, const char* frameName, QLineEdit* box, const QString& unit)
+{
+    auto* group = new QGroupBox(parent);
+    group->setObjectName(QString::fromLatin1(frameName));
+    auto* layout = new QHBoxLayout(group);
+    layout->setContentsMargins(6, 2, 6, 4);
+    layout->addWidget(box);
+    if (!unit.isEmpty()) layout->addWidget(new QLabel(unit, group));
+    layout->addStretch(1);
+    return group;
+}
+
+} // namespace
+
+AutoCalibrationWindow::AutoCalibrationWindow(AppContext& context)
+    : Form(context, WindowId::AutoCalibration), writeBack_(context.state)
+{
+    const auto display = [this](const char* name, int width = 70) {
+        QLineEdit* box = valueBox(this, QString::fromLatin1(name), width, QStringLiteral("0"));
+        box->setFocusPolicy(Qt::NoFocus); // nothing here is typed: a focus frame would suggest it
+        return box;
+    };
+    petrolTinjBox = display("Text1");
+    gasTinjBox = display("Text2");
+    lambda1Box = display("Text3");
+    lambda1Average = display("Text4");
+    lambda2Box = display("Text5");
+    lambda2Average = display("Text6");
+    kgbBox = display("Text7");
+    rpmBox = display("Text8");
+    tinjBox = display("Text9");
+    rangeBox = display("Text10", 50);
+    differenceBox = display("Text13");
+
+    rangeSpinner = new QScrollBar(Qt::Horizontal, this);
+    rangeSpinner->setObjectName(QStringLiteral("VScroll1"));
+    rangeSpinner->setRange(0, 1000);
+    rangeSpinner->setSingleStep(10);
+    rangeSpinner->setPageStep(100);
+    rangeSpinner->setFixedWidth(160);
+
+    lpgOption = new QRadioButton(this);
+    lpgOption->setObjectName(QStringLiteral("Option1_0"));
+    cngOption = new QRadioButton(this);
+    cngOption->setObjectName(QStringLiteral("Option1_1"));
+    auto* fuelGroup = new QButtonGroup(this);
+    fuelGroup->addButton(lpgOption);
+    fuelGroup->addButton(cngOption);
+
+    instruction = namedLabel(this, QStringLiteral("Label1"), QString());
+    QFont bold = instruction->font();
+    bold.setBold(true);
+    bold.setPointSize(bold.pointSize() + 2);
+    instruction->setFont(bold);
+    instruction->setWordWrap(true);
+    rpmStableLabel = namedLabel(this, QStringLiteral("Label7"), QString());
+    tinjStableLabel = namedLabel(this, QStringLiteral("Label9"), QString());
+    safetyLabel = namedLabel(this, QStringLiteral("Label11"), QString());
+    for (QLabel* l : {rpmStableLabel, tinjStableLabel, safetyLabel}) {
+        l->setFont(bold);
+        // hidden labels keep their place: the row does not jump as they come and go
+        QSizePolicy keep = l->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        l->setSizePolicy(keep);
+    }
+    safetyLabel->setStyleSheet(QStringLiteral("color: rgb(255,0,0);"));
+    procedureLine = namedLabel(this, QStringLiteral("procedureState"), QString());
+    decisionLine = namedLabel(this, QStringLiteral("lastDecision"), QString());
+    petrolLamp = new Lamp(QStringLiteral("Shape2"), this);
+    gasLamp = new Lamp(QStringLiteral("Shape3"), this);
+    differenceBar = new SegmentBar(QStringLiteral("Shape1"), kBarOrder, this);
+
+    exitButton = new QPushButton(this);
+    exitButton->setObjectName(QStringLiteral("Command1"));
+    okButton = new QPushButton(this);
+    okButton->setObjectName(QStringLiteral("Command2"));
+
+    const QString msec = QStringLiteral("msec");
+    const QString mv = QStringLiteral("mV");
+    auto* values = new QGridLayout;
+    values->setSpacing(4);
+    values->addWidget(framedBox(this, "Frame1", petrolTinjBox, msec), 0, 0);
+    values->addWidget(framedBox(this, "Frame2", gasTinjBox, msec), 0, 1);
+    values->addWidget(framedBox(this, "Frame9", tinjBox, msec), 0, 2);
+    values->addWidget(framedBox(this, "Frame8", rpmBox, QStringLiteral("x min")), 0, 3);
+    values->addWidget(framedBox(this, "Frame3", lambda1Box, mv), 1, 0);
+    values->addWidget(framedBox(this, "Frame4", lambda1Average, mv), 1, 1);
+    values->addWidget(framedBox(this, "Frame5", lambda2Box, mv), 1, 2);
+    values->addWidget(framedBox(this, "Frame6", lambda2Average, mv), 1, 3);
+    values->addWidget(framedBox(this, "Frame7", kgbBox, QString()), 2, 0);
+
+    auto* lamps = new QHBoxLayout;
+    lamps->addWidget(petrolLamp);
+    lamps->addWidget(gasLamp);
+    lamps->addSpacing(12);
+    lamps->addWidget(rpmStableLabel);
+    lamps->addSpacing(12);
+    lamps->addWidget(tinjStableLabel);
+    lamps->addSpacing(12);
+    lamps->addWidget(safetyLabel);
+    lamps->addStretch(1);
+    values->addLayout(lamps, 2, 1, 1, 3);
+
+    auto* difference = new QHBoxLayout;
+    difference->addWidget(namedLabel(this, QStringLiteral("Label10"), QString()));
+    difference->addWidget(differenceBox);
+    difference->addSpacing(12);
+    difference->addWidget(new QLabel(QStringLiteral("-"), this));
+    difference->addWidget(differenceBar);
+    difference->addWidget(new QLabel(QStringLiteral("+"), this));
+    difference->addStretch(1);
+
+    auto* settings = new QHBoxLayout;
+    settings->addWidget(namedLabel(this, QStringLiteral("Label16"), QString()));
+    settings->addWidget(rangeBox);
+    settings->addWidget(rangeSpinner);
+    settings->addSpacing(24);
+    settings->addWidget(lpgOption);
+    settings->addWidget(namedLabel(this, QStringLiteral("Label12"), QString()));
+    settings->addSpacing(12);
+    settings->addWidget(cngOption);
+    settings->addWidget(namedLabel(this, QStringLiteral("Label13"), QString()));
+    settings->addStretch(1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(okButton);
+    buttons->addWidget(exitButton);
+
+    auto* page = new QVBoxLayout(this);
+    page->addWidget(instruction);
+    page->addLayout(values);
+    page->addLayout(difference);
+    page->addLayout(settings);
+    page->addWidget(procedureLine);
+    page->addWidget(decisionLine);
+    page->addLayout(buttons);
+
+    setUpTimer(phaseTimer, "Timer1", 1000, &AutoCalibrationWindow::phaseTick);
+    setUpTimer(samplingTimer, "Timer2", kTickMs, &AutoCalibrationWindow::samplingTick);
+    setUpTimer(tableTimer, "Timer3", 100, &AutoCalibrationWindow::tableTick);
+
+    connect(exitButton, &QPushButton::clicked, this, &AutoCalibrationWindow::pressExit);
+    connect(okButton, &QPushButton::clicked, this, &AutoCalibrationWindow::pressOk);
+    connect(rangeSpinner, &QScrollBar::valueChanged, this, &AutoCalibrationWindow::changeRange);
+}
+
+std::span<const Caption> AutoCalibrationWindow::captions() const
+{
+    return kCaptions;
+}
+
+void AutoCalibrationWindow::onLoad()
+{
+    phase_ = state.offlineMode == 1 ? Phase::Offline : Phase::Sampling;
+    procedure_.reset(state.calibrationKgb);
+    state.petrolTinjRef = 0;
+    state.gasTinjRef = 0;
+    silentTicks_ = 0;
+    writeBack_.stop();
+    lambdaAverage1.reset();
+    lambdaAverage2.reset();
+    lambdaAverage1.seed(0);
+    lambdaAverage2.seed(0);
+    for (QLineEdit* box : {petrolTinjBox, gasTinjBox, lambda1Box, lambda1Average, lambda2Box, lambda2Average,
+                           kgbBox, rpmBox, tinjBox, differenceBox})
+        box->setText(QStringLiteral("0"));
+    {
+        const QSignalBlocker quiet(rangeSpinner);
+        rangeSpinner->setValue(state.stableTinjRange);
+    }
+    rangeBox->setText(QString::number(state.stableTinjRange));
+    lpgOption->setChecked(true);
+    differenceBar->setColour(0, kBarRed);
+    for (int i = 1; i < differenceBar->count(); ++i)
+        differenceBar->setColour(i, kBarYellow);
+    petrolLamp->setColour(colours::darkRed);
+    gasLamp->setColour(colours::darkGreen);
+    rpmStableLabel->hide();
+    tinjStableLabel->hide();
+    safetyLabel->hide();
+    procedureLine->setText(QString());
+    decisionLine->setText(phase_ == Phase::Offline ? QString() : text(kNoDecision).arg(procedure_.testKgb));
+    updateControls();
+}
+
+void AutoCalibrationWindow::onActivate()
+{
+    // coming back over a message: sampling or leaving go on; the table write keeps its own timer
+    if ((phase_ == Phase::Sampling || phase_ == Phase::Leaving) && !samplingTimer.isActive())
+        samplingTimer.start();
+}
+
+void AutoCalibrationWindow::onUnload()
+{
+    writeBack_.stop();
+    state.autoCalibrationRequested = 0;
+}
+
+void AutoCalibrationWindow::updateControls()
+{
+    const bool sampling = phase_ == Phase::Sampling;
+    okButton->setEnabled(sampling && procedure_.found);
+    exitButton->setEnabled(phase_ != Phase::WritingTable);
+    rangeSpinner->setEnabled(sampling);
+    lpgOption->setEnabled(sampling);
+    cngOption->setEnabled(sampling);
+}
+
+void AutoCalibrationWindow::changeRange(int value)
+{
+    state.stableTinjRange = value;
+    rangeBox->setText(QString::number(value));
+}
+
+void AutoCalibrationWindow::samplingTick()
+{
+    samplingTimer.stop();
+    if (phase_ == Phase::Leaving) {
+        if (state.calibrationOffAcknowledged == 1) {
+            stopTimers();
+            closeForm();
+            return;
+        }
+        // without a port nothing can be acknowledged: the link's own message says why
+        if (!ctx.link.send(frames::calibrationOff())) {
+            stopTimers();
+            closeForm();
+            return;
+        }
+        samplingTimer.start();
+        return;
+    }
+    if (phase_ != Phase::Sampling) return;
+
+    // a frame that did not come is no evidence: the last values are shown but not counted again
+    const bool fresh = state.calibrationFrameReceived == 1;
+    state.calibrationFrameReceived = 0;
+    const LiveStatus& live = state.liveStatus;
+    lambda1Box->setText(QString::number(live.lambda1Mv));
+    rpmBox->setText(QString::number(live.rpm));
+    kgbBox->setText(QString::number(live.kgbInUse));
+    lambda2Box->setText(QString::number(live.lambda2Mv));
+    tinjBox->setText(QString::number(live.calibrationTinj));
+    if (fresh) {
+        silentTicks_ = 0;
+        lambdaAverage1.add(live.lambda1Mv);
+        lambdaAverage2.add(live.lambda2Mv);
+        lambda1Average->setText(lambdaAverage1.shown());
+        lambda2Average->setText(lambdaAverage2.shown());
+        showSample(procedure_.sample({live.rpm, live.calibrationTinj, live.calibrationState, live.onPetrol},
+                                     state.stableTinjRange));
+        state.petrolTinjRef = procedure_.petrolTinjRef;
+        state.gasTinjRef = procedure_.gasTinjRef;
+    } else {
+        ++silentTicks_;
+    }
+    showProcedureState(fresh);
+    if (ctx.link.isOpen()) {
+        if (const auto frame = frames::calibrationPoll(procedure_.testKgb)) ctx.link.send(*frame);
+    }
+    samplingTimer.start();
+}
+
+void AutoCalibrationWindow::showSample(const SampleOutcome& outcome)
+{
+    const AutoCalibration& p = procedure_;
+    const LiveStatus& live = state.liveStatus;
+    rpmStableLabel->setVisible(p.rpmStable);
+    tinjStableLabel->setVisible(p.tinjStable);
+    safetyLabel->setVisible(live.calibrationState == 7);
+
+    const bool petrol = p.showsPetrol();
+    petrolLamp->setColour(petrol ? colours::brightRed : colours::darkRed);
+    gasLamp->setColour(petrol ? colours::darkGreen : colours::brightGreen);
+    if (petrol) {
+        petrolTinjBox->setText(QString::number(p.tinjAverage));
+        if (p.phaseCount == 0) gasTinjBox->setText(QString::number(p.tinjAverage));
+    } else {
+        gasTinjBox->setText(QString::number(p.tinjAverage));
+    }
+    differenceBox->setText(QString::number(p.difference()));
+    // the lit side is the fuel running: rightwards on petrol, leftwards on gas
+    const int lit = p.barElementsLit();
+    for (int i = 1; i <= kBarSide; ++i) {
+        differenceBar->setColour(i, !petrol && i <= lit ? kBarRed : kBarYellow);
+        differenceBar->setColour(kBarSide + i, petrol && i <= lit ? kBarRed : kBarYellow);
+    }
+
+    if (outcome.decision) showDecision(*outcome.decision);
+    if (outcome.armPhaseDeadline) phaseTimer.start();
+}
+
+void AutoCalibrationWindow::showDecision(const Decision& d)
+{
+    QString line;
+    switch (d.kind) {
+    case Decision::Kind::Reference:
+        line = text(kReference).arg(d.testKgb);
+        break;
+    case Decision::Kind::NoChange:
+        line = text(kUnchanged).arg(d.testKgb);
+        break;
+    case Decision::Kind::Raise:
+        line = text(kRaised).arg(d.testKgb).arg(d.step);
+        break;
+    case Decision::Kind::Lower:
+        line = text(kLowered).arg(d.testKgb).arg(d.step);
+        break;
+    case Decision::Kind::Found:
+        line = text(kFound).arg(d.testKgb);
+        instruction->setText(text(kStorePrompt));
+        updateControls();
+        break;
+    }
+    if (d.limited) line += text(kLimited);
+    decisionLine->setText(line);
+}
+
+void AutoCalibrationWindow::showProcedureState(bool fresh)
+{
+    if (!fresh && silentTicks_ >= kSilentTicks) {
+        procedureLine->setText(text(kSilent).arg(silentTicks_ * kTickMs / 1000));
+        return;
+    }
+    const AutoCalibration& p = procedure_;
+    const LiveStatus& live = state.liveStatus;
+    const int phaseNumber = p.phaseCount + 1;
+    if (live.calibrationState >= 1 && live.calibrationState <= 5) {
+        procedureLine->setText(text(kChangingFuel).arg(phaseNumber));
+        return;
+    }
+    const bool petrol = live.onPetrol == 1;
+    QString line = text(petrol ? kPetrolPhase : kGasPhase).arg(phaseNumber);
+    if (p.rpmStable && p.tinjStable)
+        line += text(kStableFor).arg(QString::number(p.stableTicks() * kTickMs / 1000.0, 'f', 1));
+    else
+        line += text(kUnsteady);
+    if (petrol && !p.windowDone && p.windowSamples > 0)
+        line += text(kSamples).arg(p.windowSamples).arg(kWindowSamples);
+    if (phaseTimer.isActive() && (!p.found || petrol)) line += text(kChangeoverDue);
+    procedureLine->setText(line);
+}
+
+void AutoCalibrationWindow::phaseTick()
+{
+    phaseTimer.stop();
+    if (phase_ != Phase::Sampling) return;
+    samplingTimer.stop();
+    if (procedure_.phaseDeadline(state.liveStatus.onPetrol == 1)) {
+        ctx.link.send(frames::fuelChangeover());
+        state.changeoverAcknowledged = 0;
+        rpmStableLabel->hide();
+        tinjStableLabel->hide();
+        procedureLine->setText(text(kChangingFuel).arg(procedure_.phaseCount + 1));
+    } else {
+        instruction->setText(text(kStorePrompt));
+    }
+    samplingTimer.start();
+}
+
+void AutoCalibrationWindow::pressOk()
+{
+    if (phase_ != Phase::Sampling || !procedure_.found) return;
+    FieldRule rule;
+    rule.name = kKgbField;
+    const std::optional<long long> v = readBox(kgbBox, rule);
+    if (!v) return;
+    const Fuel fuel = lpgOption->isChecked() ? Fuel::Lpg : Fuel::Cng;
+    const OneBased<int, kTableCellCount> cells = deriveTable(static_cast<int>(*v), fuel);
+    const QList<int> above = cellsAboveByte(cells);
+    if (!above.isEmpty()) {
+        // a byte cannot carry them: nothing goes out, and the procedure keeps running for another try
+        QString which;
+        if (above.size() == kTableCellCount) {
+            which = text(kAllCells);
+        } else {
+            constexpr int kNamed = 8;
+            QStringList named;
+            for (int i = 0; i < above.size() && i < kNamed; ++i)
+                named << QStringLiteral("%1 = %2").arg(cellLabel(above[i], language())).arg(cells[above[i]]);
+            which = named.join(QStringLiteral(", "));
+            if (above.size() > kNamed) which += text(kMoreCells).arg(above.size() - kNamed);
+        }
+        ctx.showMessage(text(kTitleText),
+                        text(kRefused).arg(*v).arg(text(fuel == Fuel::Lpg ? kLpg : kCng), which));
+        return;
+    }
+    stopTimers();
+    state.autoCalibrationTableReady = 1;
+    for (int k = 1; k <= kTableCellCount; ++k)
+        state.pendingTableCells[k] = cells[k];
+    writeBack_.start(true);
+    phase_ = Phase::WritingTable;
+    setBusy(true);
+    updateControls();
+    showTableProgress();
+    tableTimer.start();
+}
+
+void AutoCalibrationWindow::tableTick()
+{
+    tableTimer.stop();
+    if (phase_ != Phase::WritingTable) return;
+    phaseTimer.stop();
+    samplingTimer.stop();
+    if (const std::optional<QByteArray> frame = writeBack_.nextFrame()) {
+        if (frame->isEmpty() || !ctx.link.send(*frame)) {
+            stopWritingForLostPort();
+            return;
+        }
+        showTableProgress();
+        tableTimer.start();
+        return;
+    }
+    writeBack_.stop();
+    state.autoCalibrationTableReady = 0;
+    leave();
+}
+
+void AutoCalibrationWindow::showTableProgress()
+{
+    QString line = text(kTableProgress).arg(writeBack_.confirmed()).arg(writeBack_.toWrite());
+    if (const auto waiting = writeBack_.waiting())
+        line += text(kWaiting).arg(writeItemName(*waiting, language()));
+    instruction->setText(line);
+}
+
+void AutoCalibrationWindow::stopWritingForLostPort()
+{
+    const int unwritten = writeBack_.remaining();
+    writeBack_.stop();
+    stopTimers();
+    state.autoCalibrationTableReady = 0;
+    closeForm();
+    ctx.showMessage(text(kTitleText), text(kWriteStopped).arg(unwritten));
+}
+
+void AutoCalibrationWindow::leave()
+{
+    phaseTimer.stop(); // a change-over armed before EXIT must not go out after it
+    state.calibrationOffAcknowledged = 0;
+    state.calibrationInactive = 1;
+    state.autoCalibrationRequested = 0;
+    if (!ctx.link.send(frames::calibrationOff())) {
+        stopTimers();
+        closeForm();
+        return;
+    }
+    phase_ = Phase::Leaving;
+    instruction->setText(text(kLeaving));
+    procedureLine->setText(QString());
+    setBusy(true);
+    updateControls();
+    samplingTimer.start();
+}
+
+void AutoCalibrationWindow::pressExit()
+{
+    switch (phase_) {
+    case Phase::Offline:
+    case Phase::Leaving: // pressed again while the ECU does not acknowledge: the way out
+        stopTimers();
+        closeForm();
+        return;
+    case Phase::WritingTable:
+        return; // EXIT is disabled from OK on
+    case Phase::Sampling:
+        leave();
+        return;
+    }
+}
+
+void AutoCalibrationWindow::requestClose()
+{
+    if (phase_ != Phase::WritingTable) {
+        pressExit();
+        return;
+    }
+    // the derived table is not dropped half-written: the calibration window, which takes over the
+    // moment this one closes, writes the rest and then turns the calibration mode off with its EXIT
+    writeBack_.stop();
+    stopTimers();
+    closeForm();
+    ctx.showMessage(text(kTitleText), text(kWriteGoesOn));
+}
