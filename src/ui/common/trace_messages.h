@@ -1,0 +1,10 @@
+#pragma once
+
+#include "link/language.h"
+#include "ui/common/link_messages.h"
+
+#include <QString>
+
+// The trace file of the serial line could not be written any more: the trace has stopped, the
+// link goes on. `reason` is the system's words.
+LinkMessage traceStoppedMessage(Language language, const QString& path, const QString& reason);
