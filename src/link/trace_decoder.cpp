@@ -37,12 +37,6 @@ QString TraceDecoder::describe(const QByteArray& chunk)
 {
     const qsizetype size = chunk.size();
     if (size == 0) return QStringLiteral("empty");
-    // One whole frame is judged as the receiver judges it, by the length byte alone: a header
-    // other than "PC" still makes a frame.
-    if (size >= frames::kHeaderLength && byteAt(chunk, 3) == size) {
-        owed_ = 0;
-        return frameName(chunk, 0, static_cast<int>(size));
-    }
 
     QStringList parts;
     qsizetype at = 0;
@@ -57,6 +51,11 @@ QString TraceDecoder::describe(const QByteArray& chunk)
             owed_ = 0; // a new frame began before the missing bytes came: they never will
         }
     }
+    // One whole frame is judged as the receiver judges it, by the length byte alone: a header
+    // other than "PC" still makes a frame.
+    if (at == 0 && size >= frames::kHeaderLength && byteAt(chunk, 3) == size)
+        return frameName(chunk, 0, static_cast<int>(size));
+
     while (at < size) {
         qsizetype header = chunk.indexOf(kHeader, at);
         if (header < 0) header = size;
@@ -66,7 +65,7 @@ QString TraceDecoder::describe(const QByteArray& chunk)
             continue;
         }
         const qsizetype left = size - at;
-        if (left < frames::kHeaderLength) {
+        if (left < 4) {
             parts << QStringLiteral("partial frame (%1)").arg(bytes(left));
             break;
         }
@@ -84,7 +83,9 @@ QString TraceDecoder::describe(const QByteArray& chunk)
             at += length;
             continue;
         }
-        const QString name = frameName(chunk, at, static_cast<int>(left));
+        // the code byte may still be on its way
+        const QString name = left >= frames::kHeaderLength ? frameName(chunk, at, static_cast<int>(left))
+                                                           : QStringLiteral("frame");
         parts << QStringLiteral("partial %1 (%2 of %3 bytes)").arg(name).arg(left).arg(length);
         owed_ = length - static_cast<int>(left);
         owedName_ = name;

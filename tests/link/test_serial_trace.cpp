@@ -86,6 +86,8 @@ void TestSerialTrace::namesWhatIsNotOneFrame()
     QCOMPARE(d.describe(kStatusReply + kVersionReply), QString("ReadStatus reply + ReadVersion reply"));
     QCOMPARE(d.describe(kVersionReply + 'x'), QString("ReadVersion reply + noise (1 byte)"));
     QCOMPARE(d.describe(QByteArray("PC\0", 3)), QString("partial frame (3 bytes)"));
+    QCOMPARE(d.describe(QByteArray("PC\0\x05", 4)), QString("partial frame (4 of 5 bytes)"));
+    QCOMPARE(d.describe("\x07"), QString("rest of frame (1 byte)"));
     QCOMPARE(d.describe("zz"), QString("noise (2 bytes)"));
     // a length byte no frame can have is not followed
     QCOMPARE(d.describe(QByteArray("PC\0\x02\x07", 5) + kVersionReply),
@@ -103,6 +105,10 @@ void TestSerialTrace::followsAFrameAcrossChunks()
     QCOMPARE(d.describe(kStatusReply.left(10)), QString("partial ReadStatus reply (10 of 43 bytes)"));
     QCOMPARE(d.describe(kVersionReply + kVersionReply), QString("ReadVersion reply + ReadVersion reply"));
     QCOMPARE(d.describe("\x05\x06"), QString("noise (2 bytes)"));
+    // the rest of a frame whose length byte happens to match its own size is still the rest
+    QCOMPARE(d.describe(kStatusReply.left(38)), QString("partial ReadStatus reply (38 of 43 bytes)"));
+    QCOMPARE(d.describe(QByteArray("\x01\x02\x03\x05\x09", 5)),
+             QString("rest of ReadStatus reply (5 bytes)"));
 }
 
 void TestSerialTrace::linesInTimeOrderWithDirectionAndBytes()
