@@ -57,14 +57,7 @@ int main(int argc, char** argv)
     SerialLink link;
     if (trace.isActive()) trace.attach(link); // before the dispatcher: see attach()
     Application app(link);
-    bool traceFailureShown = false;
-    QObject::connect(&trace, &SerialTrace::failed, &app, [&](const QString& reason) {
-        traceFailureShown = true;
-        std::fprintf(stderr, "orvane: trace stopped: %s\n", qPrintable(reason));
-        const LinkMessage m =
-            traceStoppedMessage(languageOf(app.state.languageIndex), command.tracePath, reason);
-        app.context.showMessage(m.title, m.text);
-    });
+    reportTraceStop(trace, app.context, command.tracePath);
     // exit(), not quit(): quit() first offers every window a close, which our windows turn into
     // their own close and so refuse
     app.navigator.endProgram = [] {
@@ -86,7 +79,8 @@ int main(int argc, char** argv)
     }
     const int status = QApplication::exec();
     link.close();
-    if (trace.isActive() && !trace.close() && !traceFailureShown)
+    // a failure of this last write has no window left to show it
+    if (trace.isActive() && !trace.close())
         std::fprintf(stderr, "orvane: the end of the trace was not written: %s\n",
                      qPrintable(trace.errorText()));
     return status;

@@ -4,10 +4,14 @@
 #include "link/serial_link.h"
 #include "link/serial_trace.h"
 #include "sim/simulator_thread.h"
+#include "support/fake_link.h"
+#include "support/grab.h"
 #include "support/quiet_offscreen.h"
 #include "support/window_test.h"
+#include "ui/common/trace_messages.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -76,6 +80,7 @@ private slots:
     void handshakeTracedFromBothEnds();
     void unwritableTraceStopsBothProgramsAtStart();
     void ecuSimulatorWritesItsTraceWhenStopped();
+    void traceStopIsToldInTheUsersLanguage();
 
 private:
     std::unique_ptr<SimulatorThread> sim;
@@ -159,6 +164,32 @@ void TestTraceRun::ecuSimulatorWritesItsTraceWhenStopped()
     QCOMPARE(lines[0].what, QString("ReadVersion"));
     QCOMPARE(lines[1].what, QString("ReadVersion reply"));
     QCOMPARE(lines[1].bytes, got);
+}
+
+void TestTraceRun::traceStopIsToldInTheUsersLanguage()
+{
+    FakeLink fake;
+    startApp(fake);
+    app->start();
+    SerialTrace trace(SerialTrace::Side::Pc);
+    const QString path = QStringLiteral("/media/usb/") + QString(200, 'x') + QStringLiteral("/line.trace");
+    reportTraceStop(trace, app->context, path);
+    const char* expected[] = {"La traccia della linea seriale si e' fermata",
+                              "The serial line trace has stopped", "Seri hat kaydi durdu"};
+    for (int language = 1; language <= 3; ++language) {
+        app->state.languageIndex = language;
+        emit trace.failed(QStringLiteral("No space left on device"));
+        QCOMPARE(activeName(), QString("Form12"));
+        const QString text = control<QLabel>("Form12", "Label1")->text();
+        QVERIFY2(text.startsWith(QLatin1String(expected[language - 1])), qPrintable(text));
+        // the end of a long path is the part that tells which file
+        QVERIFY2(text.endsWith(QStringLiteral("xx/line.trace: No space left on device")), qPrintable(text));
+        QVERIFY(text.size() < 300);
+        grabIfAsked(form("Form12"), QStringLiteral("form12_trace_stopped_%1").arg(language));
+        click("Form12", "Command1");
+    }
+    QVERIFY(!ended); // the program goes on
+    app.reset();
 }
 
 QTEST_MAIN(TestTraceRun)
