@@ -123,6 +123,8 @@ void PtyHost::pump()
     if (!burst.isEmpty()) {
         // stamped before the write: the reader may have the bytes before write() returns
         const qint64 writtenNs = steadyNowNs();
+        // published before the write too, or a fast reader measures against the reply before
+        if (endsChunk) lastReplyEndNs_.store(writtenNs);
         qsizetype written = 0;
         while (written < burst.size()) {
             const ssize_t n = ::write(masterFd_, burst.constData() + written, burst.size() - written);
@@ -137,10 +139,7 @@ void PtyHost::pump()
                 trace_->note(QStringLiteral("%1 reply bytes dropped: the program is not reading")
                                  .arg(burst.size() - written));
         }
-        if (endsChunk) {
-            lastReplyEndNs_.store(writtenNs);
-            emit replyWritten(writtenNs);
-        }
+        if (endsChunk) emit replyWritten(writtenNs);
     }
     if (!out_.empty()) {
         // Wake up for the next byte; a few bytes per wake-up keeps the cost low at 9600 baud.
