@@ -76,7 +76,8 @@ void SerialTrace::received(const QByteArray& bytes)
 
 void SerialTrace::note(const QString& text)
 {
-    record(Kind::Note, text.toUtf8());
+    // one line, whatever the system's words hold
+    record(Kind::Note, text.simplified().toUtf8());
 }
 
 void SerialTrace::attach(Link& link)

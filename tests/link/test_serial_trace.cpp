@@ -52,7 +52,7 @@ void TestSerialTrace::namesWholeFrames_data()
     QTest::addColumn<QString>("name");
     QTest::newRow("version request") << frames::readVersion() << false << "ReadVersion";
     QTest::newRow("version reply") << kVersionReply << true << "ReadVersion reply";
-    QTest::newRow("extra data") << frames::readCalibrationExtra() << false << "ReadCalibrationExtra";
+    QTest::newRow("last code") << frames::readCalibrationExtra() << false << "ReadCalibrationExtra";
     QTest::newRow("parameter write") << *frames::writeParameter(4, 350) << false
                                      << "WriteParameter id 4 = 350";
     QTest::newRow("parameter echo") << *frames::writeParameter(12, 65535) << true
@@ -62,8 +62,6 @@ void TestSerialTrace::namesWholeFrames_data()
     QTest::newRow("calibration poll")
         << *frames::calibrationPoll(118) << false << "CalibrationPoll value 118";
     QTest::newRow("coil poll") << *frames::calibrationPollCoils(3) << false << "CalibrationPollCoils coils 3";
-    QTest::newRow("end-of-line step") << *frames::eolCommand(2) << false << "EolCommand step 2";
-    QTest::newRow("code 0") << frames::frame(0) << true << "unknown code 0 reply";
     QTest::newRow("code 17") << frames::frame(17) << false << "unknown code 17";
     // the receiver does not look at the header, so neither does the trace
     QTest::newRow("other header") << QByteArray("EC\x01\x08\x07\x02\x01\x07", 8) << true
