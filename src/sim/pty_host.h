@@ -31,7 +31,11 @@ public:
 
     // Requests as they are read and replies once their last byte is written go to `trace` (not
     // owned; null stops tracing). Set it from the host's thread.
-    void setTrace(SerialTrace* trace) { trace_ = trace; }
+    void setTrace(SerialTrace* trace)
+    {
+        trace_ = trace;
+        tracedReply_.clear();
+    }
 
     // When (steady clock, ns) the last byte of the most recent reply was written.
     qint64 lastReplyEndNs() const { return lastReplyEndNs_.load(); }
