@@ -41,7 +41,11 @@ CommandLine parseCommandLine(const QStringList& arguments)
     // for the start-up benchmark: leave as soon as the start window has been shown
     QCommandLineOption exitWhenShown(QStringLiteral("exit-when-shown"));
     exitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({version, simulate, port, exitWhenShown});
+    const QCommandLineOption trace(QStringLiteral("trace"),
+                                   QStringLiteral("Write every frame sent and every chunk received on the "
+                                                  "serial line to this file."),
+                                   QStringLiteral("file"));
+    parser.addOptions({version, simulate, port, trace, exitWhenShown});
 
     if (!parser.parse(arguments)) return refuse(parser.errorText());
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
@@ -68,7 +72,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
                           .arg(ports.constFirst().size())
                           .arg(kMaxPortNameLength));
 
+    if (parser.values(trace).size() > 1) return refuse(QStringLiteral("--trace given more than once"));
+    if (parser.isSet(trace) && parser.value(trace).isEmpty())
+        return refuse(QStringLiteral("--trace needs a file name"));
+
     CommandLine line;
+    line.tracePath = parser.value(trace);
     line.simulate = parser.isSet(simulate);
     line.portName = parser.value(port);
     line.exitWhenShown = parser.isSet(exitWhenShown);

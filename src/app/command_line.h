@@ -13,6 +13,7 @@ struct CommandLine {
     bool simulate = false;
     QString portName; // empty: the numbered port of the settings dialog
     bool exitWhenShown = false;
+    QString tracePath; // empty: no trace of the serial line
     // PrintAndExit: the text for stdout; Refuse: the one line for stderr, "orvane: ..."
     QString output;
     int exitStatus = 0;

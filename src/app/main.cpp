@@ -2,7 +2,9 @@
 #include "app/application.h"
 #include "app/command_line.h"
 #include "link/serial_link.h"
+#include "link/serial_trace.h"
 #include "sim/simulator_thread.h"
+#include "ui/common/trace_messages.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -29,6 +31,15 @@ int main(int argc, char** argv)
     case CommandLine::Action::Run:
         break;
     }
+    // Opened before anything else: a support engineer who asked for a trace must not get a run
+    // without one.
+    SerialTrace trace(SerialTrace::Side::Pc);
+    if (!command.tracePath.isEmpty() &&
+        !trace.open(command.tracePath, QStringLiteral("orvane %1").arg(QLatin1String(kOrvaneVersion)))) {
+        std::fprintf(stderr, "orvane: cannot write the trace file \"%s\": %s\n",
+                     qPrintable(command.tracePath), qPrintable(trace.errorText()));
+        return 2;
+    }
     QApplication qapp(argc, argv);
 
     std::unique_ptr<SimulatorThread> simulator;
@@ -44,7 +55,9 @@ int main(int argc, char** argv)
     }
 
     SerialLink link;
+    if (trace.isActive()) trace.attach(link); // before the dispatcher: see attach()
     Application app(link);
+    reportTraceStop(trace, app.context, command.tracePath);
     // exit(), not quit(): quit() first offers every window a close, which our windows turn into
     // their own close and so refuse
     app.navigator.endProgram = [] {
@@ -66,5 +79,9 @@ int main(int argc, char** argv)
     }
     const int status = QApplication::exec();
     link.close();
+    // a failure of this last write has no window left to show it
+    if (trace.isActive() && !trace.close())
+        std::fprintf(stderr, "orvane: the end of the trace was not written: %s\n",
+                     qPrintable(trace.errorText()));
     return status;
 }

@@ -42,6 +42,8 @@ public:
 signals:
     // Everything received so far, in one piece, for the reply dispatcher.
     void received(const QByteArray& bytes);
+    // What went out on the line (for a trace); a write cut short gives the part that went.
+    void sent(const QByteArray& bytes);
     // The port went away while open (adapter pulled, device closed); the link is closed now.
     void lost(LinkProblem problem);
 };

@@ -122,7 +122,9 @@ bool SerialLink::send(const QByteArray& frame)
             QMetaObject::invokeMethod(this, &SerialLink::flushBeforeSend, Qt::QueuedConnection);
         }
     }
-    return port_.write(frame) == frame.size();
+    const qint64 written = port_.write(frame);
+    if (written > 0) emit sent(written == frame.size() ? frame : frame.left(written));
+    return written == frame.size();
 }
 
 void SerialLink::onReadyRead()

@@ -1,5 +1,6 @@
 // orvane-ecu-sim: a virtual ECU on a pseudo-terminal. Prints the device path, then serves until
 // stopped; point the program at it with --port.
+#include "link/serial_trace.h"
 #include "sim/pty_host.h"
 #include "sim/virtual_ecu.h"
 
@@ -48,7 +49,10 @@ int main(int argc, char** argv)
                        "agree in calibration mode (default 118; from 229 a table "
                        "derived for LPG needs cells above 255)."),
         QStringLiteral("value"), QStringLiteral("118"));
-    parser.addOptions({settings, silent, wrongEcho, split, garbage, slow, unplug, idealKgb});
+    const QCommandLineOption trace(QStringLiteral("trace"),
+                                   QStringLiteral("Write every request read and reply sent to this file."),
+                                   QStringLiteral("file"));
+    parser.addOptions({settings, silent, wrongEcho, split, garbage, slow, unplug, idealKgb, trace});
     parser.process(app);
 
     VirtualEcu ecu;
@@ -78,7 +82,25 @@ int main(int argc, char** argv)
         }
     }
 
+    // Before the terminal exists: a trace asked for and not written would mislead whoever reads it.
+    SerialTrace serialTrace(SerialTrace::Side::Ecu);
+    if (parser.isSet(trace)) {
+        if (parser.value(trace).isEmpty()) {
+            std::fprintf(stderr, "orvane-ecu-sim: --trace needs a file name\n");
+            return 2;
+        }
+        if (!serialTrace.open(parser.value(trace), QStringLiteral("orvane-ecu-sim"))) {
+            std::fprintf(stderr, "orvane-ecu-sim: cannot write the trace file \"%s\": %s\n",
+                         qPrintable(parser.value(trace)), qPrintable(serialTrace.errorText()));
+            return 1;
+        }
+        QObject::connect(&serialTrace, &SerialTrace::failed, &app, [](const QString& reason) {
+            std::fprintf(stderr, "orvane-ecu-sim: trace stopped, the ECU goes on: %s\n", qPrintable(reason));
+        });
+    }
+
     PtyHost host(ecu, PtyHost::bytesPerSecondForSettings(parser.value(settings)));
+    if (serialTrace.isActive()) host.setTrace(&serialTrace);
     if (!host.start()) {
         std::fprintf(stderr, "orvane-ecu-sim: cannot open a pseudo-terminal: %s\n",
                      qPrintable(host.errorText()));
@@ -94,5 +116,12 @@ int main(int argc, char** argv)
         auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
         QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     }
-    return app.exec();
+    const int status = app.exec();
+    host.setTrace(nullptr);
+    if (serialTrace.isActive() && !serialTrace.close()) {
+        std::fprintf(stderr, "orvane-ecu-sim: the end of the trace was not written: %s\n",
+                     qPrintable(serialTrace.errorText()));
+        return 1;
+    }
+    return status;
 }

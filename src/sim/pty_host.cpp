@@ -1,6 +1,7 @@
 #include "sim/pty_host.h"
 
 #include "link/serial_link.h"
+#include "link/serial_trace.h"
 
 #include <QSocketNotifier>
 
@@ -11,6 +12,8 @@
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 qint64 steadyNowNs()
@@ -85,6 +88,7 @@ void PtyHost::onReadable()
         break; // EAGAIN: drained
     }
     if (received.isEmpty()) return;
+    if (trace_) trace_->received(received);
     const qint64 now = steadyNowNs();
     for (const VirtualEcu::Chunk& chunk : ecu_.receive(received, clock_.elapsed()))
         schedule(chunk, now);
@@ -106,14 +110,21 @@ void PtyHost::pump()
     const qint64 now = steadyNowNs();
     QByteArray burst;
     bool endsChunk = false;
+    std::vector<QByteArray> tracedReplies;
     while (!out_.empty() && out_.front().dueNs <= now) {
         burst.append(out_.front().byte);
         endsChunk = out_.front().endsChunk;
+        if (trace_) {
+            tracedReply_.append(out_.front().byte);
+            if (endsChunk) tracedReplies.push_back(std::exchange(tracedReply_, QByteArray()));
+        }
         out_.pop_front();
     }
     if (!burst.isEmpty()) {
         // stamped before the write: the reader may have the bytes before write() returns
         const qint64 writtenNs = steadyNowNs();
+        // published before the write too, or a fast reader measures against the reply before
+        if (endsChunk) lastReplyEndNs_.store(writtenNs);
         qsizetype written = 0;
         while (written < burst.size()) {
             const ssize_t n = ::write(masterFd_, burst.constData() + written, burst.size() - written);
@@ -121,10 +132,14 @@ void PtyHost::pump()
             if (n <= 0) break; // the terminal's buffer is full: the program is not reading; drop
             written += n;
         }
-        if (endsChunk) {
-            lastReplyEndNs_.store(writtenNs);
-            emit replyWritten(writtenNs);
+        if (trace_) {
+            for (const QByteArray& reply : tracedReplies)
+                trace_->sent(reply);
+            if (written < burst.size())
+                trace_->note(QStringLiteral("%1 reply bytes dropped: the program is not reading")
+                                 .arg(burst.size() - written));
         }
+        if (endsChunk) emit replyWritten(writtenNs);
     }
     if (!out_.empty()) {
         // Wake up for the next byte; a few bytes per wake-up keeps the cost low at 9600 baud.

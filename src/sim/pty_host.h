@@ -11,6 +11,7 @@
 #include <deque>
 
 class QSocketNotifier;
+class SerialTrace;
 
 // Puts a VirtualEcu behind a pseudo-terminal, so the program opens it like any serial port.
 // Replies leave at the line rate (about 960 bytes/s at 9600 baud), so what the program sees
@@ -27,6 +28,14 @@ public:
     QString errorText() const { return errorText_; }
 
     static int bytesPerSecondForSettings(const QString& settings);
+
+    // Requests as they are read and replies once their last byte is written go to `trace` (not
+    // owned; null stops tracing). Set it from the host's thread.
+    void setTrace(SerialTrace* trace)
+    {
+        trace_ = trace;
+        tracedReply_.clear();
+    }
 
     // When (steady clock, ns) the last byte of the most recent reply was written.
     qint64 lastReplyEndNs() const { return lastReplyEndNs_.load(); }
@@ -59,4 +68,6 @@ private:
     std::deque<OutByte> out_;
     qint64 lineFreeNs_ = 0;
     std::atomic<qint64> lastReplyEndNs_{0};
+    SerialTrace* trace_ = nullptr;
+    QByteArray tracedReply_; // the reply whose bytes are leaving, until its last one
 };

@@ -18,6 +18,7 @@ private slots:
     void refused_data();
     void refused();
     void helpAndVersionLeaveWithoutRunning();
+    void traceGoesWithEitherPort();
 };
 
 void TestCommandLine::accepted_data()
@@ -75,6 +76,10 @@ void TestCommandLine::refused_data()
         << QStringLiteral("orvane: port name too long (100000 characters, at most %1)")
                .arg(kMaxPortNameLength);
     QTest::newRow("unknown option") << QStringList{"--bogus"} << "orvane: Unknown option 'bogus'.";
+    QTest::newRow("empty trace") << QStringList{"--trace="} << "orvane: --trace needs a file name";
+    QTest::newRow("trace without file") << QStringList{"--trace"} << "orvane: Missing value after '--trace'.";
+    QTest::newRow("trace twice") << QStringList{"--trace", "a", "--trace", "b"}
+                                 << "orvane: --trace given more than once";
 }
 
 void TestCommandLine::refused()
@@ -99,9 +104,20 @@ void TestCommandLine::helpAndVersionLeaveWithoutRunning()
         const CommandLine line = parse({word});
         QCOMPARE(line.action, CommandLine::Action::PrintAndExit);
         QCOMPARE(line.exitStatus, 0);
-        for (const char* listed : {"--simulate", "--port <name>", "--version"})
+        for (const char* listed : {"--simulate", "--port <name>", "--trace <file>", "--version"})
             QVERIFY2(line.output.contains(QLatin1String(listed)), listed);
         QVERIFY(!line.output.contains(QLatin1String("exit-when-shown")));
+    }
+}
+
+void TestCommandLine::traceGoesWithEitherPort()
+{
+    QCOMPARE(parse({}).tracePath, QString());
+    for (const QStringList& words : {QStringList{"--simulate", "--trace", "line.trace"},
+                                     QStringList{"--trace=line.trace", "--port", "/dev/ttyUSB0"}}) {
+        const CommandLine line = parse(words);
+        QCOMPARE(line.action, CommandLine::Action::Run);
+        QCOMPARE(line.tracePath, QString("line.trace"));
     }
 }
 
