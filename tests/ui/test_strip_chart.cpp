@@ -24,6 +24,7 @@ private slots:
     void tenMinuteDriveKeepsOneMinute();
     void burstAndClockStepsStayBounded();
     void scaleStepsOneTwoFive();
+    void shownChartHoldsTheMinuteOverALongDrive();
     void hiddenChartCollectsWithoutDrawing();
     void missingValueIsAGapNotAZero();
     void axisGrowsOnlyPastItsTop();
@@ -77,6 +78,20 @@ void TestStripChart::scaleStepsOneTwoFive()
                                                {5001, 10000}, {65535, 100000}};
     for (auto [value, top] : cases)
         QCOMPARE(scaleCeiling(value), top);
+}
+
+void TestStripChart::shownChartHoldsTheMinuteOverALongDrive()
+{
+    QWidget window;
+    StripChart chart(kAxes, kChannels, &window);
+    window.show();
+    for (long long ms = 0; ms <= 10 * 60'000; ms += 300) {
+        const double v[] = {double(ms % 900), 3000};
+        chart.add(ms, v);
+    }
+    QCOMPARE(chart.series(0)->count(), 201);
+    QCOMPARE(chart.series(0)->at(0).x(), -60.0);
+    QCOMPARE(chart.series(0)->at(200), QPointF(0, 600'000 % 900));
 }
 
 void TestStripChart::hiddenChartCollectsWithoutDrawing()

@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr LocalText kLean{"MAGRA", "LEAN", "DUSUK"};
@@ -245,8 +247,8 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
     });
     connect(chartToggle, &QCheckBox::toggled, this, [this](bool on) {
         chart->setVisible(on);
-        // without the chart the window gives its height back
-        if (!on) adjustSize();
+        // the window takes the chart's height and gives it back
+        adjustSize();
     });
 }
 
@@ -274,7 +276,6 @@ void StatusWindow::onLoad()
     chart->setLanguage(language());
     chart->setAxisTop(MillivoltAxis, std::max(state.lambda1FullScale, state.lambda2FullScale));
     chartToggle->setChecked(true);
-    chart->setVisible(true);
     statusSinceTick = false;
     chartClock.start();
 }
