@@ -85,7 +85,8 @@ void StripChart::clear()
 void StripChart::setAxisTop(int axis, double top)
 {
     const auto i = static_cast<std::size_t>(axis);
-    if (i >= axes_.size() || tops_[i] == top) return;
+    // a scale not known yet (a sensor type not read) keeps the axis it has
+    if (i >= axes_.size() || tops_[i] == top || !(top > 0) || !std::isfinite(top)) return;
     tops_[i] = top;
     axes_[i]->setRange(0, top);
 }

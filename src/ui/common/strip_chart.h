@@ -37,6 +37,7 @@ public:
     void setLanguage(Language language);
     // Empties the chart and gives every axis its initial top.
     void clear();
+    // A top of 0 or less (nothing known yet) leaves the axis as it is.
     void setAxisTop(int axis, double top);
     // One sample per channel (NaN: nothing to show) at `ms` on a monotonic clock.
     void add(long long ms, std::span<const double> values);
