@@ -1,12 +1,17 @@
 // CPU used by the program while the status window (or the calibration window) polls the virtual
 // ECU (run as a separate orvane-ecu-sim process, so only the program is measured). Usage:
-//   bench_status_cpu PATH/orvane-ecu-sim [seconds] [status|calibration]   (QT_QPA_PLATFORM=offscreen)
+//   bench_status_cpu PATH/orvane-ecu-sim [seconds] [status|calibration] [chart=on|off|both]
+// (QT_QPA_PLATFORM=offscreen). chart=both runs the status window with its chart hidden, then shown
+// twice (the second to see the memory stay flat), `seconds` each, in one run; every phase prints CPU,
+// resident memory at its start and end, and the peak.
 #include "app/application.h"
 #include "link/serial_link.h"
 #include "ui/menu/main_menu.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -21,6 +26,17 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &u);
     return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// "VmRSS" (now) or "VmHWM" (peak) of this process, in MB.
+double memoryMb(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field)) + 1).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
 }
 } // namespace
 
@@ -51,18 +67,33 @@ int main(int argc, char** argv)
     menu->findChild<QPushButton*>(calibration ? "Command5" : "Command3")->click();
     if (!QTest::qWaitFor([&] { return app.navigator.isOpen(polling); }, 5000)) return 1;
 
-    const double cpu0 = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
     int replies = 0;
     QObject::connect(&app.dispatcher, &ReplyDispatcher::frameHandled,
                      [&replies](int code) { replies += code == 3 || code == 10 || code == 13; });
-    QTimer::singleShot(seconds * 1000, &qapp, [] { QCoreApplication::exit(0); });
-    QApplication::exec();
-    const double cpu = cpuSeconds() - cpu0;
-    const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
-    std::printf("%s window polling for %.1f s: %d replies, CPU %.3f s = %.2f%% of one core\n",
-                calibration ? "calibration" : "status", elapsed, replies, cpu, 100.0 * cpu / elapsed);
+    const QByteArray chartMode = argc > 4 ? QByteArray(argv[4]) : QByteArray("chart=on");
+    auto* chartToggle = app.navigator.window(polling)->findChild<QCheckBox*>("ChartToggle");
+    QList<bool> phases; // chart shown in each phase
+    if (chartMode == "chart=both")
+        phases = {false, true, true};
+    else
+        phases = {chartMode != "chart=off"};
+    for (bool chartShown : phases) {
+        if (chartToggle) chartToggle->setChecked(chartShown);
+        replies = 0;
+        const double rss0 = memoryMb("VmRSS:");
+        const double cpu0 = cpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        QTimer::singleShot(seconds * 1000, &qapp, [] { QCoreApplication::exit(0); });
+        QApplication::exec();
+        const double cpu = cpuSeconds() - cpu0;
+        const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
+        std::printf("%s window%s polling for %.1f s: %d replies, CPU %.3f s = %.2f%% of one core, "
+                    "RSS %.1f -> %.1f MB, peak %.1f MB\n",
+                    calibration ? "calibration" : "status",
+                    chartToggle ? (chartShown ? " (chart shown)" : " (chart hidden)") : "", elapsed, replies,
+                    cpu, 100.0 * cpu / elapsed, rss0, memoryMb("VmRSS:"), memoryMb("VmHWM:"));
+    }
     sim.terminate();
     sim.waitForFinished(2000);
     return 0;

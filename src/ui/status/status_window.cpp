@@ -5,8 +5,11 @@
 #include "ui/common/link_messages.h"
 #include "ui/common/navigator.h"
 #include "ui/common/segment_bar.h"
+#include "ui/common/strip_chart.h"
 #include "ui/common/widgets.h"
+#include "ui/status/status_chart.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,6 +17,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -46,6 +51,7 @@ const Caption kCaptions[] = {
     {"Frame10", {"Temperatura2 °C", "Temperature2 °C", "Derece2"}},
     {"Frame11", {"Pressione2 mbar", "Pressure2 mbar", "Basinc2"}},
     {"Frame12", {"Media2 mV", "Avg2 mV", "Ortalama lambda2"}},
+    {"ChartToggle", {"Grafico ultimi 60 s", "Chart of the last 60 s", "Son 60 sn grafik"}},
 };
 
 // Frame2 and Frame8 by the sensor's type
@@ -124,6 +130,11 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
     changeoverButton = new QPushButton(this);
     changeoverButton->setObjectName(QStringLiteral("Command2"));
     changeoverButton->setEnabled(false);
+    chart = makeStatusChart(this);
+    chart->setObjectName(QStringLiteral("StripChart"));
+    chart->setMinimumHeight(180);
+    chartToggle = new QCheckBox(this);
+    chartToggle->setObjectName(QStringLiteral("ChartToggle"));
 
     injectionFrame = frame(this, "Frame1");
     lambda1Frame = frame(this, "Frame2");
@@ -177,10 +188,11 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
                 rich2Label);
 
     auto pressureGroup = [this](QGroupBox* group, QLineEdit* value, SegmentBar* bar) {
-        auto* layout = new QVBoxLayout(group);
-        layout->addWidget(value);
-        layout->addWidget(bar);
-        layout->addWidget(scale(group, {"0", "1000", "2000", "3000"}));
+        // the value beside its bar, not above it: the window keeps room for the chart
+        auto* layout = new QGridLayout(group);
+        layout->addWidget(value, 0, 0);
+        layout->addWidget(bar, 0, 1);
+        layout->addWidget(scale(group, {"0", "1000", "2000", "3000"}), 1, 1);
     };
     pressureGroup(pressureFrame, pressureBox, pressureBar);
     pressureGroup(pressure2Frame, pressure2Box, pressure2Bar);
@@ -203,14 +215,13 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
     for (QWidget* w : {static_cast<QWidget*>(temperatureFrame), static_cast<QWidget*>(temperature2Frame),
                        static_cast<QWidget*>(kgbTabFrame), static_cast<QWidget*>(kgbCorFrame)})
         smalls->addWidget(w);
-    auto* levelRow = new QHBoxLayout;
-    levelRow->addWidget(levelFrame);
-    levelRow->addWidget(levelBox);
-    levelRow->addStretch(1);
+    smalls->addWidget(levelFrame);
+    smalls->addWidget(levelBox);
     auto* rpmRow = new QHBoxLayout;
     rpmRow->addWidget(rpmBox);
     rpmRow->addWidget(rpmUnit);
     rpmRow->addStretch(1);
+    rpmRow->addWidget(chartToggle);
     rpmRow->addWidget(petrolLamp);
     rpmRow->addWidget(gasLamp);
     rpmRow->addWidget(changeoverButton);
@@ -220,9 +231,9 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
     layout->addWidget(injectionFrame);
     layout->addLayout(grid);
     layout->addLayout(smalls);
-    layout->addLayout(levelRow);
     layout->addLayout(rpmRow);
     layout->addWidget(stateBox);
+    layout->addWidget(chart, 1);
 
     setUpTimer(pollTimer, "Timer1", 300, &StatusWindow::pollTick);
     setUpTimer(barTimer, "Timer2", 400, &StatusWindow::barTick);
@@ -231,6 +242,14 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
     connect(changeoverButton, &QPushButton::clicked, this, &StatusWindow::pressChangeover);
     // an acknowledgement awaited after "Commuta" holds the status replies back, not the ECU
     connect(&ctx.dispatcher, &ReplyDispatcher::replyReceived, this, [this] { linkAlive = true; });
+    connect(&ctx.dispatcher, &ReplyDispatcher::frameHandled, this, [this](int code) {
+        if (code == 3) statusSinceTick = true;
+    });
+    connect(chartToggle, &QCheckBox::toggled, this, [this](bool on) {
+        chart->setVisible(on);
+        // the window takes the chart's height and gives it back
+        adjustSize();
+    });
 }
 
 void StatusWindow::onLoad()
@@ -253,6 +272,12 @@ void StatusWindow::onLoad()
     paintBaseColours();
     pressure2Frame->setVisible(state.parameterValues[param::pressureSensorType] != 0);
     showSensorTypes();
+    chart->clear();
+    chart->setLanguage(language());
+    chart->setAxisTop(MillivoltAxis, std::max(state.lambda1FullScale, state.lambda2FullScale));
+    chartToggle->setChecked(true);
+    statusSinceTick = false;
+    chartClock.start();
 }
 
 void StatusWindow::paintBaseColours()
@@ -383,6 +408,13 @@ void StatusWindow::pollTick()
     stateBox->setText(ecuStateMessage(live.ecuState, state.languageIndex,
                                       state.parameterValues[param::changeoverTemperature],
                                       state.parameterValues[param::changeoverRpm]));
+    if (statusSinceTick) {
+        statusSinceTick = false;
+        const double sample[kStatusChannels] = {shownValue(lambda1Box),   shownValue(lambda2Box),
+                                                shownValue(rpmBox),       shownValue(tinjBoxes[0]),
+                                                shownValue(tinjBoxes[8]), shownValue(pressureBox)};
+        chart->add(chartClock.elapsed(), sample);
+    }
     pollTimer.start();
 }
 

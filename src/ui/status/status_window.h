@@ -3,16 +3,19 @@
 #include "ui/common/form.h"
 #include "ui/status/status_rules.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <array>
 
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class SegmentBar;
 class Lamp;
+class StripChart;
 
 // The live vehicle: polls the ECU every 300 ms, redraws the bars every 400 ms, and closes after
 // two silent 2 s periods. "Commuta" asks the ECU to change fuel.
@@ -68,12 +71,16 @@ private:
     QTimer pollTimer;        // Timer1, 300 ms
     QTimer barTimer;         // Timer2, 400 ms
     QTimer supervisionTimer; // Timer3, 2000 ms
+    StripChart* chart;       // the last minute of the values the boxes show
+    QCheckBox* chartToggle;  // shows or hides it
 
     // reset each time the window opens
     bool linkAlive = false; // any reply since the last supervision tick
     LambdaAverage lambda1Avg, lambda2Avg;
     LevelAverage levelAvg;
     FuelLamps lamps;
+    QElapsedTimer chartClock;
+    bool statusSinceTick = false; // the chart takes one sample per status reply
 
     // kept while the window is closed and opened again
     MissingSignalCounter lambda1Missing{19}, lambda2Missing{19};
