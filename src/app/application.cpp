@@ -3,6 +3,7 @@
 #include "ui/archive/archive_window.h"
 #include "ui/calibration/calibration_window.h"
 #include "ui/common/link_messages.h"
+#include "ui/datalog/datalog_viewer.h"
 #include "ui/download/download_window.h"
 #include "ui/eol/eol_window.h"
 #include "ui/menu/main_menu.h"
@@ -36,6 +37,7 @@ Application::Application(Link& link)
     navigator.registerWindow(WindowId::CommutationPage, [this] { return new CommutationPage(context); });
     navigator.registerWindow(WindowId::OtherPage, [this] { return new OtherPage(context); });
     navigator.registerWindow(WindowId::LevelPage, [this] { return new LevelPage(context); });
+    navigator.registerWindow(WindowId::DatalogViewer, [this] { return new DatalogViewer(context); });
 
     connect(&link, &Link::received, &dispatcher, &ReplyDispatcher::onSerialEvent);
     connect(&link, &Link::lost, this, &Application::onLinkLost);
