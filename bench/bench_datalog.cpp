@@ -81,6 +81,7 @@ int viewer(int rows)
         v->scrollBy(0.1);
         v->repaint();
         steps.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+        if (steps.back() > 16) std::printf("  step %zu took %.1f ms\n", steps.size(), steps.back());
     }
     // and the whole drive in view, zoomed in and out around its middle
     std::vector<double> zooms;

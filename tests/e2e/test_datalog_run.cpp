@@ -42,6 +42,7 @@ private slots:
     void statusDriveReadsBackWithWhatTheWindowShowed();
     void calibrationDriveIsRecordedAndClosedByExit();
     void writeErrorStopsTheRecordingNotThePolling();
+    void lostLinkClosesTheFileWhole();
     void viewerRefusesForeignFilesAndSaysWhenCut();
     void viewerZoomsScrollsAndHidesChannels();
 
@@ -213,6 +214,22 @@ void TestDatalogRun::writeErrorStopsTheRecordingNotThePolling()
             [&polls](int code) { polls += code == static_cast<int>(RequestKind::ReadStatus); });
     QTRY_VERIFY_WITH_TIMEOUT(polls >= 3, 3000);
     Q_UNUSED(before);
+}
+
+void TestDatalogRun::lostLinkClosesTheFileWhole()
+{
+    QVERIFY(openStatus());
+    DatalogRecorder* recorder = recorderOf("Form3");
+    const QString path = tmp.filePath(QStringLiteral("pulled.csv"));
+    recorder->nextPath = [path] { return path; };
+    click("Form3", "DatalogRecord");
+    QTRY_VERIFY_WITH_TIMEOUT(recorder->rows() >= 3, 3000);
+    const qint64 rows = recorder->rows();
+    emit link->lost(LinkProblem::DeviceRemoved);
+    QVERIFY(!recorder->isRecording());
+    const Datalog log = readDatalog(path);
+    QCOMPARE(log.status, Datalog::Status::Ok);
+    QCOMPARE(log.rowCount(), rows);
 }
 
 void TestDatalogRun::viewerRefusesForeignFilesAndSaysWhenCut()

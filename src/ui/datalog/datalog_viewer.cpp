@@ -444,7 +444,7 @@ void DatalogViewer::updateCursorTable()
 {
     if (cursorRow_ < 0) {
         cursorLine->clear();
-        cursorLabel->setText(QString());
+        cursorLabel->setText(text(kCursor).arg(QStringLiteral("-")));
         return;
     }
     const double x = cursorMs_ / 1000;
