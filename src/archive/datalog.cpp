@@ -227,7 +227,9 @@ Datalog parseDatalog(const QByteArray& bytes)
     while (p < end) {
         line = nextLine(lineEnd);
         // a last line without its end was cut while being written
-        if (!line || !parseRow(line, lineEnd, fields) || fields.size() != columns) {
+        // times only grow: a row that goes back was not written by us
+        if (!line || !parseRow(line, lineEnd, fields) || fields.size() != columns ||
+            (!log.timesMs.empty() && fields[0] < log.timesMs.back())) {
             log.status = Datalog::Status::Truncated;
             break;
         }
@@ -247,5 +249,7 @@ Datalog readDatalog(const QString& path)
         log.errorText = file.errorString();
         return log;
     }
+    // any other file, however big, is refused on its first bytes
+    if (!file.peek(qstrlen(kSignature)).startsWith(kSignature)) return Datalog();
     return parseDatalog(file.readAll());
 }

@@ -96,6 +96,9 @@ void TestDatalog::cutMidRowReadsUpToTheLastWholeRow()
     QByteArray damaged = whole;
     damaged.replace(lastRow - 10, 4, "x,?,");
     QCOMPARE(parseDatalog(damaged).status, Datalog::Status::Truncated);
+    QByteArray backwards = whole;
+    backwards.replace(lastRow, 4, "0000"); // 2700 ms back to 0
+    QCOMPARE(parseDatalog(backwards).rowCount(), 9);
     QCOMPARE(parseDatalog(whole).status, Datalog::Status::Ok);
     // a spreadsheet that saved it with Windows line ends
     QByteArray crlf = whole;

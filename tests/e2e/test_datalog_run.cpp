@@ -205,6 +205,8 @@ void TestDatalogRun::writeErrorStopsTheRecordingNotThePolling()
     QVERIFY(app->navigator.isOpen(WindowId::Messages));
     QVERIFY2(messageShown().startsWith(QStringLiteral("Recording stopped")), qPrintable(messageShown()));
     QCOMPARE(control<QPushButton>("Form3", "DatalogRecord")->text(), QStringLiteral("● Record"));
+    grabIfAsked(form("Form3"), "datalog_status_idle_en");
+    grabIfAsked(form("Form12"), "datalog_write_error_en");
 
     // the window goes on reading the ECU
     QVERIFY(form("Form3")->isLoaded());
@@ -235,6 +237,7 @@ void TestDatalogRun::lostLinkClosesTheFileWhole()
 void TestDatalogRun::viewerRefusesForeignFilesAndSaysWhenCut()
 {
     click("Form1", "Command7"); // not connected: the viewer needs no ECU
+    grabIfAsked(form("Form1"), "datalog_start_offline_it");
     const QString foreign = tmp.filePath(QStringLiteral("prices.csv"));
     {
         QFile f(foreign);
