@@ -43,6 +43,7 @@ private slots:
     void calibrationDriveIsRecordedAndClosedByExit();
     void writeErrorStopsTheRecordingNotThePolling();
     void lostLinkClosesTheFileWhole();
+    void twoRecordingsInOneSecondGetTwoFiles();
     void viewerRefusesForeignFilesAndSaysWhenCut();
     void viewerZoomsScrollsAndHidesChannels();
 
@@ -232,6 +233,36 @@ void TestDatalogRun::lostLinkClosesTheFileWhole()
     const Datalog log = readDatalog(path);
     QCOMPARE(log.status, Datalog::Status::Ok);
     QCOMPARE(log.rowCount(), rows);
+}
+
+void TestDatalogRun::twoRecordingsInOneSecondGetTwoFiles()
+{
+    QVERIFY(openStatus());
+    DatalogRecorder* recorder = recorderOf("Form3");
+    const QString folder = datalogFolder();
+    QVERIFY(folder.endsWith(QStringLiteral("/Datalog")));
+    // the names of this second and the next two are taken already
+    const QDateTime now = QDateTime::currentDateTime();
+    QStringList taken;
+    for (int s = 0; s < 3; ++s) {
+        taken << newDatalogPath(folder, now.addSecs(s), 1);
+        QFile f(taken.last());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("kept");
+    }
+    recorder->start();
+    QVERIFY(recorder->isRecording());
+    const QString path = recorder->path();
+    recorder->stop();
+    QVERIFY2(path.endsWith(QStringLiteral("_2.csv")), qPrintable(path));
+    for (const QString& t : taken) {
+        QFile f(t);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("kept"));
+        f.remove();
+    }
+    QCOMPARE(readDatalog(path).status, Datalog::Status::Ok);
+    QFile::remove(path);
 }
 
 void TestDatalogRun::viewerRefusesForeignFilesAndSaysWhenCut()
