@@ -45,6 +45,7 @@ constexpr LocalText kTruncated{
 constexpr LocalText kRows{"%1 righe, %2", "%1 rows, %2", "%1 satir, %2"};
 constexpr LocalText kChannel{"Canale", "Channel", "Kanal"};
 constexpr LocalText kValue{"Valore", "Value", "Deger"};
+constexpr LocalText kNoCursor{"Cursore: -", "Cursor: -", "Imlec: -"};
 constexpr LocalText kCursor{"Cursore: %1 s", "Cursor: %1 s", "Imlec: %1 s"};
 
 constexpr double kMinSpanMs = 1000;
@@ -444,7 +445,7 @@ void DatalogViewer::updateCursorTable()
 {
     if (cursorRow_ < 0) {
         cursorLine->clear();
-        cursorLabel->setText(text(kCursor).arg(QStringLiteral("-")));
+        cursorLabel->setText(text(kNoCursor));
         return;
     }
     const double x = cursorMs_ / 1000;
