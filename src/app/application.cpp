@@ -5,6 +5,7 @@
 #include "ui/calibration/calibration_window.h"
 #include "ui/calibration/graphical_window.h"
 #include "ui/common/link_messages.h"
+#include "ui/datalog/datalog_viewer.h"
 #include "ui/download/download_window.h"
 #include "ui/eol/eol_window.h"
 #include "ui/menu/main_menu.h"
@@ -41,6 +42,7 @@ Application::Application(Link& link)
     navigator.registerWindow(WindowId::GraphicalCalibration, [this] { return new GraphicalWindow(context); });
     navigator.registerWindow(WindowId::AutoCalibration,
                              [this] { return new AutoCalibrationWindow(context); });
+    navigator.registerWindow(WindowId::DatalogViewer, [this] { return new DatalogViewer(context); });
 
     connect(&link, &Link::received, &dispatcher, &ReplyDispatcher::onSerialEvent);
     connect(&link, &Link::lost, this, &Application::onLinkLost);

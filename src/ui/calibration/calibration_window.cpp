@@ -5,6 +5,7 @@
 #include "ui/calibration/calibration_mode_texts.h"
 #include "ui/calibration/table_editor.h"
 #include "ui/calibration/table_grid.h"
+#include "ui/common/datalog_recorder.h"
 #include "ui/common/input_rule.h"
 #include "ui/common/segment_bar.h"
 #include "ui/common/widgets.h"
@@ -235,10 +236,33 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
     top->addLayout(live);
     top->addLayout(right);
 
+    // a row per calibration reply, as the next poll tick shows it
+    recorder = new DatalogRecorder(
+        context, *this, DatalogSource::Calibration,
+        {static_cast<int>(RequestKind::CalibrationPoll), static_cast<int>(RequestKind::CalibrationPollCoils)},
+        [this](std::vector<int>& row) {
+            const LiveStatus& live = state.liveStatus;
+            row = {live.lambda1Mv,
+                   live.lambda2Mv,
+                   lambdaAverage1.shown().toInt(),
+                   lambdaAverage2.shown().toInt(),
+                   live.rpm,
+                   live.calibrationTinj,
+                   gasTinjBox->text().toInt(),
+                   petrolTinjBox->text().toInt(),
+                   live.pressureMbar,
+                   live.pressure2Mbar,
+                   live.temperature1,
+                   temperature2Celsius(live.temperature2Raw),
+                   state.calibrationKgb,
+                   live.kgbInUse,
+                   live.calibrationState};
+        });
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {modeButton, changeoverButton, storeButton, fillButton, automaticButton})
         buttons->addWidget(b);
     buttons->addWidget(graphicalButton);
+    buttons->addWidget(recorder->button());
     buttons->addStretch(1);
     buttons->addWidget(exitButton);
 
@@ -415,7 +439,7 @@ void CalibrationWindow::showLiveView()
     pressureBox->setText(QString::number(live.pressureMbar));
     kgbInUseBox->setText(QString::number(live.kgbInUse));
     lambda2Box->setText(QString::number(live.lambda2Mv));
-    temperature2Box->setText(QString::number(live.temperature2Raw - 40));
+    temperature2Box->setText(QString::number(temperature2Celsius(live.temperature2Raw)));
     pressure2Box->setText(QString::number(live.pressure2Mbar));
     temperature1Box->setText(QString::number(live.temperature1));
 

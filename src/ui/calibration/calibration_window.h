@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
+class DatalogRecorder;
 class SegmentBar;
 class TableEditor;
 class TableGrid;
@@ -101,6 +102,7 @@ private:
     QPushButton* automaticButton;                 // Command8 "TARATURA AUTOMATICA"
     QPushButton* modeButton;                      // Command9 "TARATURA NON ATTIVA"
     QPushButton* fillButton;                      // Command11 "IMPOSTA TUTTA TABELLA"
+    DatalogRecorder* recorder;                    // its button records the replies to a datalog
     QGroupBox* pressure2Frame;                    // Frame19
     std::array<QGroupBox*, 3> correctiveFrames{}; // Frame17, Frame20, Frame21
     QLabel* coilLabel;                     // Label4 (guided calibrations; its Label5(0..15) come with them)

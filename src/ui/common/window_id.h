@@ -20,6 +20,7 @@ enum class WindowId {
     LevelPage = 14,            // Form14
     GraphicalCalibration = 15, // Form15
     Calibration = 16,          // Form16
+    DatalogViewer = 17,        // a recorded drive; no design name
 };
 
 inline constexpr WindowId kAllWindows[] = {
@@ -28,7 +29,7 @@ inline constexpr WindowId kAllWindows[] = {
     WindowId::Download,       WindowId::AutoCalibration, WindowId::EndOfLine,
     WindowId::CutoffPage,     WindowId::CommutationPage, WindowId::Messages,
     WindowId::OtherPage,      WindowId::LevelPage,       WindowId::GraphicalCalibration,
-    WindowId::Calibration,
+    WindowId::Calibration,    WindowId::DatalogViewer,
 };
 
 // "Form3": the window's objectName.

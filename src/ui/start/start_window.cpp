@@ -3,6 +3,7 @@
 #include "ui/common/link_messages.h"
 #include "ui/common/navigator.h"
 #include "ui/common/widgets.h"
+#include "ui/datalog/datalog_viewer.h"
 
 #include <QFont>
 #include <QGridLayout>
@@ -20,6 +21,7 @@ const Caption kCaptions[] = {
     {"Command2", shared_texts::exit},
     {"Label16", {"VERSIONE SW", "SW VERSION", "VERSIONE SW"}},
     {"Label2", shared_texts::subtitle},
+    {"OpenDatalog", {"Apri registrazione", "Open datalog", "Kayit ac"}},
 };
 // not a caption: any language other than Italian and English takes the Turkish one
 constexpr LocalText kOfflineTitleText{"ORVANE - Non connesso", "ORVANE - Not connected",
@@ -68,6 +70,8 @@ StartWindow::StartWindow(AppContext& context) : Form(context, WindowId::Start)
     settingsButton->setObjectName(QStringLiteral("Command6"));
     offlineButton = new QPushButton(this);
     offlineButton->setObjectName(QStringLiteral("Command7"));
+    datalogButton = new QPushButton(this);
+    datalogButton->setObjectName(QStringLiteral("OpenDatalog"));
     for (QPushButton* b : {menuButton, exitButton})
         b->setMinimumHeight(40);
     versionBox->setFocusPolicy(Qt::NoFocus);
@@ -100,6 +104,7 @@ StartWindow::StartWindow(AppContext& context) : Form(context, WindowId::Start)
     buttons->addWidget(exitButton, 0, 1);
     buttons->addWidget(settingsButton, 1, 0);
     buttons->addWidget(offlineButton, 1, 1);
+    buttons->addWidget(datalogButton, 2, 0, 1, 2);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(header);
@@ -115,6 +120,11 @@ StartWindow::StartWindow(AppContext& context) : Form(context, WindowId::Start)
     connect(turkishButton, &QPushButton::clicked, this, [this] { chooseLanguage(3); });
     connect(settingsButton, &QPushButton::clicked, this, &StartWindow::pressSerialSettings);
     connect(offlineButton, &QPushButton::clicked, this, &StartWindow::toggleOffline);
+    // a recorded drive needs no ECU: open in either mode
+    connect(datalogButton, &QPushButton::clicked, this, [this] {
+        openWindow(WindowId::DatalogViewer);
+        ctx.navigator.window<DatalogViewer>(WindowId::DatalogViewer)->chooseFile();
+    });
 }
 
 void StartWindow::onLoad()

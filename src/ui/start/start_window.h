@@ -43,4 +43,5 @@ private:
     QPushButton* turkishButton;  // Command5
     QPushButton* settingsButton; // Command6 "Parametri seriale"
     QPushButton* offlineButton;  // Command7 "Non connesso"
+    QPushButton* datalogButton;  // opens a recorded drive
 };

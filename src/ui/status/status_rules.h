@@ -81,6 +81,12 @@ private:
     bool hasValue_ = false;
 };
 
+// Temperature 2 comes 40 degrees up so that it never goes below zero on the line.
+constexpr int temperature2Celsius(int raw)
+{
+    return raw - 40;
+}
+
 // Gas injection time from the petrol time and the corrected coefficient (100 = same time).
 int gasInjectionTime(int petrolTinj, int kgbCor);
 

@@ -2,6 +2,7 @@
 
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
+#include "ui/common/datalog_recorder.h"
 #include "ui/common/link_messages.h"
 #include "ui/common/navigator.h"
 #include "ui/common/segment_bar.h"
@@ -135,6 +136,21 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
     chart->setMinimumHeight(180);
     chartToggle = new QCheckBox(this);
     chartToggle->setObjectName(QStringLiteral("ChartToggle"));
+    // a row per status reply, as the next poll tick shows it
+    recorder = new DatalogRecorder(
+        context, *this, DatalogSource::Status, {static_cast<int>(RequestKind::ReadStatus)},
+        [this](std::vector<int>& row) {
+            const LiveStatus& live = state.liveStatus;
+            row = {live.lambda1Mv, live.lambda2Mv, lambda1Avg.shown().toInt(), lambda2Avg.shown().toInt(),
+                   live.rpm};
+            for (int i = 1; i <= 8; ++i)
+                row.push_back(live.petrolTinj[i]);
+            for (int i = 1; i <= 8; ++i)
+                row.push_back(gasInjectionTime(live.petrolTinj[i], live.kgbCor));
+            row.insert(row.end(), {live.pressureMbar, live.pressure2Mbar, live.temperature1,
+                                   temperature2Celsius(live.temperature2Raw), levelAvg.shown(), live.kgbTab,
+                                   live.kgbCor, live.ecuState});
+        });
 
     injectionFrame = frame(this, "Frame1");
     lambda1Frame = frame(this, "Frame2");
@@ -225,6 +241,7 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
     rpmRow->addWidget(petrolLamp);
     rpmRow->addWidget(gasLamp);
     rpmRow->addWidget(changeoverButton);
+    rpmRow->addWidget(recorder->button());
     rpmRow->addWidget(exitButton);
 
     auto* layout = new QVBoxLayout(this);
@@ -398,7 +415,8 @@ void StatusWindow::pollTick()
     show(temperature1Box,
          temperature1Missing.apply(live.temperature1 == 0, QString::number(live.temperature1)));
     show(temperature2Box,
-         temperature2Missing.apply(live.temperature2Raw == 0, QString::number(live.temperature2Raw - 40)));
+         temperature2Missing.apply(live.temperature2Raw == 0,
+                                   QString::number(temperature2Celsius(live.temperature2Raw))));
     show(pressureBox, pressureMissing.apply(live.pressureMbar == 10, QString::number(live.pressureMbar)));
     show(pressure2Box, pressure2Missing.apply(live.pressure2Mbar == 10, QString::number(live.pressure2Mbar)));
 

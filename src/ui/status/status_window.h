@@ -16,6 +16,7 @@ class QPushButton;
 class SegmentBar;
 class Lamp;
 class StripChart;
+class DatalogRecorder;
 
 // The live vehicle: polls the ECU every 300 ms, redraws the bars every 400 ms, and closes after
 // two silent 2 s periods. "Commuta" asks the ECU to change fuel.
@@ -64,6 +65,7 @@ private:
     Lamp* gasLamp;                          // Shape7
     QPushButton* exitButton;                // Command1 "EXIT"
     QPushButton* changeoverButton;          // Command2 "Commuta"
+    DatalogRecorder* recorder;              // its button records the replies to a datalog
     QGroupBox *injectionFrame, *lambda1Frame, *lambda1AverageFrame, *temperatureFrame, *levelFrame,
         *kgbCorFrame, *pressureFrame, *lambda2Frame, *kgbTabFrame, *temperature2Frame, *pressure2Frame,
         *lambda2AverageFrame; // Frame1..Frame12

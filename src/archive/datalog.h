@@ -1,0 +1,78 @@
+#pragma once
+
+// A drive recorded as CSV: a signature line, a header naming each column in the recording user's
+// language with its unit, then one row per ECU reply, time since the start first. Values are the
+// whole numbers the window showed. No widget here: the recorder and the viewer sit above.
+
+#include "link/language.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <span>
+#include <vector>
+
+// Which window recorded the drive; each has its own fixed set of columns.
+enum class DatalogSource { Status, Calibration };
+
+struct DatalogChannel {
+    const char* key; // stable across languages and versions
+    LocalText name;
+    const char* unit; // "" when the value has none
+    bool shownByDefault = false;
+};
+
+std::span<const DatalogChannel> datalogChannels(DatalogSource source);
+// "Lambda1 mV": a column's header cell.
+QString datalogColumnTitle(const DatalogChannel& channel, Language language);
+QString datalogTimeTitle(Language language);
+
+// Documents/Datalog, beside the vehicle archive; made when missing.
+QString datalogFolder();
+
+// Writes rows into a buffer and hands the buffer to the file only on flush(), so a reply costs a few
+// hundred bytes of formatting and no system call. Opening never replaces an existing file.
+class DatalogWriter {
+public:
+    enum class Result { Ok, Exists, Failed };
+
+    // Creates `path` (never over an existing file) and writes the signature and the header.
+    Result open(const QString& path, DatalogSource source, Language language);
+    bool isOpen() const { return file_.isOpen(); }
+    void append(qint64 timeMs, std::span<const int> values);
+    // Everything buffered goes to the file; false when the file would not take it (disk full).
+    bool flush();
+    // Flushes and closes; false when the last rows could not be written.
+    bool close();
+    QString errorText() const { return file_.errorString(); }
+    qint64 rows() const { return rows_; }
+    QString path() const { return file_.fileName(); }
+
+private:
+    QFile file_;
+    QByteArray buffer_;
+    qint64 rows_ = 0;
+};
+
+// A datalog read back.
+struct Datalog {
+    enum class Status {
+        Ok,
+        Truncated,  // read up to the last whole row; the rest was cut off or damaged
+        NotDatalog, // not one of ours: nothing read
+        Unreadable, // could not be opened
+    };
+    Status status = Status::NotDatalog;
+    DatalogSource source = DatalogSource::Status;
+    std::span<const DatalogChannel> channels;
+    std::vector<double> timesMs;
+    std::vector<std::vector<double>> values; // values[channel][row]
+    int rowCount() const { return static_cast<int>(timesMs.size()); }
+    QString errorText;
+};
+
+Datalog readDatalog(const QString& path);
+// The same from bytes already in memory.
+Datalog parseDatalog(const QByteArray& bytes);

@@ -1,0 +1,166 @@
+#include "ui/common/datalog_recorder.h"
+
+#include "ui/common/form.h"
+
+#include <QDateTime>
+#include <QEvent>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+
+constexpr LocalText kRecord{"● Registra", "● Record", "● Kayit"};
+constexpr LocalText kRecording{"■ Stop  %1  -  %2 righe", "■ Stop  %1  -  %2 rows",
+                               "■ Durdur  %1  -  %2 satir"};
+constexpr LocalText kRecordingTitle{"ORVANE - Registrazione", "ORVANE - Recording", "ORVANE - Kayit"};
+constexpr LocalText kCannotCreate{"Impossibile creare il file di registrazione %1 (%2).",
+                                  "Cannot create the recording file %1 (%2).",
+                                  "Kayit dosyasi olusturulamiyor: %1 (%2)."};
+constexpr LocalText kWriteFailed{
+    "Registrazione interrotta: impossibile scrivere sul file %1 (%2). Le righe fino all'ultimo secondo "
+    "sono salvate; la lettura della centralina continua.",
+    "Recording stopped: cannot write to %1 (%2). The rows up to the last second are saved; the ECU is still "
+    "being read.",
+    "Kayit durduruldu: %1 dosyasina yazilamiyor (%2). Son saniyeye kadar olan satirlar kayitli; ECU okunmaya "
+    "devam ediyor."};
+
+constexpr int kFlushMs = 1000;
+
+} // namespace
+
+QString newDatalogPath(const QString& folder, const QDateTime& now, int attempt)
+{
+    QString name = now.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+    if (attempt > 1) name += QStringLiteral("_%1").arg(attempt);
+    return folder + QLatin1Char('/') + name + QStringLiteral(".csv");
+}
+
+DatalogRecorder::DatalogRecorder(AppContext& context, Form& window, DatalogSource source,
+                                 std::vector<int> replyCodes, std::function<void(std::vector<int>&)> row)
+    : QObject(&window), ctx(context), window_(window), source_(source), codes_(std::move(replyCodes)),
+      row_(std::move(row))
+{
+    setObjectName(QStringLiteral("datalogRecorder"));
+    button_ = new QPushButton(&window);
+    button_->setObjectName(QStringLiteral("DatalogRecord"));
+    button_->setFocusPolicy(Qt::NoFocus);
+    connect(button_, &QPushButton::clicked, this, &DatalogRecorder::toggle);
+    flushTimer_.setInterval(kFlushMs);
+    flushTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&flushTimer_, &QTimer::timeout, this, &DatalogRecorder::flushTick);
+    connect(&ctx.dispatcher, &ReplyDispatcher::frameHandled, this, &DatalogRecorder::onReply);
+    connect(&ctx.link, &Link::lost, this, &DatalogRecorder::stop);
+    window.installEventFilter(this);
+    values_.reserve(datalogChannels(source).size());
+    showState();
+}
+
+bool DatalogRecorder::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &window_) {
+        // a fresh visit starts with the button idle, in the language chosen now
+        if (event->type() == QEvent::Show) showState();
+        if (event->type() == QEvent::Hide && !window_.isLoaded()) stop();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void DatalogRecorder::toggle()
+{
+    if (isRecording())
+        stop();
+    else
+        start();
+}
+
+void DatalogRecorder::start()
+{
+    if (isRecording()) return;
+    const Language language = languageOf(ctx.state.languageIndex);
+    QString path;
+    DatalogWriter::Result result = DatalogWriter::Result::Failed;
+    if (nextPath) {
+        path = nextPath();
+        result = writer_.open(path, source_, language);
+    } else {
+        const QString folder = datalogFolder();
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int attempt = 1; attempt < 100; ++attempt) {
+            path = newDatalogPath(folder, now, attempt);
+            result = writer_.open(path, source_, language);
+            if (result != DatalogWriter::Result::Exists) break;
+        }
+    }
+    if (result != DatalogWriter::Result::Ok) {
+        ctx.showMessage(kRecordingTitle.in(language),
+                        kCannotCreate.in(language).arg(path, writer_.errorText()));
+        showState();
+        return;
+    }
+    clock_.start();
+    lastFlushMs_ = 0;
+    flushTimer_.start();
+    showState();
+}
+
+void DatalogRecorder::stop()
+{
+    if (!isRecording()) return;
+    if (!writer_.flush()) {
+        fail(writer_.errorText());
+        return;
+    }
+    flushTimer_.stop();
+    writer_.close();
+    showState();
+}
+
+void DatalogRecorder::onReply(int code)
+{
+    if (!isRecording() || std::find(codes_.begin(), codes_.end(), code) == codes_.end()) return;
+    values_.clear();
+    row_(values_);
+    const qint64 now = clock_.elapsed();
+    writer_.append(now, values_);
+    // a busy event loop may hold the timer back: the second is kept either way
+    if (now - lastFlushMs_ >= kFlushMs) flushTick();
+}
+
+void DatalogRecorder::flushTick()
+{
+    if (!isRecording()) return;
+    lastFlushMs_ = clock_.elapsed();
+    if (!writer_.flush()) {
+        fail(writer_.errorText());
+        return;
+    }
+    showState();
+}
+
+void DatalogRecorder::fail(const QString& reason)
+{
+    flushTimer_.stop();
+    const QString path = writer_.path();
+    writer_.close();
+    showState();
+    const Language language = languageOf(ctx.state.languageIndex);
+    ctx.showMessage(kRecordingTitle.in(language), kWriteFailed.in(language).arg(path, reason));
+}
+
+void DatalogRecorder::showState()
+{
+    const Language language = languageOf(ctx.state.languageIndex);
+    button_->setEnabled(ctx.state.offlineMode == 0);
+    if (!isRecording()) {
+        button_->setText(kRecord.in(language));
+        button_->setStyleSheet(QString());
+        return;
+    }
+    const qint64 seconds = clock_.elapsed() / 1000;
+    const QString elapsed = QStringLiteral("%1:%2")
+                                .arg(seconds / 60, 2, 10, QLatin1Char('0'))
+                                .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    button_->setText(kRecording.in(language).arg(elapsed).arg(writer_.rows()));
+    button_->setStyleSheet(QStringLiteral("QPushButton { color: white; background: rgb(192,0,0); }"));
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "archive/datalog.h"
+#include "ui/common/app_context.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <vector>
+
+class Form;
+class QPushButton;
+
+// The record button of a polling window and the datalog behind it: one row per reply the window
+// polls for, with the values the window shows. Rows are buffered and reach the disk every second;
+// a write error ends the recording with a message and leaves the polling alone. Closing the
+// window or losing the link closes the file.
+class DatalogRecorder : public QObject {
+    Q_OBJECT
+public:
+    // `row` fills the window's values in the order of datalogChannels(source).
+    DatalogRecorder(AppContext& context, Form& window, DatalogSource source, std::vector<int> replyCodes,
+                    std::function<void(std::vector<int>&)> row);
+
+    QPushButton* button() const { return button_; } // "DatalogRecord"
+    bool isRecording() const { return writer_.isOpen(); }
+    QString path() const { return writer_.path(); }
+    qint64 rows() const { return writer_.rows(); }
+
+    void start();
+    void stop();
+    void flushTick(); // every second while recording; public for tests
+
+    // Where the next datalog goes; the default names it by date and time in datalogFolder().
+    std::function<QString()> nextPath;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void toggle();
+    void onReply(int code);
+    void fail(const QString& reason);
+    void showState();
+
+    AppContext& ctx;
+    Form& window_;
+    DatalogSource source_;
+    std::vector<int> codes_;
+    std::function<void(std::vector<int>&)> row_;
+    std::vector<int> values_;
+    QPushButton* button_;
+    DatalogWriter writer_;
+    QElapsedTimer clock_;
+    qint64 lastFlushMs_ = 0;
+    QTimer flushTimer_;
+};
+
+// A new file name in `folder` from the date and time, "2026-12-08_09-46-37.csv", with "_2", "_3"...
+// when that is taken.
+QString newDatalogPath(const QString& folder, const QDateTime& now, int attempt);

@@ -1,0 +1,475 @@
+#include "ui/datalog/datalog_viewer.h"
+
+#include "ui/common/file_dialogs.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const Caption kCaptions[] = {
+    {kTitle, {"ORVANE - Visualizza registrazione", "ORVANE - Datalog viewer", "ORVANE - Kayit izleme"}},
+    {"Command1", shared_texts::exit},
+    {"OpenDatalog", {"Apri registrazione...", "Open datalog...", "Kayit ac..."}},
+};
+
+constexpr LocalText kNoFile{"Nessuna registrazione aperta", "No datalog open", "Acik kayit yok"};
+constexpr LocalText kDialogTitle{"Apri registrazione", "Open datalog", "Kayit ac"};
+constexpr LocalText kFilter{"Registrazioni (*.csv)", "Datalogs (*.csv)", "Kayitlar (*.csv)"};
+constexpr LocalText kNotDatalog{"Il file %1 non e' una registrazione di ORVANE: non viene aperto.",
+                                "The file %1 is not an ORVANE datalog: it is not opened.",
+                                "%1 dosyasi bir ORVANE kaydi degil: acilmadi."};
+constexpr LocalText kUnreadable{"Impossibile aprire il file %1 (%2).", "Cannot open the file %1 (%2).",
+                                "%1 dosyasi acilamiyor (%2)."};
+constexpr LocalText kTruncated{
+    "Il file %1 e' interrotto a meta' di una riga: letto fino all'ultima riga completa (%2 righe).",
+    "The file %1 is cut short in the middle of a row: read up to its last whole row (%2 rows).",
+    "%1 dosyasi bir satirin ortasinda kesilmis: son tam satira kadar okundu (%2 satir)."};
+constexpr LocalText kRows{"%1 righe, %2", "%1 rows, %2", "%1 satir, %2"};
+constexpr LocalText kChannel{"Canale", "Channel", "Kanal"};
+constexpr LocalText kValue{"Valore", "Value", "Deger"};
+constexpr LocalText kNoCursor{"Cursore: -", "Cursor: -", "Imlec: -"};
+constexpr LocalText kCursor{"Cursore: %1 s", "Cursor: %1 s", "Imlec: %1 s"};
+
+constexpr double kMinSpanMs = 1000;
+
+// distinct on white, so that the six channels shown at first never share a colour
+const QColor kLineColours[] = {{0, 114, 189}, {217, 83, 25}, {119, 172, 48}, {126, 47, 142},
+                               {200, 0, 0},   {0, 150, 150}, {237, 177, 32}, {90, 90, 90},
+                               {255, 0, 200}, {140, 86, 75}, {30, 30, 200},  {0, 180, 90}};
+
+QString clock(double ms)
+{
+    const qint64 s = static_cast<qint64>(ms / 1000);
+    return QStringLiteral("%1:%2").arg(s / 60, 2, 10, QLatin1Char('0')).arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+// The chart's mouse and keys: the wheel zooms (with Shift it scrolls), a drag scrolls, a click
+// places the cursor, arrows scroll, + and - zoom, Home and End go to the ends.
+class DatalogChartView : public QChartView {
+public:
+    DatalogChartView(QChart* chart, DatalogViewer& viewer, QWidget* parent)
+        : QChartView(chart, parent), viewer_(viewer)
+    {
+        setObjectName(QStringLiteral("Chart"));
+        setFocusPolicy(Qt::StrongFocus);
+        setRenderHint(QPainter::Antialiasing, false);
+        setRubberBand(QChartView::NoRubberBand);
+    }
+
+    double timeAt(QPointF pos) const
+    {
+        const QRectF area = chart()->plotArea();
+        const double x = std::clamp((pos.x() - area.left()) / std::max(1.0, area.width()), 0.0, 1.0);
+        return viewer_.viewStartMs() + x * viewer_.viewSpanMs();
+    }
+
+protected:
+    void wheelEvent(QWheelEvent* event) override
+    {
+        const int steps = event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
+        if (steps == 0) return;
+        if (event->modifiers() & Qt::ShiftModifier || event->angleDelta().y() == 0)
+            viewer_.scrollBy(steps > 0 ? -0.1 : 0.1);
+        else
+            viewer_.zoom(steps > 0 ? 0.8 : 1.25, timeAt(event->position()));
+        event->accept();
+    }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (event->button() != Qt::LeftButton) return;
+        pressX_ = event->position().x();
+        pressStart_ = viewer_.viewStartMs();
+        dragging_ = false;
+        event->accept();
+    }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        if (!(event->buttons() & Qt::LeftButton)) return;
+        const double dx = event->position().x() - pressX_;
+        if (std::abs(dx) > 4) dragging_ = true;
+        if (!dragging_) return;
+        const double msPerPixel = viewer_.viewSpanMs() / std::max(1.0, chart()->plotArea().width());
+        viewer_.setView(pressStart_ - dx * msPerPixel, viewer_.viewSpanMs());
+        event->accept();
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        if (event->button() != Qt::LeftButton) return;
+        if (!dragging_) viewer_.setCursorTime(timeAt(event->position()));
+        dragging_ = false;
+        event->accept();
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const double centre = viewer_.viewStartMs() + viewer_.viewSpanMs() / 2;
+        switch (event->key()) {
+        case Qt::Key_Left:
+            viewer_.scrollBy(-0.1);
+            break;
+        case Qt::Key_Right:
+            viewer_.scrollBy(0.1);
+            break;
+        case Qt::Key_PageUp:
+            viewer_.scrollBy(-1);
+            break;
+        case Qt::Key_PageDown:
+            viewer_.scrollBy(1);
+            break;
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            viewer_.zoom(0.8, centre);
+            break;
+        case Qt::Key_Minus:
+            viewer_.zoom(1.25, centre);
+            break;
+        case Qt::Key_Home:
+            viewer_.setView(0, viewer_.viewSpanMs());
+            break;
+        case Qt::Key_End:
+            viewer_.setView(1e300, viewer_.viewSpanMs());
+            break;
+        default:
+            QChartView::keyPressEvent(event);
+            return;
+        }
+        event->accept();
+    }
+
+private:
+    DatalogViewer& viewer_;
+    double pressX_ = 0;
+    double pressStart_ = 0;
+    bool dragging_ = false;
+};
+
+DatalogViewer::DatalogViewer(AppContext& context) : Form(context, WindowId::DatalogViewer)
+{
+    setObjectName(QStringLiteral("DatalogViewer"));
+    openButton = new QPushButton(this);
+    openButton->setObjectName(QStringLiteral("OpenDatalog"));
+    exitButton = new QPushButton(this);
+    exitButton->setObjectName(QStringLiteral("Command1"));
+    fileLabel = new QLabel(this);
+    fileLabel->setObjectName(QStringLiteral("FileName"));
+    channelList = new QListWidget(this);
+    channelList->setObjectName(QStringLiteral("Channels"));
+    channelList->setMinimumWidth(190);
+    channelList->setMaximumWidth(240);
+
+    chart = new QChart;
+    // each channel on its own scale: the list beside the chart, in the lines' colours, names them
+    chart->legend()->hide();
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    timeAxis = new QValueAxis(chart);
+    timeAxis->setLabelFormat(QStringLiteral("%.0f"));
+    timeAxis->setTitleText(QStringLiteral("s"));
+    valueAxis = new QValueAxis(chart);
+    valueAxis->setRange(0, 1);
+    valueAxis->setLabelsVisible(false);
+    valueAxis->setTickCount(5);
+    chart->addAxis(timeAxis, Qt::AlignBottom);
+    chart->addAxis(valueAxis, Qt::AlignLeft);
+    cursorLine = new QLineSeries(chart);
+    QPen cursorPen(Qt::black);
+    cursorPen.setWidth(1);
+    cursorPen.setStyle(Qt::DashLine);
+    cursorLine->setPen(cursorPen);
+    chart->addSeries(cursorLine);
+    cursorLine->attachAxis(timeAxis);
+    cursorLine->attachAxis(valueAxis);
+    chartView = new DatalogChartView(chart, *this, this);
+    chartView->setMinimumSize(640, 360);
+
+    timeScroll = new QScrollBar(Qt::Horizontal, this);
+    timeScroll->setObjectName(QStringLiteral("TimeScroll"));
+    cursorLabel = new QLabel(this);
+    cursorLabel->setObjectName(QStringLiteral("CursorTime"));
+    cursorTable = new QTableWidget(0, 2, this);
+    cursorTable->setObjectName(QStringLiteral("CursorValues"));
+    cursorTable->verticalHeader()->hide();
+    cursorTable->verticalHeader()->setDefaultSectionSize(20);
+    cursorTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    cursorTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    cursorTable->setSelectionMode(QAbstractItemView::NoSelection);
+    cursorTable->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    cursorTable->setMinimumWidth(270);
+    cursorTable->setMaximumWidth(320);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(openButton);
+    top->addWidget(fileLabel, 1);
+    top->addWidget(exitButton);
+    auto* centre = new QVBoxLayout;
+    centre->addWidget(chartView, 1);
+    centre->addWidget(timeScroll);
+    auto* side = new QVBoxLayout;
+    side->addWidget(cursorLabel);
+    side->addWidget(cursorTable, 1);
+    auto* body = new QHBoxLayout;
+    body->addWidget(channelList);
+    body->addLayout(centre, 1);
+    body->addLayout(side);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(body, 1);
+    resize(1180, 620);
+
+    // decimation follows the width of the plot
+    connect(chart, &QChart::plotAreaChanged, this, [this](const QRectF& area) {
+        if (std::abs(area.width() - drawnWidth_) > 20) redraw();
+    });
+    connect(openButton, &QPushButton::clicked, this, &DatalogViewer::chooseFile);
+    connect(exitButton, &QPushButton::clicked, this, &Form::closeForm);
+    connect(timeScroll, &QScrollBar::valueChanged, this, [this](int value) {
+        if (!updatingScroll_) setView(value, viewSpan_);
+    });
+    connect(channelList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        setChannelShown(channelList->row(item), item->checkState() == Qt::Checked);
+    });
+}
+
+std::span<const Caption> DatalogViewer::captions() const
+{
+    return kCaptions;
+}
+
+void DatalogViewer::onLoad()
+{
+    // each visit starts empty; the file is chosen after the window is up
+    log_ = Datalog();
+    showLog();
+}
+
+void DatalogViewer::chooseFile()
+{
+    if (!ctx.fileDialogs) return;
+    const QString path = ctx.fileDialogs->openFile(this, text(kDialogTitle), datalogFolder(), text(kFilter));
+    if (!path.isEmpty()) openFile(path);
+}
+
+bool DatalogViewer::openFile(const QString& path)
+{
+    Datalog log = readDatalog(path);
+    const QString name = QFileInfo(path).fileName();
+    if (log.status == Datalog::Status::Unreadable) {
+        ctx.showMessage(windowTitle(), text(kUnreadable).arg(name, log.errorText));
+        return false;
+    }
+    if (log.status == Datalog::Status::NotDatalog) {
+        ctx.showMessage(windowTitle(), text(kNotDatalog).arg(name));
+        return false;
+    }
+    log_ = std::move(log);
+    showLog();
+    fileLabel->setText(text(kRows).arg(log_.rowCount()).arg(name));
+    if (log_.status == Datalog::Status::Truncated)
+        ctx.showMessage(windowTitle(), text(kTruncated).arg(name).arg(log_.rowCount()));
+    return true;
+}
+
+double DatalogViewer::totalMs() const
+{
+    return log_.timesMs.empty() ? 0 : log_.timesMs.back();
+}
+
+double DatalogViewer::toChart(int channel, double value) const
+{
+    const auto [low, high] = ranges_[static_cast<size_t>(channel)];
+    // each channel on its own scale, with a margin so that its extremes stay visible
+    return 0.04 + 0.92 * (value - low) / (high - low);
+}
+
+void DatalogViewer::showLog()
+{
+    for (QLineSeries* s : series) {
+        chart->removeSeries(s);
+        delete s;
+    }
+    series.clear();
+    ranges_.clear();
+    const QSignalBlocker block(channelList);
+    channelList->clear();
+    cursorTable->setRowCount(0);
+    fileLabel->setText(text(kNoFile));
+
+    const Language lang = language();
+    cursorTable->setHorizontalHeaderLabels({text(kChannel), text(kValue)});
+    cursorTable->setRowCount(static_cast<int>(log_.channels.size()));
+    size_t firstColours = 0, otherColours = 6;
+    for (size_t c = 0; c < log_.channels.size(); ++c) {
+        const DatalogChannel& channel = log_.channels[c];
+        const auto& values = log_.values[c];
+        double low = 0, high = 1;
+        if (!values.empty()) {
+            const auto [mn, mx] = std::minmax_element(values.begin(), values.end());
+            low = *mn;
+            high = *mx;
+        }
+        if (high <= low) {
+            low -= 1;
+            high += 1;
+        }
+        ranges_.emplace_back(low, high);
+        const QString title = datalogColumnTitle(channel, lang);
+        auto* s = new QLineSeries(chart);
+        s->setName(title);
+        const size_t colour = channel.shownByDefault ? firstColours++ : otherColours++;
+        s->setPen(QPen(kLineColours[colour % std::size(kLineColours)], 1.5));
+        chart->addSeries(s);
+        s->attachAxis(timeAxis);
+        s->attachAxis(valueAxis);
+        s->setVisible(channel.shownByDefault);
+        series << s;
+
+        auto* item = new QListWidgetItem(title, channelList);
+        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+        item->setCheckState(channel.shownByDefault ? Qt::Checked : Qt::Unchecked);
+        item->setForeground(s->color());
+        item->setToolTip(QStringLiteral("%1 .. %2").arg(low).arg(high));
+        auto* name = new QTableWidgetItem(title);
+        name->setForeground(s->color());
+        cursorTable->setItem(static_cast<int>(c), 0, name);
+        cursorTable->setItem(static_cast<int>(c), 1, new QTableWidgetItem(QString()));
+    }
+    viewStart_ = 0;
+    viewSpan_ = std::max(kMinSpanMs, totalMs());
+    cursorMs_ = 0;
+    cursorRow_ = log_.timesMs.empty() ? -1 : 0;
+    redraw();
+    updateScrollBar();
+    updateCursorTable();
+}
+
+void DatalogViewer::setView(double startMs, double spanMs)
+{
+    const double total = std::max(kMinSpanMs, totalMs());
+    viewSpan_ = std::clamp(spanMs, kMinSpanMs, total);
+    viewStart_ = std::clamp(startMs, 0.0, total - viewSpan_);
+    redraw();
+    updateScrollBar();
+}
+
+void DatalogViewer::zoom(double factor, double anchorMs)
+{
+    const double span = viewSpan_ * factor;
+    const double at = (anchorMs - viewStart_) / viewSpan_;
+    setView(anchorMs - at * std::clamp(span, kMinSpanMs, std::max(kMinSpanMs, totalMs())), span);
+}
+
+void DatalogViewer::scrollBy(double fraction)
+{
+    setView(viewStart_ + fraction * viewSpan_, viewSpan_);
+}
+
+void DatalogViewer::updateScrollBar()
+{
+    updatingScroll_ = true;
+    const double total = std::max(kMinSpanMs, totalMs());
+    timeScroll->setRange(0, static_cast<int>(std::llround(total - viewSpan_)));
+    timeScroll->setPageStep(static_cast<int>(std::llround(viewSpan_)));
+    timeScroll->setSingleStep(std::max(1, static_cast<int>(viewSpan_ / 10)));
+    timeScroll->setValue(static_cast<int>(std::llround(viewStart_)));
+    updatingScroll_ = false;
+}
+
+// Only what is in view goes to the chart, at most two points per pixel column (its lowest and
+// highest), so a long drive scrolls as fast as a short one.
+void DatalogViewer::redraw()
+{
+    timeAxis->setRange(viewStart_ / 1000, (viewStart_ + viewSpan_) / 1000);
+    timeAxis->setLabelFormat(viewSpan_ < 20'000 ? QStringLiteral("%.1f") : QStringLiteral("%.0f"));
+    drawnWidth_ = chart->plotArea().width();
+    const auto& t = log_.timesMs;
+    const auto first = std::lower_bound(t.begin(), t.end(), viewStart_);
+    const auto last = std::upper_bound(t.begin(), t.end(), viewStart_ + viewSpan_);
+    // one sample either side, so the lines run to the edges
+    const size_t from = static_cast<size_t>(std::max<std::ptrdiff_t>(0, first - t.begin() - 1));
+    const size_t to = std::min(t.size(), static_cast<size_t>(last - t.begin()) + 1);
+    const int columns = std::max(100, static_cast<int>(drawnWidth_));
+    const size_t perColumn = std::max<size_t>(1, (to - from) / static_cast<size_t>(columns));
+    for (int c = 0; c < series.size(); ++c) {
+        if (!series[c]->isVisible()) continue;
+        const auto& v = log_.values[static_cast<size_t>(c)];
+        points_.clear();
+        for (size_t i = from; i < to; i += perColumn) {
+            const size_t end = std::min(to, i + perColumn);
+            if (end - i == 1) {
+                points_.append(QPointF(t[i] / 1000, toChart(c, v[i])));
+                continue;
+            }
+            size_t lo = i, hi = i;
+            for (size_t k = i; k < end; ++k) {
+                if (v[k] < v[lo]) lo = k;
+                if (v[k] > v[hi]) hi = k;
+            }
+            const size_t a = std::min(lo, hi), b = std::max(lo, hi);
+            points_.append(QPointF(t[a] / 1000, toChart(c, v[a])));
+            if (b != a) points_.append(QPointF(t[b] / 1000, toChart(c, v[b])));
+        }
+        series[c]->replace(points_);
+    }
+}
+
+void DatalogViewer::setCursorTime(double ms)
+{
+    const auto& t = log_.timesMs;
+    if (t.empty()) return;
+    cursorMs_ = std::clamp(ms, 0.0, totalMs());
+    // the reply in force at that time: the last one at or before it
+    const auto it = std::upper_bound(t.begin(), t.end(), cursorMs_);
+    cursorRow_ = static_cast<int>(std::max<std::ptrdiff_t>(0, it - t.begin() - 1));
+    updateCursorTable();
+}
+
+void DatalogViewer::updateCursorTable()
+{
+    if (cursorRow_ < 0) {
+        cursorLine->clear();
+        cursorLabel->setText(text(kNoCursor));
+        return;
+    }
+    const double x = cursorMs_ / 1000;
+    cursorLine->replace(QList<QPointF>{{x, 0.0}, {x, 1.0}});
+    cursorLabel->setText(text(kCursor).arg(QString::number(x, 'f', 1)) + QStringLiteral("  (") +
+                         clock(cursorMs_) + QLatin1Char(')'));
+    for (size_t c = 0; c < log_.channels.size(); ++c)
+        cursorTable->item(static_cast<int>(c), 1)
+            ->setText(QString::number(log_.values[c][static_cast<size_t>(cursorRow_)]));
+}
+
+void DatalogViewer::setChannelShown(int channel, bool shown)
+{
+    if (channel < 0 || channel >= series.size()) return;
+    series[channel]->setVisible(shown);
+    QListWidgetItem* item = channelList->item(channel);
+    if ((item->checkState() == Qt::Checked) != shown) {
+        const QSignalBlocker block(channelList);
+        item->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
+    }
+    if (shown) redraw();
+}
+
+bool DatalogViewer::channelShown(int channel) const
+{
+    return channel >= 0 && channel < series.size() && series[channel]->isVisible();
+}

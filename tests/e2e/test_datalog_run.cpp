@@ -1,0 +1,352 @@
+// Recording a drive from the status and calibration windows on the virtual ECU, and reading it back
+// in the viewer: one row per reply with what the window showed, a full disk that stops only the
+// recording, files that are not ours or are cut short.
+#include "archive/datalog.h"
+#include "link/frames.h"
+#include "support/fake_dialogs.h"
+#include "support/grab.h"
+#include "support/quiet_offscreen.h"
+#include "support/window_test.h"
+#include "ui/calibration/calibration_window.h"
+#include "ui/common/datalog_recorder.h"
+#include "ui/datalog/datalog_viewer.h"
+#include "ui/status/status_window.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestDatalogRun : public VirtualEcuWindowTest {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        quietOffscreenWarnings();
+        QStandardPaths::setTestModeEnabled(true);
+    }
+    void init()
+    {
+        QVERIFY(startOnVirtualEcu());
+        app->context.fileDialogs = &dialogs;
+        dialogs = FakeDialogs();
+        app->start();
+    }
+    void cleanup() { stopAll(); }
+
+    void statusDriveReadsBackWithWhatTheWindowShowed();
+    void calibrationDriveIsRecordedAndClosedByExit();
+    void writeErrorStopsTheRecordingNotThePolling();
+    void lostLinkClosesTheFileWhole();
+    void twoRecordingsInOneSecondGetTwoFiles();
+    void viewerRefusesForeignFilesAndSaysWhenCut();
+    void viewerZoomsScrollsAndHidesChannels();
+
+private:
+    DatalogRecorder* recorderOf(const char* formName)
+    {
+        return form(formName)->findChild<DatalogRecorder*>(QStringLiteral("datalogRecorder"));
+    }
+    bool openStatus()
+    {
+        if (!connectToEcu()) return false;
+        click("Form2", "Command3");
+        return QTest::qWaitFor([this] { return app->navigator.isOpen(WindowId::Status); }, 3000);
+    }
+    QString messageShown() { return control<QLabel>("Form12", "Label1")->text(); }
+    DatalogViewer* viewer() { return app->navigator.window<DatalogViewer>(WindowId::DatalogViewer); }
+    template <typename T> T* viewerControl(const char* name)
+    {
+        T* c = viewer()->findChild<T*>(QString::fromLatin1(name));
+        if (!c) qFatal("no control %s in the viewer", name);
+        return c;
+    }
+    // A status datalog of `rows` rows, 300 ms apart, every value its row number.
+    QString writeLog(const QString& name, int rows, Language language = Language::English)
+    {
+        const QString path = tmp.filePath(name);
+        DatalogWriter writer;
+        if (writer.open(path, DatalogSource::Status, language) != DatalogWriter::Result::Ok) return {};
+        const std::vector<int> row(datalogChannels(DatalogSource::Status).size(), 0);
+        for (int r = 0; r < rows; ++r) {
+            std::vector<int> values(row.size(), r);
+            writer.append(r * 300, values);
+        }
+        writer.close();
+        return path;
+    }
+
+    FakeDialogs dialogs;
+    QTemporaryDir tmp;
+};
+
+void TestDatalogRun::statusDriveReadsBackWithWhatTheWindowShowed()
+{
+    QVERIFY(openStatus());
+    auto* window = app->navigator.window<StatusWindow>(WindowId::Status);
+    DatalogRecorder* recorder = recorderOf("Form3");
+    QVERIFY(recorder);
+    const QString path = tmp.filePath(QStringLiteral("status_drive.csv"));
+    recorder->nextPath = [path] { return path; };
+    int replies = 0;
+    connect(&app->dispatcher, &ReplyDispatcher::frameHandled, this,
+            [&replies](int code) { replies += code == static_cast<int>(RequestKind::ReadStatus); });
+
+    auto* button = control<QPushButton>("Form3", "DatalogRecord");
+    const QString idle = button->text();
+    button->click();
+    QVERIFY(recorder->isRecording());
+    QVERIFY(button->text() != idle);
+    QVERIFY(button->text().contains(QStringLiteral("righe")));
+
+    // after each tick: which reply the boxes show, and what they show
+    const char* boxes[] = {"Text3",  "Text13", "Text6",  "Text5_0", "Text5_8", "Text10",
+                           "Text12", "Text8",  "Text11", "Text7",   "Text9",   "Text2"};
+    const char* keys[] = {"lambda1",      "lambda2",  "rpm",       "petrolTinj1",
+                          "gasTinj1",     "pressure", "pressure2", "temperature1",
+                          "temperature2", "kgbTab",   "kgbCor",    "lambda1Average"};
+    struct Shown {
+        int row;
+        QStringList texts;
+    };
+    QList<Shown> shown;
+    for (int tick = 0; tick < 25; ++tick) {
+        const int before = replies;
+        window->pollTick();
+        if (before > 0) {
+            QStringList texts;
+            for (const char* b : boxes)
+                texts << control<QLineEdit>("Form3", b)->text();
+            shown.append({before - 1, texts});
+        }
+        QVERIFY(QTest::qWaitFor([&] { return replies > before; }, 3000));
+    }
+    recorder->flushTick();
+    grabIfAsked(window, "datalog_status_recording_it");
+    button->click();
+    QVERIFY(!recorder->isRecording());
+    QCOMPARE(button->text(), idle);
+
+    // the viewer, from the start window, proposes the Datalog folder
+    dialogs.answer = path;
+    click("Form1", "OpenDatalog");
+    QVERIFY(dialogs.asked.value(0).contains(QStringLiteral("/Datalog ")));
+    DatalogViewer* v = viewer();
+    QCOMPARE(activeName(), QString("DatalogViewer"));
+    const Datalog& log = v->log();
+    QCOMPARE(log.status, Datalog::Status::Ok);
+    QCOMPARE(log.rowCount(), replies);
+    for (int r = 1; r < log.rowCount(); ++r)
+        QVERIFY(log.timesMs[static_cast<size_t>(r)] >= log.timesMs[static_cast<size_t>(r - 1)]);
+    QVERIFY(log.timesMs.back() > 0);
+
+    // the cursor at each reply's time lists what the window showed from that reply
+    auto* table = viewerControl<QTableWidget>("CursorValues");
+    int compared = 0;
+    for (const Shown& s : shown) {
+        v->setCursorTime(log.timesMs[static_cast<size_t>(s.row)]);
+        QCOMPARE(v->cursorRow(), s.row);
+        for (int k = 0; k < s.texts.size(); ++k) {
+            if (s.texts[k] == QLatin1String("NC")) continue;
+            int column = -1;
+            for (size_t c = 0; c < log.channels.size(); ++c)
+                if (QLatin1String(log.channels[c].key) == QLatin1String(keys[k]))
+                    column = static_cast<int>(c);
+            QVERIFY(column >= 0);
+            QCOMPARE(table->item(column, 1)->text(), s.texts[k].trimmed());
+            ++compared;
+        }
+    }
+    QVERIFY(compared > 200);
+    v->setCursorTime(log.timesMs[static_cast<size_t>(log.rowCount() / 2)]);
+    grabIfAsked(v, "datalog_viewer_it");
+}
+
+void TestDatalogRun::calibrationDriveIsRecordedAndClosedByExit()
+{
+    QVERIFY(connectToEcu());
+    click("Form2", "Command5");
+    QTRY_VERIFY_WITH_TIMEOUT(app->navigator.isOpen(WindowId::Calibration), 3000);
+    DatalogRecorder* recorder = recorderOf("Form16");
+    const QString path = tmp.filePath(QStringLiteral("calibration_drive.csv"));
+    recorder->nextPath = [path] { return path; };
+    click("Form16", "DatalogRecord");
+    QTRY_VERIFY_WITH_TIMEOUT(recorder->rows() >= 5, 5000);
+    grabIfAsked(form("Form16"), "datalog_calibration_recording_it");
+
+    // EXIT turns the calibration mode off and closes the window: the file is closed whole
+    click("Form16", "Command1");
+    QTRY_VERIFY_WITH_TIMEOUT(!app->navigator.isOpen(WindowId::Calibration), 5000);
+    QVERIFY(!recorder->isRecording());
+    const Datalog log = readDatalog(path);
+    QCOMPARE(log.status, Datalog::Status::Ok);
+    QCOMPARE(log.source, DatalogSource::Calibration);
+    QVERIFY(log.rowCount() >= 5);
+    QVERIFY(log.values[4].back() > 500); // engine speed
+    QCOMPARE(log.values[5].back(), static_cast<double>(app->state.liveStatus.calibrationTinj));
+}
+
+void TestDatalogRun::writeErrorStopsTheRecordingNotThePolling()
+{
+    if (!QFile::exists(QStringLiteral("/dev/full"))) QSKIP("no /dev/full here");
+    app->state.languageIndex = 2;
+    QVERIFY(openStatus());
+    DatalogRecorder* recorder = recorderOf("Form3");
+    recorder->nextPath = [] { return QStringLiteral("/dev/full"); };
+    click("Form3", "DatalogRecord");
+    QVERIFY(recorder->isRecording());
+    QTRY_VERIFY_WITH_TIMEOUT(recorder->rows() >= 1, 3000);
+    recorder->flushTick();
+    QVERIFY(!recorder->isRecording());
+    QVERIFY(app->navigator.isOpen(WindowId::Messages));
+    QVERIFY2(messageShown().startsWith(QStringLiteral("Recording stopped")), qPrintable(messageShown()));
+    QCOMPARE(control<QPushButton>("Form3", "DatalogRecord")->text(), QStringLiteral("● Record"));
+    grabIfAsked(form("Form3"), "datalog_status_idle_en");
+    grabIfAsked(form("Form12"), "datalog_write_error_en");
+
+    // the window goes on reading the ECU
+    QVERIFY(form("Form3")->isLoaded());
+    const int before = app->state.liveStatus.rpm;
+    int polls = 0;
+    connect(&app->dispatcher, &ReplyDispatcher::frameHandled, this,
+            [&polls](int code) { polls += code == static_cast<int>(RequestKind::ReadStatus); });
+    QTRY_VERIFY_WITH_TIMEOUT(polls >= 3, 3000);
+    Q_UNUSED(before);
+}
+
+void TestDatalogRun::lostLinkClosesTheFileWhole()
+{
+    QVERIFY(openStatus());
+    DatalogRecorder* recorder = recorderOf("Form3");
+    const QString path = tmp.filePath(QStringLiteral("pulled.csv"));
+    recorder->nextPath = [path] { return path; };
+    click("Form3", "DatalogRecord");
+    QTRY_VERIFY_WITH_TIMEOUT(recorder->rows() >= 3, 3000);
+    const qint64 rows = recorder->rows();
+    emit link->lost(LinkProblem::DeviceRemoved);
+    QVERIFY(!recorder->isRecording());
+    const Datalog log = readDatalog(path);
+    QCOMPARE(log.status, Datalog::Status::Ok);
+    QCOMPARE(log.rowCount(), rows);
+}
+
+void TestDatalogRun::twoRecordingsInOneSecondGetTwoFiles()
+{
+    QVERIFY(openStatus());
+    DatalogRecorder* recorder = recorderOf("Form3");
+    const QString folder = datalogFolder();
+    QVERIFY(folder.endsWith(QStringLiteral("/Datalog")));
+    // the names of this second and the next two are taken already
+    const QDateTime now = QDateTime::currentDateTime();
+    QStringList taken;
+    for (int s = 0; s < 3; ++s) {
+        taken << newDatalogPath(folder, now.addSecs(s), 1);
+        QFile f(taken.last());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("kept");
+    }
+    recorder->start();
+    QVERIFY(recorder->isRecording());
+    const QString path = recorder->path();
+    recorder->stop();
+    QVERIFY2(path.endsWith(QStringLiteral("_2.csv")), qPrintable(path));
+    for (const QString& t : taken) {
+        QFile f(t);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("kept"));
+        f.remove();
+    }
+    QCOMPARE(readDatalog(path).status, Datalog::Status::Ok);
+    QFile::remove(path);
+}
+
+void TestDatalogRun::viewerRefusesForeignFilesAndSaysWhenCut()
+{
+    click("Form1", "Command7"); // not connected: the viewer needs no ECU
+    grabIfAsked(form("Form1"), "datalog_start_offline_it");
+    const QString foreign = tmp.filePath(QStringLiteral("prices.csv"));
+    {
+        QFile f(foreign);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("date,price\n2026-01-01,3\n");
+    }
+    dialogs.answer = foreign;
+    click("Form1", "OpenDatalog");
+    QVERIFY(messageShown().contains(QStringLiteral("non e' una registrazione")));
+    QCOMPARE(viewer()->log().rowCount(), 0);
+
+    // recorded in Turkish, cut in the middle of its last row
+    const QString cut = writeLog(QStringLiteral("cut.csv"), 40, Language::Turkish);
+    QFile f(cut);
+    QVERIFY(f.resize(f.size() - 5));
+    QVERIFY(viewer()->openFile(cut));
+    QCOMPARE(viewer()->log().rowCount(), 39);
+    QVERIFY(messageShown().contains(QStringLiteral("39 righe")));
+    QVERIFY(messageShown().contains(QStringLiteral("interrotto")));
+    QVERIFY(viewerControl<QLabel>("FileName")->text().contains(QStringLiteral("cut.csv")));
+}
+
+void TestDatalogRun::viewerZoomsScrollsAndHidesChannels()
+{
+    app->state.languageIndex = 2;
+    const QString path = writeLog(QStringLiteral("hour.csv"), 1000); // 299.7 s
+    dialogs.answer = path;
+    click("Form1", "OpenDatalog");
+    DatalogViewer* v = viewer();
+    QCOMPARE(v->log().rowCount(), 1000);
+    QCOMPARE(v->viewStartMs(), 0.0);
+    QCOMPARE(v->viewSpanMs(), 299'700.0);
+
+    // by default: both oxygen sensors, rpm, petrol and gas time of cylinder 1, pressure
+    auto* list = viewerControl<QListWidget>("Channels");
+    QStringList checked;
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->checkState() == Qt::Checked) checked << list->item(i)->text();
+    QCOMPARE(checked, QStringList({"Oxygen sensor1 mV", "Oxygen sensor2 mV", "RPM x min",
+                                   "Petrol tinj 1 msec", "Gas tinj 1 msec", "Pressure mbar"}));
+    list->item(2)->setCheckState(Qt::Unchecked);
+    QVERIFY(!v->channelShown(2));
+    list->item(25)->setCheckState(Qt::Checked);
+    QVERIFY(v->channelShown(25));
+
+    // zoom keeps the time under the pointer in place; the view never leaves the drive
+    v->zoom(0.1, 150'000);
+    QCOMPARE(v->viewSpanMs(), 29'970.0);
+    QVERIFY(qAbs(v->viewStartMs() - 135'000) < 1); // 150 s stays at the same place on screen
+    auto* scroll = viewerControl<QScrollBar>("TimeScroll");
+    QCOMPARE(scroll->value(), qRound(v->viewStartMs()));
+    scroll->setValue(scroll->maximum());
+    QCOMPARE(v->viewStartMs() + v->viewSpanMs(), 299'700.0);
+    auto* chart = v->findChild<QWidget*>(QStringLiteral("Chart"));
+    QTest::keyClick(chart, Qt::Key_Right);
+    QCOMPARE(v->viewStartMs() + v->viewSpanMs(), 299'700.0);
+    QTest::keyClick(chart, Qt::Key_Home);
+    QCOMPARE(v->viewStartMs(), 0.0);
+    QTest::keyClick(chart, Qt::Key_Left);
+    QCOMPARE(v->viewStartMs(), 0.0);
+    for (int i = 0; i < 40; ++i)
+        v->zoom(0.5, 1000);
+    QCOMPARE(v->viewSpanMs(), 1000.0); // no closer than a second
+    for (int i = 0; i < 40; ++i)
+        QTest::keyClick(chart, Qt::Key_Minus);
+    QCOMPARE(v->viewSpanMs(), 299'700.0);
+
+    // the cursor takes the reply in force at its time
+    v->setCursorTime(1'000);
+    QCOMPARE(v->cursorRow(), 3);
+    QCOMPARE(viewerControl<QTableWidget>("CursorValues")->item(0, 1)->text(), QString("3"));
+    v->setCursorTime(-5);
+    QCOMPARE(v->cursorRow(), 0);
+    v->setCursorTime(1e9);
+    QCOMPARE(v->cursorRow(), 999);
+    v->setCursorTime(120'000);
+    grabIfAsked(v, "datalog_viewer_en");
+}
+
+QTEST_MAIN(TestDatalogRun)
+#include "test_datalog_run.moc"
