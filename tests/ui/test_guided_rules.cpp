@@ -14,6 +14,7 @@ private slots:
     void selectorWrapsAndInjectorsAreSummed();
     void coilCountIsWrittenBeforeTheInjectors();
     void abandonedCalibrationLeavesNothingWanted();
+    void valueIsSteadyAfterFivePollsWithinTolerance();
 };
 
 void TestGuidedRules::correctivesTruncateTowardZero()
@@ -106,6 +107,22 @@ void TestGuidedRules::abandonedCalibrationLeavesNothingWanted()
     s.calibrationExtraReceived = 1;
     QCOMPARE(guided.coilTick(), GuidedCalibration::CoilStep::Abandoned);
     QCOMPARE(guided.running(), GuidedCalibration::Kind::None);
+}
+
+void TestGuidedRules::valueIsSteadyAfterFivePollsWithinTolerance()
+{
+    SteadyValue value;
+    for (int v : {1000, 1010, 1005, 1000})
+        value.add(v, 10);
+    QVERIFY(!value.steady());
+    value.add(1002, 10);
+    QVERIFY(value.steady());
+    // the spread counts, not the step: a slow drift is not steady
+    value.add(1011, 10);
+    QVERIFY(!value.steady());
+    for (int v : {1012, 1013, 1014, 1015})
+        value.add(v, 10);
+    QVERIFY(value.steady());
 }
 
 QTEST_GUILESS_MAIN(TestGuidedRules)

@@ -477,6 +477,7 @@ void CalibrationWindow::showLiveView()
     if (state.switchingRpmMode == 1) guidedValue->setText(QString::number(live.rpm));
     if (state.calibrationPressureMode == 1) guidedValue->setText(QString::number(smoothedPressure));
     if (state.calibrationTemperatureMode == 1) guidedValue->setText(QString::number(live.temperature1));
+    noteGuidedValue();
     correctives->showComputed(state);
 
     tinjAverage.add(live.calibrationTinj);
@@ -507,9 +508,13 @@ void CalibrationWindow::showLiveView()
                             state.calibrationPressureMode == 1 || state.calibrationTemperatureMode == 1,
                             state.coilCalibrationMode == 1 && state.calibrationExtraReceived == 0,
                             state.calibrationExtraReceived == 1};
-    statusLine->setText(calibrationStatusLine(live.calibrationState, state.languageIndex,
-                                              state.parameterValues[param::changeoverTemperature],
-                                              state.parameterValues[param::changeoverRpm], modes));
+    const auto line = [&](const GuidedModes& shown) {
+        return calibrationStatusLine(live.calibrationState, state.languageIndex,
+                                     state.parameterValues[param::changeoverTemperature],
+                                     state.parameterValues[param::changeoverRpm], shown);
+    };
+    // the ECU's change-over messages go first; otherwise the prompt says what is still awaited
+    statusLine->setText(line(modes) + (line({}) == QLatin1String(" ") ? guidedHint() : QString()));
 
     const bool first = selectedOxygenSensor == 1;
     oxygenBar->setColours(

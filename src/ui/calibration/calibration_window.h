@@ -2,6 +2,7 @@
 
 #include "ui/calibration/calibration_rules.h"
 #include "ui/calibration/calibration_write_back.h"
+#include "ui/calibration/corrective_rules.h"
 #include "ui/calibration/guided_calibration.h"
 #include "ui/common/form.h"
 #include "ui/status/status_rules.h"
@@ -66,6 +67,8 @@ private:
     void storeGuided();
     void abandonGuided();
     void finishGuided(GuidedCalibration::Kind kind);
+    void noteGuidedValue();
+    QString guidedHint() const;
 
     void startHandshake();
     void startWriteBack(bool cellsOnly);
@@ -136,6 +139,7 @@ private:
     CalibrationWriteBack writeBack_;
     GuidedCalibration guided_;
     int guidedPosition_ = 1; // VScroll5
+    SteadyValue guidedSteady_;
 
     // module-wide: kept while the window is closed and opened again
     TinjAverage tinjAverage;

@@ -49,6 +49,7 @@ void CalibrationWindow::pressGuidedStart()
         return;
     }
     guided_.start(kind);
+    guidedSteady_.reset();
     phase_ = Phase::Guided;
     correctives->setFramesVisible(false);
     if (kind == Kind::Coils) {
@@ -195,4 +196,22 @@ void CalibrationWindow::finishGuided(Kind kind)
     correctives->setFramesVisible(true);
     updateControls();
     pollTimer.start();
+}
+
+void CalibrationWindow::noteGuidedValue()
+{
+    const Kind kind = guided_.running();
+    if (kind == Kind::None || kind == Kind::Coils) return;
+    // what counts as settled: engine speed within 50 rpm, pressure 10 mbar, temperature 1 degree
+    const int tolerance = kind == Kind::SwitchingRpm ? 50 : kind == Kind::Pressure ? 10 : 1;
+    guidedSteady_.add(guidedValue->text().toInt(), tolerance);
+}
+
+QString CalibrationWindow::guidedHint() const
+{
+    const Kind kind = guided_.running();
+    if (phase_ != Phase::Guided || kind == Kind::None) return {};
+    if (state.liveStatus.rpm == 0) return text(guided_texts::kEngineStopped);
+    if (kind == Kind::Coils) return {};
+    return text(guidedSteady_.steady() ? guided_texts::kSteady : guided_texts::kNotSteady);
 }

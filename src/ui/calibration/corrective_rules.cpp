@@ -1,5 +1,6 @@
 #include "ui/calibration/corrective_rules.h"
 
+#include <algorithm>
 #include <numeric>
 
 namespace {
@@ -35,4 +36,17 @@ int wrapGuidedPosition(int position)
 int injectorCountOf(const OneBased<int, 8>& calibrationExtra)
 {
     return std::accumulate(calibrationExtra.begin(), calibrationExtra.end(), 0);
+}
+
+void SteadyValue::add(int value, int tolerance)
+{
+    if (count_ == 0 || std::max(high_, value) - std::min(low_, value) > tolerance) {
+        // a new run starts from this value
+        count_ = 1;
+        low_ = high_ = value;
+        return;
+    }
+    low_ = std::min(low_, value);
+    high_ = std::max(high_, value);
+    ++count_;
 }

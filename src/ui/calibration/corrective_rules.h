@@ -19,3 +19,18 @@ int wrapGuidedPosition(int position);
 
 // `injectorCount` as stored: the sum of the eight bytes the ECU reports, one per injector.
 int injectorCountOf(const OneBased<int, 8>& calibrationExtra);
+
+// Whether the value a guided calibration would store has settled: the last few polls stayed
+// within `tolerance` of each other.
+class SteadyValue {
+public:
+    explicit SteadyValue(int polls = 5) : polls_(polls) {}
+    void add(int value, int tolerance);
+    void reset() { count_ = 0; }
+    bool steady() const { return count_ >= polls_; }
+
+private:
+    int polls_;
+    int count_ = 0;
+    int low_ = 0, high_ = 0;
+};

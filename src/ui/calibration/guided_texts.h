@@ -20,3 +20,15 @@ inline constexpr LocalText kPressOkWhenRpmCorrect{
     "Yakit degisimi icin arabayi istenilen devire getirin TAMAM's basin"};
 
 } // namespace guided_texts
+
+namespace guided_texts {
+
+// After the prompt: what the calibration still waits for.
+inline constexpr LocalText kEngineStopped{" - motore fermo: avviare il motore",
+                                          " - engine stopped: start the engine",
+                                          " - motor durdu: motoru calistirin"};
+inline constexpr LocalText kNotSteady{" - attendere un valore stabile", " - wait for a steady value",
+                                      " - sabit bir deger bekleyin"};
+inline constexpr LocalText kSteady{" - valore stabile", " - value steady", " - deger sabit"};
+
+} // namespace guided_texts
