@@ -91,6 +91,7 @@ private slots:
     void coilsAndInjectors();
     void exitInEveryGuidedState();
     void exitWhileWritingTheCoilsStopsBeforeTheInjectors();
+    void lostPortEndsTheGuidedCalibration();
 
 private:
     CalibrationWindow* openWindow()
@@ -394,6 +395,15 @@ void TestGuidedWindow::exitInEveryGuidedState()
     QVERIFY(link->sent.isEmpty());
     QCOMPARE(app->state.pendingParameterValues[param::changeoverRpm], 1800);
 
+    // a write tick that finds no calibration any more brings polling back
+    click("Form16", "Command4");
+    poll({2450});
+    click("Form16", "Command7");
+    app->state.switchingRpmMode = 0;
+    window()->guidedTick();
+    QCOMPARE(window()->phase(), CalibrationWindow::Phase::Polling);
+    QVERIFY(timer("Timer2")->isActive());
+
     // the coils before OK: the injector bytes are asked for and waited for, nothing written
     step("VScroll5", 3);
     click("Form16", "Command4");
@@ -433,6 +443,28 @@ void TestGuidedWindow::exitWhileWritingTheCoilsStopsBeforeTheInjectors()
     window()->guidedTick();
     QCOMPARE(link->count(2), 1);
     QCOMPARE(app->state.pendingParameterValues[param::injectorCount], 2);
+}
+
+void TestGuidedWindow::lostPortEndsTheGuidedCalibration()
+{
+    openWindow();
+    startAt(2);
+    poll({2450});
+    click("Form16", "Command7");
+    link->pull();
+    window()->guidedTick();
+    QCOMPARE(window()->phase(), CalibrationWindow::Phase::Polling);
+    QCOMPARE(app->state.switchingRpmMode, 0);
+    QCOMPARE(app->state.pendingParameterValues[param::changeoverRpm], 1800);
+    QVERIFY2(message().contains("1 valori non sono stati scritti"), qPrintable(message()));
+
+    // the coils cannot wait for an answer that cannot come
+    click("Form12", "Command1");
+    step("VScroll5", 3);
+    click("Form16", "Command4");
+    click("Form16", "Command1");
+    QCOMPARE(window()->phase(), CalibrationWindow::Phase::Polling);
+    QCOMPARE(app->state.coilCalibrationMode, 0);
 }
 
 QTEST_MAIN(TestGuidedWindow)
