@@ -213,7 +213,7 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
     // the injectors found by the coil calibration stand where the correctives are, hidden then
     auto* injectors = new QGridLayout;
     injectors->setVerticalSpacing(0);
-    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     for (int i = 0; i < 8; ++i) {
         for (const bool on : {true, false}) {
             const int index = on ? i : 8 + i;
@@ -717,6 +717,11 @@ void CalibrationWindow::finishWriteBack()
     phase_ = Phase::Polling;
     updateControls();
     pollTimer.start();
+}
+
+void CalibrationWindow::tellUnwritten(int count) const
+{
+    ctx.showMessage(text(kUnwrittenTitle), text(kUnwritten).arg(count));
 }
 
 void CalibrationWindow::showProgress()

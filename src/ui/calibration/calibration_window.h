@@ -74,6 +74,7 @@ private:
     void startWriteBack(bool cellsOnly);
     void finishWriteBack();
     void showProgress();
+    void tellUnwritten(int count) const;
     void updateControls();
     void showTable();
     void showGuidedControls(bool shown);

@@ -14,15 +14,7 @@
 #include <QScrollBar>
 
 namespace {
-
 using Kind = GuidedCalibration::Kind;
-
-constexpr LocalText kGuidedStoppedTitle{"ORVANE - Taratura vettura", "ORVANE - Calibration Vehicle",
-                                        "ORVANE - Taratura vettura"};
-constexpr LocalText kGuidedStopped{"Scrittura interrotta: %1 valori non sono stati scritti nella centralina.",
-                                   "Write stopped: %1 values were not written to the ECU.",
-                                   "Yazma durduruldu: %1 deger beyne yazilmadi."};
-
 } // namespace
 
 void CalibrationWindow::changeGuidedPosition(int scrollValue)
@@ -153,7 +145,7 @@ void CalibrationWindow::guidedTick()
         const Kind kind = guided_.running();
         guided_.drop();
         finishGuided(kind);
-        ctx.showMessage(text(kGuidedStoppedTitle), text(kGuidedStopped).arg(unwritten));
+        tellUnwritten(unwritten);
         return;
     }
     guidedTimer.start();

@@ -214,7 +214,7 @@ void CorrectivePanel::showConfirmed(int id, int value)
         if (e.id == id) e.box->setText(QString::number(value));
 }
 
-std::optional<std::vector<std::pair<int, int>>> CorrectivePanel::read(const BoxReader& read,
+std::optional<std::vector<std::pair<int, int>>> CorrectivePanel::read(const BoxReader& reader,
                                                                       Language language) const
 {
     std::vector<std::pair<int, int>> values;
@@ -223,7 +223,7 @@ std::optional<std::vector<std::pair<int, int>>> CorrectivePanel::read(const BoxR
         FieldRule rule;
         rule.shownName =
             kFrameTexts[field.frame].in(language) + QStringLiteral(": ") + field.labelText.in(language);
-        const std::optional<long long> value = read(edited_[i].box, rule);
+        const std::optional<long long> value = reader(edited_[i].box, rule);
         if (!value) {
             edited_[i].box->setFocus();
             return std::nullopt;

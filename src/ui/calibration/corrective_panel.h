@@ -38,9 +38,9 @@ public:
     void showConfirmed(int id, int value);
 
     // The seven boxes in their write order as (parameter id, value), or nothing after the first
-    // box refused by `read` (which tells the user).
+    // box refused by `reader` (which tells the user).
     using BoxReader = std::function<std::optional<long long>(const QLineEdit*, const FieldRule&)>;
-    std::optional<std::vector<std::pair<int, int>>> read(const BoxReader& read, Language language) const;
+    std::optional<std::vector<std::pair<int, int>>> read(const BoxReader& reader, Language language) const;
 
     void setEditable(bool editable);
     void setFramesVisible(bool visible);
