@@ -2,8 +2,8 @@
 
 #include "link/language.h"
 
-// What the guided calibrations say: the start button's caption for each selector position, and
-// the prompt while coil counts are tried.
+// What the guided calibrations say: the start button's caption for each selector position, the
+// prompt while coil counts are tried, and what a calibration still waits for.
 namespace guided_texts {
 
 inline constexpr LocalText kPositions[5] = {
@@ -18,10 +18,6 @@ inline constexpr LocalText kPositions[5] = {
 inline constexpr LocalText kPressOkWhenRpmCorrect{
     "Premere OK quando giri corretti", "Press OK when RPM correct",
     "Yakit degisimi icin arabayi istenilen devire getirin TAMAM's basin"};
-
-} // namespace guided_texts
-
-namespace guided_texts {
 
 // After the prompt: what the calibration still waits for.
 inline constexpr LocalText kEngineStopped{" - motore fermo: avviare il motore",
