@@ -54,10 +54,10 @@ EngineModel::Readings EngineModel::read(qint64 nowMs)
     const double phase = 2.0 * std::numbers::pi * t / kDriveCycleMs;
 
     // idle at about 850 rpm, up to about 3300 and back over the cycle
-    double rpm = heldSteady_ ? 2500.0 : 850.0 + 1250.0 * (1.0 - std::cos(phase));
+    double rpm = heldSteady_ ? static_cast<double>(heldRpm) : 850.0 + 1250.0 * (1.0 - std::cos(phase));
     r.rpm = engineStopped ? 0 : std::max(0, static_cast<int>(rpm) + noise(15));
 
-    const double load = 0.5 + 0.5 * std::sin(phase + 0.6);
+    const double load = heldSteady_ ? 0.5 : 0.5 + 0.5 * std::sin(phase + 0.6);
     const int baseTinj = heldSteady_ ? 600 : static_cast<int>(260 + rpm * 0.12 + load * 450.0);
     for (int c = 1; c <= kCylinderCount; ++c)
         r.petrolTinj[c] = (c <= cylinders && !engineStopped) ? baseTinj + (c - 2) * 6 + noise(8) : 0;

@@ -33,8 +33,10 @@ public:
     void requestChangeover(qint64 nowMs);
     bool onPetrol(qint64 nowMs);
 
-    // The operator holds the engine steady while calibrating.
+    // The operator holds the engine steady while calibrating: at `heldRpm`, load constant, so
+    // the pressure settles too.
     void setHeldSteady(bool steady) { heldSteady_ = steady; }
+    int heldRpm = 2500;
 
     int cylinders = 4;
     // how long each change-over state lasts

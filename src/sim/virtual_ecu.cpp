@@ -243,9 +243,8 @@ QByteArray VirtualEcu::handle(const QByteArray& request, qint64 nowMs)
     case RequestKind::ReadEolResults:
         return eolResultsReply(nowMs);
     case RequestKind::ReadCalibrationExtra:
-        // one byte per injector present
-        for (int i = 1; i <= 8; ++i)
-            append8(payload, i <= parameters[param::injectorCount] ? 1 : 0);
+        for (const int injector : injectorBytes)
+            append8(payload, injector);
         break;
     }
     return frames::frame(code, payload);

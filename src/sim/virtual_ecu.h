@@ -50,6 +50,8 @@ public:
     bool calibrationMode() const { return calibrationMode_; }
     int kgbUnderTest() const { return kgbUnderTest_; }
     bool downloadMode() const { return downloadMode_; }
+    // What the ECU reports of each injector (one byte each, 0 = not fitted).
+    OneBased<int, 8> injectorBytes{{1, 1, 1, 1, 0, 0, 0, 0}};
     // The coefficient at which gas and petrol injection times agree at the calibration point.
     int idealKgb = 118;
     // In calibration mode the gas time moves this much per unit of coefficient away from the right

@@ -257,7 +257,7 @@ void TestCalibrationWindow::fillWritesCellsOnlyAndStoreDropsALeftoverCorrective(
     QCOMPARE(app->state.fillTableRequested, 0);
     QCOMPARE(gridBox(79)->text(), QString("100"));
 
-    // with no corrective box to type it in, a leftover is nothing the user asked for: store drops it
+    // the corrective boxes show the ECU's values: a leftover nobody typed is dropped by store
     link->sent.clear();
     click("Form16", "Command7");
     writeEchoingEverything();

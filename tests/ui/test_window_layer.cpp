@@ -42,6 +42,7 @@ const SameEverywhere kSameEverywhere[] = {
     {"Form16", "Label10", "RPM", "the grid's axis, a unit"},
     {"Form16", "Label9", "TINJ", "the grid's axis, the ECU's own name"},
     {"Form16", "Command3", "OK", "the same word in both languages"},
+    {"Form16", "Label5_*", nullptr, "an injector's number and ON or OFF"},
     {"Form16", nullptr, "Lambda1", "the sensor's name on the line"},
     {"Form16", "EditSet", "=", "a block edit's symbol; its tip is in the language"},
     {"Form16", "EditAdd", "+", "a block edit's symbol; its tip is in the language"},
@@ -91,8 +92,15 @@ bool sameByDesign(const QString& window, const QString& control, const QString& 
     const auto matches = [](const char* want, const QString& have) {
         return !want || have == QLatin1String(want);
     };
+    // a control name ending in '*' stands for a control array
+    const auto matchesControl = [&matches](const char* want, const QString& have) {
+        const QLatin1String name(want ? want : "");
+        if (name.endsWith(QLatin1Char('*'))) return have.startsWith(name.chopped(1));
+        return matches(want, have);
+    };
     for (const SameEverywhere& s : kSameEverywhere)
-        if (matches(s.window, window) && matches(s.control, control) && matches(s.text, text)) return true;
+        if (matches(s.window, window) && matchesControl(s.control, control) && matches(s.text, text))
+            return true;
     return false;
 }
 

@@ -3,6 +3,9 @@
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
 #include "ui/calibration/calibration_mode_texts.h"
+#include "ui/calibration/corrective_panel.h"
+#include "ui/calibration/corrective_rules.h"
+#include "ui/calibration/guided_texts.h"
 #include "ui/calibration/table_editor.h"
 #include "ui/calibration/table_grid.h"
 #include "ui/common/datalog_recorder.h"
@@ -10,6 +13,7 @@
 #include "ui/common/segment_bar.h"
 #include "ui/common/widgets.h"
 
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -49,9 +53,6 @@ const Caption kCaptions[] = {
     {"Frame19", {"Pressione2 mbar", "Pressure2 mbar", "Basinc2"}},
     {"Frame10", {"KGB TARATURA", "KGB calibration", "KGB calibration"}},
     {"Frame12", {"KGB IN USO", "KGB being used", "KGB"}},
-    {"Frame17", {"Correttivo Temperatura", "Temperature Corrective Value", "Derece"}},
-    {"Frame20", {"Correttivo Lambda", "Oxygen sensor Corrective Value", "Lambda"}},
-    {"Frame21", {"Correttivo Pressione", "Pressure Corrective Value", "Basinc"}},
     {"Label6", kMagra},
     {"Label29", kRicca},
     {"Command1", shared_texts::exit},
@@ -109,7 +110,7 @@ QPushButton* button(QWidget* parent, const char* name)
 } // namespace
 
 CalibrationWindow::CalibrationWindow(AppContext& context)
-    : Form(context, WindowId::Calibration), writeBack_(context.state)
+    : Form(context, WindowId::Calibration), writeBack_(context.state), guided_(context.state)
 {
     const auto display = [this](const char* name, int width = 70) {
         QLineEdit* box = valueBox(this, QString::fromLatin1(name), width, QStringLiteral("0"));
@@ -151,9 +152,14 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
     kgbSpinner->setFixedSize(18, 44);
     guidedSpinner = new QScrollBar(Qt::Vertical, this);
     guidedSpinner->setObjectName(QStringLiteral("VScroll5"));
+    // one step beyond each end, so that stepping past 5 or below 1 can wrap
+    guidedSpinner->setRange(-(kGuidedPositions + 1), 0);
+    guidedSpinner->setPageStep(1);
     guidedSpinner->setFixedSize(18, 44);
     coilSpinner = new QScrollBar(Qt::Vertical, this);
     coilSpinner->setObjectName(QStringLiteral("VScroll6"));
+    coilSpinner->setRange(-8, -1);
+    coilSpinner->setPageStep(1);
     coilSpinner->setFixedSize(18, 44);
 
     oxygenBar = new SegmentBar(QStringLiteral("Shape5"), kOxygenSegments, SegmentBar::Origin::Right, this);
@@ -199,15 +205,34 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
     for (int i = 0; i < liveFrames.size(); ++i)
         live->addWidget(liveFrames[i], i / 2, i % 2);
 
-    // the correctives arrive with their own controls; their frames stand here already
-    auto* correctives = new QHBoxLayout;
+    correctives = new CorrectivePanel(this);
     const char* correctiveNames[3] = {"Frame17", "Frame20", "Frame21"};
-    for (size_t i = 0; i < correctiveFrames.size(); ++i) {
-        correctiveFrames[i] = frame(this, correctiveNames[i]);
-        correctiveFrames[i]->setMinimumHeight(40);
-        correctiveFrames[i]->setEnabled(false);
-        correctives->addWidget(correctiveFrames[i]);
+    for (size_t i = 0; i < correctiveFrames.size(); ++i)
+        correctiveFrames[i] = correctives->findChild<QGroupBox*>(QString::fromLatin1(correctiveNames[i]));
+    for (QLineEdit* box : correctives->valueBoxes())
+        colouredBoxes.push_back(box);
+    // the injectors found by the coil calibration stand where the correctives are, hidden then
+    auto* injectors = new QGridLayout;
+    injectors->setVerticalSpacing(0);
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (int i = 0; i < 8; ++i) {
+        for (const bool on : {true, false}) {
+            const int index = on ? i : 8 + i;
+            const QString caption = on ? QStringLiteral("INJ%1     ON").arg(i + 1)
+                                       : QStringLiteral("INJ%1              OFF").arg(i + 1);
+            QLabel* label = namedLabel(this, QStringLiteral("Label5_%1").arg(index), caption);
+            label->setFont(fixed);
+            QPalette palette = label->palette();
+            palette.setColor(QPalette::WindowText, on ? QColor(0, 150, 0) : QColor(192, 0, 0));
+            label->setPalette(palette);
+            injectorLabels[static_cast<size_t>(index)] = label;
+            injectors->addWidget(label, i, 0);
+        }
     }
+    auto* correctiveRow = new QHBoxLayout;
+    correctiveRow->addWidget(correctives);
+    correctiveRow->addLayout(injectors);
+    correctiveRow->addStretch(1);
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(namedLabel(this, QStringLiteral("Label6"), QString()));
@@ -229,7 +254,7 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
     auto* right = new QVBoxLayout;
     right->addWidget(grid);
     right->addWidget(editor->controls());
-    right->addLayout(correctives);
+    right->addLayout(correctiveRow);
     right->addLayout(bar);
     right->addStretch(1);
     auto* top = new QHBoxLayout;
@@ -287,6 +312,10 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
     connect(automaticButton, &QPushButton::clicked, this, &CalibrationWindow::pressAutomatic);
     connect(graphicalButton, &QPushButton::clicked, this, &CalibrationWindow::pressGraphical);
     connect(kgbSpinner, &QScrollBar::valueChanged, this, &CalibrationWindow::changeKgb);
+    connect(guidedSpinner, &QScrollBar::valueChanged, this, &CalibrationWindow::changeGuidedPosition);
+    connect(correctivesButton, &QPushButton::clicked, this, &CalibrationWindow::pressGuidedStart);
+    connect(coilSpinner, &QScrollBar::valueChanged, this, &CalibrationWindow::changeCoilCount);
+    connect(okButton, &QPushButton::clicked, this, &CalibrationWindow::pressOk);
     connect(&ctx.dispatcher, &ReplyDispatcher::tableCellConfirmed, this, &CalibrationWindow::onCellConfirmed);
     connect(&ctx.dispatcher, &ReplyDispatcher::parameterConfirmed, this,
             &CalibrationWindow::onParameterConfirmed);
@@ -296,7 +325,13 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
 
 std::span<const Caption> CalibrationWindow::captions() const
 {
-    return kCaptions;
+    static const std::vector<Caption> all = [] {
+        std::vector<Caption> list(std::begin(kCaptions), std::end(kCaptions));
+        const std::span<const Caption> panel = CorrectivePanel::captions();
+        list.insert(list.end(), panel.begin(), panel.end());
+        return list;
+    }();
+    return all;
 }
 
 void CalibrationWindow::onLoad()
@@ -330,6 +365,15 @@ void CalibrationWindow::onLoad()
     okButton->setEnabled(false);
     okButton->hide();
     showGuidedControls(false);
+    guided_.forget();
+    correctives->forgetEdits();
+    guidedPosition_ = 1;
+    {
+        const QSignalBlocker quiet(guidedSpinner);
+        guidedSpinner->setValue(-guidedPosition_);
+    }
+    guidedValue->hide();
+    guidedValue->setEnabled(false);
     for (QGroupBox* f : correctiveFrames)
         f->show();
     for (int i = 0; i < kOxygenSegments; ++i)
@@ -344,6 +388,8 @@ void CalibrationWindow::showGuidedControls(bool shown)
     guidedBox->setVisible(shown);
     coilSpinner->setVisible(shown);
     coilLabel->setVisible(shown);
+    for (QLabel* label : injectorLabels)
+        label->hide(); // shown only once the ECU has said which injectors it has
 }
 
 void CalibrationWindow::onActivate()
@@ -360,6 +406,7 @@ void CalibrationWindow::onActivate()
     }
     pressure2Frame->setVisible(state.parameterValues[param::pressureSensorType] != 0);
     showTable();
+    correctives->showEcuValues(state);
     if (state.offlineMode == 1) {
         stopTimers();
         phase_ = Phase::Offline;
@@ -398,17 +445,26 @@ void CalibrationWindow::updateControls()
     const bool connected = phase_ != Phase::Offline;
     const bool idle = phase_ == Phase::Polling;
     const bool modeOn = state.calibrationInactive == 0;
-    for (QPushButton* b : {changeoverButton, storeButton, automaticButton, modeButton, fillButton})
+    const bool guided = phase_ == Phase::Guided;
+    const bool guidedWriting = phase_ == Phase::GuidedWriting;
+    const GuidedCalibration::Kind running = guided_.running();
+    const bool valueMode =
+        running != GuidedCalibration::Kind::None && running != GuidedCalibration::Kind::Coils;
+    for (QPushButton* b : {changeoverButton, automaticButton, modeButton, fillButton})
         b->setEnabled(idle);
-    sensorButton->setEnabled(connected);
+    storeButton->setEnabled(idle || (guided && (valueMode || guided_.injectorsShown())));
+    sensorButton->setEnabled(connected && !guided && !guidedWriting);
     // the view shows the table as last read: not while a write or a handshake changes it
     graphicalButton->setEnabled(idle || !connected);
     kgbSpinner->setEnabled(connected && modeOn);
     kgbBox->setEnabled(connected && modeOn);
-    // the guided calibrations (mode off only) come with their own window work; not offered yet
-    correctivesButton->setEnabled(false);
-    guidedSpinner->setEnabled(false);
-    coilSpinner->setEnabled(false);
+    // a guided calibration starts only with the calibration mode off and nothing else under way
+    correctivesButton->setEnabled(idle && !modeOn);
+    guidedSpinner->setEnabled(idle && !modeOn);
+    coilSpinner->setEnabled(guided && guided_.tryingCoils());
+    okButton->setEnabled(guided && guided_.tryingCoils());
+    guidedValue->setEnabled((guided || guidedWriting) && valueMode);
+    correctives->setEditable(idle);
     for (int i = 0; i < TableGrid::kBoxes; ++i)
         grid->box(i)->setReadOnly(!idle);
     editor->setEditable(idle);
@@ -447,6 +503,8 @@ void CalibrationWindow::showLiveView()
     if (state.switchingRpmMode == 1) guidedValue->setText(QString::number(live.rpm));
     if (state.calibrationPressureMode == 1) guidedValue->setText(QString::number(smoothedPressure));
     if (state.calibrationTemperatureMode == 1) guidedValue->setText(QString::number(live.temperature1));
+    noteGuidedValue();
+    correctives->showComputed(state);
 
     tinjAverage.add(live.calibrationTinj);
     lambdaAverage1.add(live.lambda1Mv);
@@ -476,9 +534,13 @@ void CalibrationWindow::showLiveView()
                             state.calibrationPressureMode == 1 || state.calibrationTemperatureMode == 1,
                             state.coilCalibrationMode == 1 && state.calibrationExtraReceived == 0,
                             state.calibrationExtraReceived == 1};
-    statusLine->setText(calibrationStatusLine(live.calibrationState, state.languageIndex,
-                                              state.parameterValues[param::changeoverTemperature],
-                                              state.parameterValues[param::changeoverRpm], modes));
+    const auto line = [&](const GuidedModes& shown) {
+        return calibrationStatusLine(live.calibrationState, state.languageIndex,
+                                     state.parameterValues[param::changeoverTemperature],
+                                     state.parameterValues[param::changeoverRpm], shown);
+    };
+    // the ECU's change-over messages go first; otherwise the prompt says what is still awaited
+    statusLine->setText(line(modes) + (line({}) == QLatin1String(" ") ? guidedHint() : QString()));
 
     const bool first = selectedOxygenSensor == 1;
     oxygenBar->setColours(
@@ -534,6 +596,10 @@ void CalibrationWindow::startHandshake()
 
 void CalibrationWindow::handshakeTick()
 {
+    if (state.coilCalibrationMode == 1) {
+        coilHandshakeTick();
+        return;
+    }
     handshakeTimer.stop();
     pollTimer.stop();
     if (state.calibrationInactive == 0 && state.calibrationOnAcknowledged == 0) {
@@ -596,7 +662,14 @@ void CalibrationWindow::pressGraphical()
 
 void CalibrationWindow::pressStore()
 {
+    if (phase_ == Phase::Guided) {
+        storeGuided();
+        return;
+    }
     // every box is read first: one refused box writes nothing at all
+    const auto correctiveValues = correctives->read(
+        [this](const QLineEdit* box, const FieldRule& rule) { return readBox(box, rule); }, language());
+    if (!correctiveValues) return;
     std::array<int, TableGrid::kBoxes> values{};
     for (int i = 0; i < TableGrid::kBoxes; ++i) {
         FieldRule rule;
@@ -615,12 +688,9 @@ void CalibrationWindow::pressStore()
         }
         values[static_cast<size_t>(i)] = static_cast<int>(*value);
     }
-    // the corrective boxes arrive with the correctives; until then they ask for what the ECU holds,
-    // so nothing left behind by an interrupted walk goes out with this store
-    for (const int id : {param::pressureVariation, param::lambdaMaxVariation, param::temperatureVariation,
-                         param::lambdaCorrectionRpmThreshold, param::pressureCorrectionRpmThreshold,
-                         param::pressureInterval, param::temperatureInterval})
-        state.pendingParameterValues[id] = state.parameterValues[id];
+    for (const auto& [id, value] : *correctiveValues)
+        state.pendingParameterValues[id] = value;
+    correctives->forgetEdits();
     for (int i = 0; i < 8; ++i) {
         state.pendingParameterValues[param::mapRpmAxis + i] = values[static_cast<size_t>(i)];
         state.pendingParameterValues[param::mapTinjAxis + i] = values[static_cast<size_t>(8 + i)];
@@ -684,6 +754,11 @@ void CalibrationWindow::finishWriteBack()
     pollTimer.start();
 }
 
+void CalibrationWindow::tellUnwritten(int count) const
+{
+    ctx.showMessage(text(kUnwrittenTitle), text(kUnwritten).arg(count));
+}
+
 void CalibrationWindow::showProgress()
 {
     QString line = text(kProgress).arg(writeBack_.confirmed()).arg(writeBack_.toWrite());
@@ -713,6 +788,7 @@ void CalibrationWindow::onParameterConfirmed(int id, int value)
         grid->box(box)->setText(QString::number(value));
         grid->setEdited(box, false);
     }
+    if (writeBack_.running()) correctives->showConfirmed(id, value);
     afterConfirmation();
 }
 
@@ -740,6 +816,10 @@ void CalibrationWindow::pressExit()
     if (state.offlineMode == 1) {
         stopTimers();
         closeForm();
+        return;
+    }
+    if (guided_.running() != GuidedCalibration::Kind::None) {
+        abandonGuided(); // only the guided calibration ends; the window stays
         return;
     }
     const int unwritten = writeBack_.running() ? writeBack_.remaining() : 0;
@@ -785,10 +865,4 @@ void CalibrationWindow::closingTick()
         return;
     }
     closingTimer.start();
-}
-
-void CalibrationWindow::guidedTick()
-{
-    // the guided calibrations' writes run here once they are offered
-    guidedTimer.stop();
 }

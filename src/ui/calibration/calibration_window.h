@@ -2,6 +2,8 @@
 
 #include "ui/calibration/calibration_rules.h"
 #include "ui/calibration/calibration_write_back.h"
+#include "ui/calibration/corrective_rules.h"
+#include "ui/calibration/guided_calibration.h"
 #include "ui/common/form.h"
 #include "ui/status/status_rules.h"
 
@@ -16,6 +18,7 @@ class QLineEdit;
 class QPushButton;
 class QScrollBar;
 class DatalogRecorder;
+class CorrectivePanel;
 class SegmentBar;
 class TableEditor;
 class TableGrid;
@@ -28,12 +31,13 @@ class CalibrationWindow : public Form {
 public:
     explicit CalibrationWindow(AppContext& context);
 
-    enum class Phase { Offline, Polling, Handshaking, WritingBack, Closing };
+    // Guided: a guided calibration runs (polling goes on); GuidedWriting: its value is being stored.
+    enum class Phase { Offline, Polling, Handshaking, WritingBack, Closing, Guided, GuidedWriting };
     Phase phase() const { return phase_; }
     const CalibrationWriteBack& writeBack() const { return writeBack_; }
 
     // Tick handlers, public so that tests can drive them.
-    void handshakeTick(); // Timer1
+    void handshakeTick(); // Timer1, also the coil handshake while the coils are calibrated
     void pollTick();      // Timer2
     void closingTick();   // Timer3
     void writeBackTick(); // Timer4
@@ -56,10 +60,23 @@ private:
     void pressGraphical();
     void changeKgb(int scrollValue);
 
+    // guided calibrations
+    void changeGuidedPosition(int scrollValue);
+    void pressGuidedStart();
+    void changeCoilCount(int scrollValue);
+    void pressOk();
+    void coilHandshakeTick();
+    void storeGuided();
+    void abandonGuided();
+    void finishGuided(GuidedCalibration::Kind kind);
+    void noteGuidedValue();
+    QString guidedHint() const;
+
     void startHandshake();
     void startWriteBack(bool cellsOnly);
     void finishWriteBack();
     void showProgress();
+    void tellUnwritten(int count) const;
     void updateControls();
     void showTable();
     void showGuidedControls(bool shown);
@@ -105,8 +122,10 @@ private:
     DatalogRecorder* recorder;                    // its button records the replies to a datalog
     QGroupBox* pressure2Frame;                    // Frame19
     std::array<QGroupBox*, 3> correctiveFrames{}; // Frame17, Frame20, Frame21
-    QLabel* coilLabel;                     // Label4 (guided calibrations; its Label5(0..15) come with them)
-    std::vector<QLineEdit*> colouredBoxes; // the "values" that take the fuel colour
+    CorrectivePanel* correctives;                 // Frame17, Frame20, Frame21 with their boxes and spinners
+    QLabel* coilLabel;                            // Label4 "NUMERO BOBINE"
+    std::array<QLabel*, 16> injectorLabels{}; // Label5(0..15): ON of injector i + 1 at i, its OFF at 8 + i
+    std::vector<QLineEdit*> colouredBoxes;    // the "values" that take the fuel colour
 
     QTimer handshakeTimer; // Timer1, 500 ms
     QTimer pollTimer;      // Timer2, 300 ms
@@ -122,6 +141,9 @@ private:
     FuelColours fuelColours;
     bool kgbTaken_ = false; // calibrationKgb took the KGB in use since the window opened or Form8 closed
     CalibrationWriteBack writeBack_;
+    GuidedCalibration guided_;
+    int guidedPosition_ = 1; // VScroll5
+    SteadyValue guidedSteady_;
 
     // module-wide: kept while the window is closed and opened again
     TinjAverage tinjAverage;

@@ -1,0 +1,209 @@
+// The calibration window's guided calibrations: the selector, start, the coil counts and their
+// handshake, store and its write tick, EXIT. The state itself lives in GuidedCalibration.
+#include "link/frames.h"
+#include "ui/calibration/calibration_window.h"
+#include "ui/calibration/corrective_panel.h"
+#include "ui/calibration/corrective_rules.h"
+#include "ui/calibration/guided_texts.h"
+#include "ui/common/input_rule.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace {
+using Kind = GuidedCalibration::Kind;
+} // namespace
+
+void CalibrationWindow::changeGuidedPosition(int scrollValue)
+{
+    const int position = wrapGuidedPosition(-scrollValue);
+    if (position != -scrollValue) {
+        guidedSpinner->setValue(-position); // comes back here with the wrapped position
+        return;
+    }
+    guidedPosition_ = position;
+    correctivesButton->setText(text(guided_texts::kPositions[position - 1]));
+    const int id = GuidedCalibration::parameterOf(GuidedCalibration::atPosition(position));
+    guidedValue->setVisible(id != 0);
+    if (id != 0) guidedValue->setText(QString::number(state.parameterValues[id]));
+}
+
+void CalibrationWindow::pressGuidedStart()
+{
+    // whatever enabled the button: never with the calibration mode on or other work under way
+    if (phase_ != Phase::Polling || state.calibrationInactive != 1) return;
+    const Kind kind = GuidedCalibration::atPosition(guidedPosition_);
+    if (kind == Kind::None) {
+        correctives->setFramesVisible(true);
+        return;
+    }
+    guided_.start(kind);
+    guidedSteady_.reset();
+    phase_ = Phase::Guided;
+    correctives->setFramesVisible(false);
+    if (kind == Kind::Coils) {
+        {
+            const QSignalBlocker quiet(coilSpinner);
+            coilSpinner->setValue(-state.trialCoilCount);
+        }
+        guidedBox->setText(QString::number(state.trialCoilCount));
+        showGuidedControls(true);
+        okButton->show();
+    } else {
+        guidedValue->show();
+    }
+    updateControls();
+}
+
+void CalibrationWindow::changeCoilCount(int scrollValue)
+{
+    state.trialCoilCount = -scrollValue;
+    guidedBox->setText(QString::number(state.trialCoilCount));
+    statusLine->setText(text(guided_texts::kPressOkWhenRpmCorrect));
+}
+
+void CalibrationWindow::pressOk()
+{
+    if (!guided_.tryingCoils()) return;
+    guided_.confirmCoils();
+    updateControls();
+    handshakeTimer.start();
+}
+
+void CalibrationWindow::coilHandshakeTick()
+{
+    handshakeTimer.stop();
+    pollTimer.stop();
+    switch (guided_.coilTick()) {
+    case GuidedCalibration::CoilStep::AskInjectors:
+        if (!ctx.link.send(frames::readCalibrationExtra())) {
+            // the port is gone: no answer can come; the link message says why
+            guided_.drop();
+            finishGuided(Kind::Coils);
+            return;
+        }
+        handshakeTimer.start();
+        return;
+    case GuidedCalibration::CoilStep::Abandoned:
+        finishGuided(Kind::Coils);
+        return;
+    case GuidedCalibration::CoilStep::InjectorsIn:
+        for (int j = 1; j <= 8; ++j) {
+            const bool on = state.calibrationExtra[j] != 0;
+            injectorLabels[static_cast<size_t>(j - 1)]->setVisible(on);
+            injectorLabels[static_cast<size_t>(j + 7)]->setVisible(!on);
+        }
+        updateControls();
+        pollTimer.start();
+        return;
+    }
+}
+
+void CalibrationWindow::storeGuided()
+{
+    const Kind kind = guided_.running();
+    if (kind == Kind::Coils) {
+        if (!guided_.injectorsShown()) return;
+        guided_.storeCoils();
+    } else {
+        // read before anything stops: a refused value leaves the calibration running
+        FieldRule rule;
+        QLineEdit* box = guidedValue;
+        if (kind == Kind::Temperature) {
+            box = temperature1Box;
+            rule.shownName = findChild<QGroupBox*>(QStringLiteral("Frame6"))->title();
+        } else {
+            rule.shownName = text(guided_texts::kPositions[guidedPosition_ - 1]);
+        }
+        const std::optional<long long> value = readBox(box, rule);
+        if (!value) return;
+        guided_.store(static_cast<int>(*value));
+    }
+    stopTimers();
+    phase_ = Phase::GuidedWriting;
+    updateControls();
+    setBusy(true);
+    guidedTimer.start();
+}
+
+void CalibrationWindow::guidedTick()
+{
+    pollTimer.stop();
+    guidedTimer.stop();
+    if (phase_ != Phase::GuidedWriting) return; // a tick left over from EXIT
+    const int unwritten = guided_.unwritten();
+    const GuidedCalibration::WriteStep step = guided_.nextWrite();
+    if (step.frame.isEmpty()) {
+        // done, or nothing runs any more: either way polling comes back
+        finishGuided(step.finished);
+        return;
+    }
+    if (!ctx.link.send(step.frame)) {
+        const Kind kind = guided_.running();
+        guided_.drop();
+        finishGuided(kind);
+        tellUnwritten(unwritten);
+        return;
+    }
+    guidedTimer.start();
+}
+
+void CalibrationWindow::abandonGuided()
+{
+    // the writes stop here: a coil count must not go out without its injectors
+    guidedTimer.stop();
+    const Kind kind = guided_.abandon();
+    if (kind != Kind::Coils) {
+        finishGuided(kind);
+        guidedValue->setText(QString::number(state.parameterValues[GuidedCalibration::parameterOf(kind)]));
+        return;
+    }
+    // the coils end once the ECU has answered the injector request (or had already)
+    if (!ctx.link.send(frames::readCalibrationExtra())) {
+        guided_.drop();
+        finishGuided(kind);
+        return;
+    }
+    phase_ = Phase::Guided;
+    setBusy(false);
+    updateControls();
+    handshakeTimer.start();
+}
+
+void CalibrationWindow::finishGuided(Kind kind)
+{
+    guidedTimer.stop();
+    handshakeTimer.stop();
+    setBusy(false);
+    phase_ = Phase::Polling;
+    statusLine->setText(QString());
+    if (kind == Kind::Coils) {
+        okButton->setEnabled(false);
+        okButton->hide();
+        showGuidedControls(false);
+    }
+    correctives->setFramesVisible(true);
+    updateControls();
+    pollTimer.start();
+}
+
+void CalibrationWindow::noteGuidedValue()
+{
+    const Kind kind = guided_.running();
+    if (kind == Kind::None || kind == Kind::Coils) return;
+    // what counts as settled: engine speed within 50 rpm, pressure 10 mbar, temperature 1 degree
+    const int tolerance = kind == Kind::SwitchingRpm ? 50 : kind == Kind::Pressure ? 10 : 1;
+    guidedSteady_.add(guidedValue->text().toInt(), tolerance);
+}
+
+QString CalibrationWindow::guidedHint() const
+{
+    const Kind kind = guided_.running();
+    if (phase_ != Phase::Guided || kind == Kind::None) return {};
+    if (state.liveStatus.rpm == 0) return text(guided_texts::kEngineStopped);
+    if (kind == Kind::Coils) return {};
+    return text(guidedSteady_.steady() ? guided_texts::kSteady : guided_texts::kNotSteady);
+}
