@@ -197,6 +197,7 @@ void TestGraphicalWindow::clickWithoutCurveSaysSoInEveryLanguage()
     for (int language = 1; language <= 3; ++language) {
         GraphicalWindow* w = openGraphical(language, true);
         QCOMPARE(label(30), QString(texts[language - 1][1]));
+        QCOMPARE(control<QPushButton>("Form15", "Command1")->text(), QString("EXIT"));
         press(demoPoint(1, 1));
         QCOMPARE(beeps, 0);
         QCOMPARE(control<QLabel>("Form12", "Label1")->text(), QString(texts[language - 1][0]));

@@ -88,7 +88,7 @@ const Caption kCaptions[] = {
     {"Label29", {"KGB"}},
     // a Turkish user needs a word to click
     {"Label30", {"Deselezionare", "Deactivate", "Deactivate"}},
-    {"Command1", shared_texts::exit},
+    {"Command1", {"EXIT"}}, // EXIT in every language here
 };
 
 constexpr LocalText kNoCurveTitle{"ORVANE - Seleziona curva", "ORVANE - Select the curve",
@@ -99,7 +99,7 @@ constexpr LocalText kNoCurve{"Occorre selezionare la curva, prima di accedere al
 
 // Window pixels; the points themselves are placed by graphical_plot.
 constexpr QSize kWindowSize{680, 512};
-const QRect kPlotArea{56, 24, 600, 392}; // Shape1, the legend and values down to 85 included
+const QRect kPlotArea{56, 24, 600, 395}; // Shape1, the legend and values down to 85 included
 const QColor kBackground{225, 225, 225};
 const QColor kGridColour{128, 128, 128};
 constexpr int kLegendLeft = 524, kLegendTop = 64, kLegendPitch = 32;
