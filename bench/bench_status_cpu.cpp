@@ -1,11 +1,14 @@
 // CPU used by the program while the status window (or the calibration window) polls the virtual
 // ECU (run as a separate orvane-ecu-sim process, so only the program is measured). Usage:
-//   bench_status_cpu PATH/orvane-ecu-sim [seconds] [status|calibration] [chart=on|off|both]
+//   bench_status_cpu PATH/orvane-ecu-sim [seconds] [status|calibration] [chart=on|off|both|extras]
 // (QT_QPA_PLATFORM=offscreen). chart=both runs the status window with its chart hidden, then shown
 // twice (the second to see the memory stay flat), `seconds` each, in one run; every phase prints CPU,
-// resident memory at its start and end, and the peak.
+// resident memory at its start and end, and the peak. extras alternates 10 s slices with the chart
+// hidden and nothing recorded against the chart shown and a datalog recorded, `seconds` of each, so
+// the machine's load falls on both alike.
 #include "app/application.h"
 #include "link/serial_link.h"
+#include "ui/common/datalog_recorder.h"
 #include "ui/menu/main_menu.h"
 
 #include <QApplication>
@@ -14,8 +17,10 @@
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -72,6 +77,39 @@ int main(int argc, char** argv)
                      [&replies](int code) { replies += code == 3 || code == 10 || code == 13; });
     const QByteArray chartMode = argc > 4 ? QByteArray(argv[4]) : QByteArray("chart=on");
     auto* chartToggle = app.navigator.window(polling)->findChild<QCheckBox*>("ChartToggle");
+    if (chartMode == "extras") {
+        QTemporaryDir dir;
+        auto* recorder = app.navigator.window(polling)->findChild<DatalogRecorder*>("datalogRecorder");
+        if (!chartToggle || !recorder) return 1;
+        int file = 0;
+        recorder->nextPath = [&] { return dir.filePath(QStringLiteral("slice%1.csv").arg(++file)); };
+        double cpu[2] = {0, 0}, wall[2] = {0, 0}, rssStart[2] = {0, 0}, rssEnd[2] = {0, 0};
+        int counted[2] = {0, 0};
+        for (int slice = 0; slice < 2 * std::max(1, seconds / 10); ++slice) {
+            const int on = slice % 2;
+            chartToggle->setChecked(on == 1);
+            if (on) recorder->start();
+            if (slice < 2) rssStart[on] = memoryMb("VmRSS:");
+            const int r0 = replies;
+            const double c0 = cpuSeconds();
+            QElapsedTimer w;
+            w.start();
+            QTest::qWait(10'000);
+            cpu[on] += cpuSeconds() - c0;
+            wall[on] += static_cast<double>(w.elapsed()) / 1000.0;
+            counted[on] += replies - r0;
+            if (on) recorder->stop();
+            rssEnd[on] = memoryMb("VmRSS:");
+        }
+        for (int on : {0, 1})
+            std::printf("%s: %.0f s, %d replies, CPU %.3f s = %.2f%% of one core, RSS %.1f -> %.1f MB\n",
+                        on ? "chart shown + recording" : "chart hidden, no recording", wall[on], counted[on],
+                        cpu[on], 100.0 * cpu[on] / wall[on], rssStart[on], rssEnd[on]);
+        std::printf("peak RSS %.1f MB\n", memoryMb("VmHWM:"));
+        sim.terminate();
+        sim.waitForFinished(2000);
+        return 0;
+    }
     QList<bool> phases; // chart shown in each phase
     if (chartMode == "chart=both")
         phases = {false, true, true};
