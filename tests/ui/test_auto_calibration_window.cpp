@@ -50,6 +50,7 @@ private slots:
     void okWritesTheDerivedTableThenLeaves();
     void cellAbove255RefusesOkAndWritesNothing();
     void closingDuringTheTableWriteFinishesItInTheCalibrationWindow();
+    void calibrationWindowWaitsUnderTheProcedure();
     void lostPortOrSilentEcuLeaveTheWayOut();
     void notConnectedOffersOnlyExit();
 
@@ -363,3 +364,55 @@ void TestAutoCalibrationWindow::notConnectedOffersOnlyExit()
 
 QTEST_MAIN(TestAutoCalibrationWindow)
 #include "test_auto_calibration_window.moc"
+
+void TestAutoCalibrationWindow::calibrationWindowWaitsUnderTheProcedure()
+{
+    emit link->received(calibrationReply(2500, 600, 100, 0, 1));
+    app->navigator.open(WindowId::Calibration);
+    auto* cell1 = control<QLineEdit>("Form16", "Text6_16");
+    cell1->selectAll();
+    QTest::keyClicks(cell1, "77"); // typed, never stored
+    click("Form16", "Command8");
+    emit link->received(frames::frame(11));
+    calibration()->handshakeTick();
+    link->sent.clear();
+
+    // clicked, the calibration window hands the front back and runs nothing of its own
+    const auto clickCalibration = [this] {
+        QTest::mouseClick(control<QLineEdit>("Form16", "Text15"), Qt::LeftButton);
+        QCOMPARE(activeName(), QString("Form8"));
+        for (const char* name : {"Command2", "Command5", "Command7", "Command8", "Command9", "Command11"})
+            QVERIFY2(!control<QPushButton>("Form16", name)->isEnabled(), name);
+        QVERIFY(!calibration()->findChild<QTimer*>("Timer2")->isActive());
+        QVERIFY(!calibration()->findChild<QTimer*>("Timer4")->isActive());
+    };
+    clickCalibration();
+    click("Form16", "Command1"); // its EXIT too
+    QVERIFY(app->navigator.isOpen(WindowId::Calibration));
+    QCOMPARE(link->sent.size(), 0);
+
+    runPhase(600, true);
+    runPhase(900, false);
+    runPhase(600, true);
+    runPhase(600, false);
+    runPhase(600, true);
+    click("Form8", "Command2");
+    clickCalibration();
+    const qsizetype before = link->sent.size();
+    calibration()->writeBackTick(); // a tick it might have armed finds nothing to write
+    QCOMPARE(link->sent.size(), before);
+
+    // the procedure ends while another window is in front: the calibration window still takes over
+    app->navigator.open(WindowId::Messages);
+    writeEchoing();
+    emit link->received(frames::frame(12));
+    window()->samplingTick();
+    QVERIFY(!app->navigator.isOpen(WindowId::AutoCalibration));
+    QCOMPARE(activeName(), QString("Form16"));
+    QCOMPARE(calibration()->phase(), CalibrationWindow::Phase::Polling);
+    QVERIFY(calibration()->findChild<QTimer*>("Timer2")->isActive());
+    QCOMPARE(app->state.calibrationKgb, 101);
+    // the written table replaces what was typed before the procedure
+    QCOMPARE(cell1->text(), QString::number(app->state.tableCells[1]));
+    QCOMPARE(control<QPushButton>("Form16", "Command9")->text(), QString("TARATURA NON ATTIVA"));
+}

@@ -323,6 +323,9 @@ void AutoCalibrationWindow::onUnload()
 {
     writeBack_.stop();
     state.autoCalibrationRequested = 0;
+    // the calibration window takes the ECU back, also when another window was clicked meanwhile
+    if (windowOpen(WindowId::Calibration) && !windowInFront(WindowId::Calibration))
+        openWindow(WindowId::Calibration);
 }
 
 void AutoCalibrationWindow::updateControls()

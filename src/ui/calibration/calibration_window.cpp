@@ -394,6 +394,16 @@ void CalibrationWindow::showGuidedControls(bool shown)
 
 void CalibrationWindow::onActivate()
 {
+    if (phase_ == Phase::Automatic) {
+        // a click here must not start a second writer under the automatic calibration
+        if (windowOpen(WindowId::AutoCalibration)) {
+            openWindow(WindowId::AutoCalibration);
+            return;
+        }
+        phase_ = Phase::Polling;
+        // it may have left without the ECU's acknowledgement: say what this window now assumes
+        onModeAcknowledged(state.calibrationInactive == 0);
+    }
     const LiveStatus& liveStatus = state.liveStatus;
     // a later activation (a message closed over this window) keeps the coefficient under test;
     // coming back from the automatic calibration takes the KGB in use again
@@ -616,8 +626,9 @@ void CalibrationWindow::handshakeTick()
         state.calibrationFrameReceived = 0;
         ctx.link.send(frames::calibrationOn());
         stopTimers();
-        phase_ = Phase::Polling; // the automatic calibration hands the window back polling
-        kgbTaken_ = false;       // and the coefficient it found is the one to try next
+        phase_ = Phase::Automatic;
+        kgbTaken_ = false; // the coefficient it finds is the one to try next
+        updateControls();
         openWindow(WindowId::AutoCalibration);
         return;
     }
@@ -771,8 +782,9 @@ void CalibrationWindow::onCellConfirmed(int cell, int value)
 {
     const int box = TableGrid::kFirstCellBox - 1 + cell;
     grid->setEcuCell(cell, value);
-    // a late, repeated echo after the write must not undo what the user has typed since
-    if (writeBack_.running()) {
+    // a late, repeated echo after the write must not undo what the user has typed since; a table
+    // the automatic calibration writes replaces what was typed before it
+    if (writeBack_.running() || state.autoCalibrationTableReady == 1) {
         grid->box(box)->setText(QString::number(value));
         grid->setEdited(box, false);
     }
@@ -813,6 +825,11 @@ void CalibrationWindow::onModeAcknowledged(bool on)
 
 void CalibrationWindow::pressExit()
 {
+    if (phase_ == Phase::Automatic && windowOpen(WindowId::AutoCalibration)) {
+        // the automatic calibration is left through its own EXIT, which turns the mode off
+        openWindow(WindowId::AutoCalibration);
+        return;
+    }
     if (state.offlineMode == 1) {
         stopTimers();
         closeForm();

@@ -32,7 +32,17 @@ public:
     explicit CalibrationWindow(AppContext& context);
 
     // Guided: a guided calibration runs (polling goes on); GuidedWriting: its value is being stored.
-    enum class Phase { Offline, Polling, Handshaking, WritingBack, Closing, Guided, GuidedWriting };
+    // Automatic: the automatic calibration window has the ECU; this one waits for it to close.
+    enum class Phase {
+        Offline,
+        Polling,
+        Handshaking,
+        WritingBack,
+        Closing,
+        Guided,
+        GuidedWriting,
+        Automatic
+    };
     Phase phase() const { return phase_; }
     const CalibrationWriteBack& writeBack() const { return writeBack_; }
 

@@ -214,21 +214,21 @@ void GraphicalWindow::onLoad()
         valueLabels[static_cast<size_t>(i)]->setText(QString::number(100 + 10 * i));
 
     const bool offline = state.offlineMode == 1;
-    if (offline) {
-        // the demonstration axes stand in for the ECU's, so a click reads them back
-        for (int p = 1; p <= kPositions; ++p)
-            state.parameterValues[param::mapTinjAxis + p - 1] =
-                kDemonstrationTinj[static_cast<size_t>(p - 1)];
-        for (int c = 1; c <= kCurves; ++c)
-            state.parameterValues[param::mapRpmAxis + c - 1] = kDemonstrationRpm[static_cast<size_t>(c - 1)];
-    }
+    // not connected, demonstration axes stand in for the ECU's; they stay this view's own, so
+    // nothing shown later as the ECU's table comes from them
+    for (int p = 1; p <= kPositions; ++p)
+        tinjAxis_[static_cast<size_t>(p - 1)] = offline ? kDemonstrationTinj[static_cast<size_t>(p - 1)]
+                                                        : state.parameterValues[param::mapTinjAxis + p - 1];
+    for (int c = 1; c <= kCurves; ++c)
+        rpmAxis_[static_cast<size_t>(c - 1)] = offline ? kDemonstrationRpm[static_cast<size_t>(c - 1)]
+                                                       : state.parameterValues[param::mapRpmAxis + c - 1];
     for (int p = 1; p <= kPositions; ++p)
         tinjLabels[static_cast<size_t>(p - 1)]->setText(
-            QString::number(state.parameterValues[param::mapTinjAxis + p - 1]));
+            QString::number(tinjAxis_[static_cast<size_t>(p - 1)]));
     const QString unit = !offline && language() == Language::English ? QStringLiteral(" RPM") : QString();
     for (int c = 1; c <= kCurves; ++c)
-        rpmLabels[static_cast<size_t>(c - 1)]->setText(
-            QString::number(state.parameterValues[param::mapRpmAxis + c - 1]) + unit);
+        rpmLabels[static_cast<size_t>(c - 1)]->setText(QString::number(rpmAxis_[static_cast<size_t>(c - 1)]) +
+                                                       unit);
 }
 
 void GraphicalWindow::onActivate()
@@ -236,12 +236,11 @@ void GraphicalWindow::onActivate()
     blinkTimer.stop();
     blink_ = Blink();
     clearSurface();
-    if (state.offlineMode == 1) {
-        for (int c = 1; c <= kCurves; ++c)
-            for (int p = 1; p <= kPositions; ++p)
-                state.tableCells[cellOf(c, p)] = demonstrationValue(c, p);
-    }
-    points_ = placePoints([this](int cell) { return state.tableCells[cell]; });
+    const bool offline = state.offlineMode == 1;
+    points_ = placePoints([this, offline](int cell) {
+        // the demonstration table is drawn, never stored as the ECU's
+        return offline ? demonstrationValue(1 + (cell - 1) % 8, 1 + (cell - 1) / 8) : state.tableCells[cell];
+    });
     drawAllCurves();
 }
 
@@ -296,8 +295,8 @@ void GraphicalWindow::mousePressEvent(QMouseEvent* event)
         beep();
         const int curve = curveOf(k);
         if (curve != blink_.selectedCurve()) continue;
-        rpmBox->setText(QString::number(state.parameterValues[param::mapRpmAxis + curve - 1]));
-        tinjBox->setText(QString::number(state.parameterValues[param::mapTinjAxis + positionOf(k) - 1]));
+        rpmBox->setText(QString::number(rpmAxis_[static_cast<size_t>(curve - 1)]));
+        tinjBox->setText(QString::number(tinjAxis_[static_cast<size_t>(positionOf(k) - 1)]));
         kgbBox->setText(QString::number(points_.value[static_cast<size_t>(k)]));
     }
 }

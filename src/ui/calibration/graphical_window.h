@@ -61,5 +61,6 @@ private:
     QTimer blinkTimer; // Timer1, 1000 ms
 
     graphical_plot::PlotPoints points_;
+    std::array<int, 7> rpmAxis_{}, tinjAxis_{}; // the breakpoints shown, the ECU's or the demonstration's
     graphical_plot::Blink blink_;
 };

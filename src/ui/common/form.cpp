@@ -84,6 +84,17 @@ void Form::openWindow(WindowId id)
     ctx.navigator.open(id);
 }
 
+bool Form::windowOpen(WindowId id) const
+{
+    return ctx.navigator.isOpen(id);
+}
+
+bool Form::windowInFront(WindowId id) const
+{
+    const Form* front = ctx.navigator.active();
+    return front && front->id() == id;
+}
+
 void Form::dropTopMost()
 {
     if (!(windowFlags() & Qt::WindowStaysOnTopHint)) return;

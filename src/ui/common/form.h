@@ -52,6 +52,9 @@ protected:
 
     // Opens another window of the program (programming error if it has none by that id).
     void openWindow(WindowId id);
+    bool windowOpen(WindowId id) const;
+    // open and the one in front
+    bool windowInFront(WindowId id) const;
     // False, after telling the user, for a window this build does not have yet.
     bool windowBuilt(WindowId id) const;
     // Lets other programs' windows come over this one (it is top-most from its load on).
