@@ -6,6 +6,7 @@
 #include "ui/calibration/corrective_rules.h"
 #include "ui/calibration/guided_texts.h"
 #include "ui/common/input_rule.h"
+#include "ui/common/write_progress.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -122,18 +123,23 @@ void CalibrationWindow::storeGuided()
         if (!value) return;
         guided_.store(static_cast<int>(*value));
     }
+    const std::vector<int> toWrite = guided_.unconfirmed();
+    guidedProgress_.begin(static_cast<int>(toWrite.size()));
     stopTimers();
     phase_ = Phase::GuidedWriting;
     updateControls();
+    if (!toWrite.empty())
+        statusLine->setText(guidedProgress_.line(language(), guidedProgress_.toWrite(),
+                                                 parameterLabel(toWrite.front(), language())));
     setBusy(true);
     guidedTimer.start();
 }
 
 void CalibrationWindow::guidedTick()
 {
-    pollTimer.stop();
     guidedTimer.stop();
-    if (phase_ != Phase::GuidedWriting) return; // a tick left over from EXIT
+    if (phase_ != Phase::GuidedWriting) return; // a tick left over from EXIT: polling goes on
+    pollTimer.stop();
     const int unwritten = guided_.unwritten();
     const GuidedCalibration::WriteStep step = guided_.nextWrite();
     if (step.frame.isEmpty()) {
@@ -145,20 +151,43 @@ void CalibrationWindow::guidedTick()
         const Kind kind = guided_.running();
         guided_.drop();
         finishGuided(kind);
+        if (const int id = GuidedCalibration::parameterOf(kind))
+            guidedValue->setText(QString::number(state.parameterValues[id]));
         tellUnwritten(unwritten);
         return;
     }
+    guidedProgress_.sent(step.id);
+    statusLine->setText(
+        guidedProgress_.line(language(), guided_.unwritten(), parameterLabel(step.id, language())));
     guidedTimer.start();
 }
 
-void CalibrationWindow::abandonGuided()
+void CalibrationWindow::abandonGuided(bool waitForInjectors)
 {
     // the writes stop here: a coil count must not go out without its injectors
     guidedTimer.stop();
+    if (guided_.abandoning()) {
+        // asked again while the ECU stays silent: nothing is written anyway
+        guided_.stopWaiting();
+        finishGuided(Kind::Coils);
+        return;
+    }
+    QStringList left;
+    if (phase_ == Phase::GuidedWriting) {
+        for (const int id : guided_.unconfirmed())
+            left << parameterLabel(id, language());
+    }
     const Kind kind = guided_.abandon();
+    if (!left.isEmpty())
+        tellWriteStopped(text(guided_texts::kMayNotHaveReached).arg(left.join(QStringLiteral(", "))));
     if (kind != Kind::Coils) {
         finishGuided(kind);
         guidedValue->setText(QString::number(state.parameterValues[GuidedCalibration::parameterOf(kind)]));
+        return;
+    }
+    if (!waitForInjectors) {
+        guided_.stopWaiting();
+        finishGuided(kind);
         return;
     }
     // the coils end once the ECU has answered the injector request (or had already)
@@ -170,11 +199,13 @@ void CalibrationWindow::abandonGuided()
     phase_ = Phase::Guided;
     setBusy(false);
     updateControls();
+    statusLine->setText(text(guided_texts::kWaitingForEcu));
     handshakeTimer.start();
 }
 
 void CalibrationWindow::finishGuided(Kind kind)
 {
+    guidedProgress_.end();
     guidedTimer.stop();
     handshakeTimer.stop();
     setBusy(false);
@@ -203,6 +234,8 @@ QString CalibrationWindow::guidedHint() const
 {
     const Kind kind = guided_.running();
     if (phase_ != Phase::Guided || kind == Kind::None) return {};
+    // past the trial counts the coils wait for the ECU, not the engine
+    if (kind == Kind::Coils && !guided_.tryingCoils()) return {};
     if (state.liveStatus.rpm == 0) return text(guided_texts::kEngineStopped);
     if (kind == Kind::Coils) return {};
     return text(guidedSteady_.steady() ? guided_texts::kSteady : guided_texts::kNotSteady);
