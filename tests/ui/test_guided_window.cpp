@@ -488,6 +488,7 @@ void TestGuidedWindow::coilsLeftWhileTheEcuStaysSilent()
     window()->handshakeTick();
     poll({0}, 13); // neither the coil prompt nor the engine is what is awaited now
     QCOMPARE(box("Text15")->text(), waiting);
+    grabIfAsked(window(), "form16_coils_abandon_waiting_it");
     link->sent.clear();
     click("Form16", "Command1"); // again: out without the reply
     QCOMPARE(window()->phase(), CalibrationWindow::Phase::Polling);
@@ -547,18 +548,18 @@ void TestGuidedWindow::exitDuringAWriteKeepsTheValueSentForItsEcho()
 
 void TestGuidedWindow::guidedWriteShowsItsProgress()
 {
+    app->state.languageIndex = 2;
     openWindow();
     startAt(3);
     poll({2000, 1200});
     click("Form16", "Command7");
-    window()->guidedTick();
-    QVERIFY2(box("Text15")->text().startsWith(
-                 "0 di 1 valori confermati - invio: parametro 29 (calibrationPressure)"),
-             qPrintable(box("Text15")->text()));
-    for (int i = 0; i < WriteProgress::kPatience; ++i)
+    QCOMPARE(box("Text15")->text(),
+             QString("0 of 1 values confirmed - sending: parameter 29 (calibrationPressure)"));
+    for (int i = 0; i <= WriteProgress::kPatience; ++i)
         window()->guidedTick();
-    QVERIFY2(box("Text15")->text().contains("in attesa della centralina per parametro 29"),
+    QVERIFY2(box("Text15")->text().contains("waiting for the ECU to confirm parameter 29"),
              qPrintable(box("Text15")->text()));
+    grabIfAsked(window(), "form16_guided_write_waiting_en");
 }
 
 void TestGuidedWindow::reopenedWindowForgetsTheLastVisit()

@@ -71,6 +71,7 @@ private:
     // `waitForInjectors` false: the coils end without the ECU's injector reply.
     void abandonGuided(bool waitForInjectors = true);
     void finishGuided(GuidedCalibration::Kind kind);
+    void showGuidedProgress(int id);
     void noteGuidedValue();
     QString guidedHint() const;
 

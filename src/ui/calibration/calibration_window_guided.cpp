@@ -128,9 +128,7 @@ void CalibrationWindow::storeGuided()
     stopTimers();
     phase_ = Phase::GuidedWriting;
     updateControls();
-    if (!toWrite.empty())
-        statusLine->setText(guidedProgress_.line(language(), guidedProgress_.toWrite(),
-                                                 parameterLabel(toWrite.front(), language())));
+    if (!toWrite.empty()) showGuidedProgress(toWrite.front());
     setBusy(true);
     guidedTimer.start();
 }
@@ -157,8 +155,7 @@ void CalibrationWindow::guidedTick()
         return;
     }
     guidedProgress_.sent(step.id);
-    statusLine->setText(
-        guidedProgress_.line(language(), guided_.unwritten(), parameterLabel(step.id, language())));
+    showGuidedProgress(step.id);
     guidedTimer.start();
 }
 
@@ -201,6 +198,13 @@ void CalibrationWindow::abandonGuided(bool waitForInjectors)
     updateControls();
     statusLine->setText(text(guided_texts::kWaitingForEcu));
     handshakeTimer.start();
+}
+
+void CalibrationWindow::showGuidedProgress(int id)
+{
+    statusLine->setText(
+        guidedProgress_.line(language(), guided_.unwritten(), parameterLabel(id, language())));
+    statusLine->setCursorPosition(0); // longer than the line: its start says how far it has come
 }
 
 void CalibrationWindow::finishGuided(Kind kind)
