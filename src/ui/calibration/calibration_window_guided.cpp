@@ -175,29 +175,25 @@ void CalibrationWindow::abandonGuided(bool waitForInjectors)
             left << parameterLabel(id, language());
     }
     const Kind kind = guided_.abandon();
-    if (!left.isEmpty())
-        tellWriteStopped(text(guided_texts::kMayNotHaveReached).arg(left.join(QStringLiteral(", "))));
     if (kind != Kind::Coils) {
         finishGuided(kind);
         guidedValue->setText(QString::number(state.parameterValues[GuidedCalibration::parameterOf(kind)]));
-        return;
-    }
-    if (!waitForInjectors) {
+    } else if (!waitForInjectors) {
         guided_.stopWaiting();
         finishGuided(kind);
-        return;
-    }
-    // the coils end once the ECU has answered the injector request (or had already)
-    if (!ctx.link.send(frames::readCalibrationExtra())) {
+    } else if (!ctx.link.send(frames::readCalibrationExtra())) {
         guided_.drop();
         finishGuided(kind);
-        return;
+    } else {
+        // the coils end once the ECU has answered the injector request (or had already)
+        phase_ = Phase::Guided;
+        setBusy(false);
+        updateControls();
+        statusLine->setText(text(guided_texts::kWaitingForEcu));
+        handshakeTimer.start();
     }
-    phase_ = Phase::Guided;
-    setBusy(false);
-    updateControls();
-    statusLine->setText(text(guided_texts::kWaitingForEcu));
-    handshakeTimer.start();
+    if (!left.isEmpty())
+        tellWriteStopped(text(guided_texts::kMayNotHaveReached).arg(left.join(QStringLiteral(", "))));
 }
 
 void CalibrationWindow::showGuidedProgress(int id)
