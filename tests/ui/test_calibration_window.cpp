@@ -302,7 +302,7 @@ void TestCalibrationWindow::unconfirmedValueIsNamedAndExitCountsWhatStays()
     click("Form16", "Command1");
     QVERIFY(app->navigator.isOpen(WindowId::Messages));
     QCOMPARE(control<QLabel>("Form12", "Label1")->text(),
-             QString("Scrittura interrotta: 1 valori non sono stati scritti nella centralina."));
+             QString("Scrittura interrotta: valori non scritti nella centralina: 1."));
     QCOMPARE(w->phase(), CalibrationWindow::Phase::Closing);
     QVERIFY(!timer("Timer4")->isActive());
 }

@@ -1,6 +1,7 @@
 // The correctives' arithmetic and the guided calibrations' bookkeeping, without any window.
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
+#include "ui/calibration/calibration_rules.h"
 #include "ui/calibration/corrective_rules.h"
 #include "ui/calibration/guided_calibration.h"
 
@@ -15,6 +16,7 @@ private slots:
     void coilCountIsWrittenBeforeTheInjectors();
     void abandonedCalibrationLeavesNothingWanted();
     void valueIsSteadyAfterFivePollsWithinTolerance();
+    void turkishPromptsAreTheOneTurkishText();
 };
 
 void TestGuidedRules::correctivesTruncateTowardZero()
@@ -99,6 +101,36 @@ void TestGuidedRules::abandonedCalibrationLeavesNothingWanted()
     QCOMPARE(s.switchingRpmMode, 0);
     QCOMPARE(s.pendingParameterValues[param::changeoverRpm], 1800);
 
+    // once sent, the value stays wanted so that its late echo is still taken; a lost port keeps nothing
+    guided.start(GuidedCalibration::Kind::SwitchingRpm);
+    guided.store(2450);
+    QCOMPARE(guided.nextWrite().id, param::changeoverRpm);
+    QCOMPARE(guided.unconfirmed(), std::vector<int>{param::changeoverRpm});
+    guided.abandon();
+    QCOMPARE(s.pendingParameterValues[param::changeoverRpm], 2450);
+    guided.start(GuidedCalibration::Kind::SwitchingRpm);
+    guided.store(2500);
+    guided.nextWrite();
+    guided.drop();
+    QCOMPARE(s.pendingParameterValues[param::changeoverRpm], 1800);
+
+    // the coils: the count sent stays, the injectors never sent do not
+    s.parameterValues[param::coilCount] = s.pendingParameterValues[param::coilCount] = 4;
+    s.parameterValues[param::injectorCount] = s.pendingParameterValues[param::injectorCount] = 4;
+    guided.start(GuidedCalibration::Kind::Coils);
+    guided.confirmCoils();
+    s.calibrationExtraReceived = 1;
+    s.trialCoilCount = 6;
+    s.calibrationExtra = {{1, 1, 1, 1, 1, 1, 0, 0}};
+    guided.storeCoils();
+    QCOMPARE(guided.nextWrite().id, param::coilCount);
+    guided.abandon();
+    QVERIFY(guided.abandoning());
+    QCOMPARE(s.pendingParameterValues[param::coilCount], 6);
+    QCOMPARE(s.pendingParameterValues[param::injectorCount], 4);
+    guided.stopWaiting();
+    QCOMPARE(guided.running(), GuidedCalibration::Kind::None);
+
     // the coils wait for the injector bytes before they end, whatever the order of events
     guided.start(GuidedCalibration::Kind::Coils);
     guided.abandon();
@@ -123,6 +155,15 @@ void TestGuidedRules::valueIsSteadyAfterFivePollsWithinTolerance()
     for (int v : {1012, 1013, 1014, 1015})
         value.add(v, 10);
     QVERIFY(value.steady());
+}
+
+void TestGuidedRules::turkishPromptsAreTheOneTurkishText()
+{
+    const QString turkish("Yakit degisimi icin arabayi istenilen devire getirin TAMAM's basin");
+    for (const GuidedModes& modes :
+         {GuidedModes{true, false, false, false}, GuidedModes{false, true, false, false},
+          GuidedModes{false, false, true, false}, GuidedModes{false, false, false, true}})
+        QCOMPARE(calibrationStatusLine(0, 3, 35, 1800, modes), turkish);
 }
 
 QTEST_GUILESS_MAIN(TestGuidedRules)

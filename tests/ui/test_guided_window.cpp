@@ -6,6 +6,7 @@
 #include "support/quiet_offscreen.h"
 #include "support/window_test.h"
 #include "ui/calibration/calibration_window.h"
+#include "ui/menu/main_menu.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -92,6 +93,11 @@ private slots:
     void exitInEveryGuidedState();
     void exitWhileWritingTheCoilsStopsBeforeTheInjectors();
     void lostPortEndsTheGuidedCalibration();
+    void coilsLeftWhileTheEcuStaysSilent();
+    void exitDuringAWriteKeepsTheValueSentForItsEcho();
+    void guidedWriteShowsItsProgress();
+    void reopenedWindowForgetsTheLastVisit();
+    void menuBringsTheOpenWindowForwardUntouched();
 
 private:
     CalibrationWindow* openWindow()
@@ -388,12 +394,14 @@ void TestGuidedWindow::exitInEveryGuidedState()
     click("Form16", "Command7");
     window()->guidedTick();
     click("Form16", "Command1");
+    click("Form12", "Command1");
     QVERIFY(!timer("Timer5")->isActive());
     QVERIFY(timer("Timer2")->isActive());
     link->sent.clear();
-    window()->guidedTick(); // one left over goes nowhere
+    window()->guidedTick(); // one left over goes nowhere, and polling goes on
     QVERIFY(link->sent.isEmpty());
-    QCOMPARE(app->state.pendingParameterValues[param::changeoverRpm], 1800);
+    QVERIFY(timer("Timer2")->isActive());
+    QCOMPARE(app->state.pendingParameterValues[param::changeoverRpm], 2450); // sent: its echo may come
 
     // a write tick that finds no calibration any more brings polling back
     click("Form16", "Command4");
@@ -456,7 +464,8 @@ void TestGuidedWindow::lostPortEndsTheGuidedCalibration()
     QCOMPARE(window()->phase(), CalibrationWindow::Phase::Polling);
     QCOMPARE(app->state.switchingRpmMode, 0);
     QCOMPARE(app->state.pendingParameterValues[param::changeoverRpm], 1800);
-    QVERIFY2(message().contains("1 valori non sono stati scritti"), qPrintable(message()));
+    QCOMPARE(box("Text9")->text(), QString("1800"));
+    QCOMPARE(message(), QString("Scrittura interrotta: valori non scritti nella centralina: 1."));
 
     // the coils cannot wait for an answer that cannot come
     click("Form12", "Command1");
@@ -465,6 +474,142 @@ void TestGuidedWindow::lostPortEndsTheGuidedCalibration()
     click("Form16", "Command1");
     QCOMPARE(window()->phase(), CalibrationWindow::Phase::Polling);
     QCOMPARE(app->state.coilCalibrationMode, 0);
+}
+
+void TestGuidedWindow::coilsLeftWhileTheEcuStaysSilent()
+{
+    const QString waiting("Attendere la risposta della centralina... (EXIT di nuovo per uscire subito)");
+    openWindow();
+    startAt(5);
+    poll({0}, 13);
+    QVERIFY2(box("Text15")->text().contains("motore fermo"), qPrintable(box("Text15")->text()));
+    click("Form16", "Command1");
+    QCOMPARE(box("Text15")->text(), waiting);
+    window()->handshakeTick();
+    poll({0}, 13); // neither the coil prompt nor the engine is what is awaited now
+    QCOMPARE(box("Text15")->text(), waiting);
+    grabIfAsked(window(), "form16_coils_abandon_waiting_it");
+    link->sent.clear();
+    click("Form16", "Command1"); // again: out without the reply
+    QCOMPARE(window()->phase(), CalibrationWindow::Phase::Polling);
+    QCOMPARE(app->state.coilCalibrationMode, 0);
+    QVERIFY(!timer("Timer1")->isActive() && timer("Timer2")->isActive());
+    QCOMPARE(link->count(16), 0);
+    QVERIFY(app->navigator.isOpen(WindowId::Calibration));
+    QCOMPARE(link->count(2), 0);
+
+    // OK pressed, the injector bytes awaited: no engine hint; the title bar ends the coils and closes
+    click("Form16", "Command4");
+    click("Form16", "Command3");
+    poll({0}, 13);
+    QCOMPARE(box("Text15")->text(), QString("Premere OK quando giri corretti"));
+    link->sent.clear();
+    window()->close();
+    QCOMPARE(app->state.coilCalibrationMode, 0);
+    QCOMPARE(window()->phase(), CalibrationWindow::Phase::Closing);
+    QCOMPARE(link->sent, QList<QByteArray>{frames::calibrationOff()});
+    window()->close(); // no acknowledgement either: the way out
+    QVERIFY(!app->navigator.isOpen(WindowId::Calibration));
+}
+
+void TestGuidedWindow::exitDuringAWriteKeepsTheValueSentForItsEcho()
+{
+    openWindow();
+    startAt(2);
+    poll({2450});
+    click("Form16", "Command7");
+    window()->guidedTick();
+    click("Form16", "Command1");
+    QVERIFY2(message().contains("potrebbero non essere arrivati alla centralina: parametro 12"),
+             qPrintable(message()));
+    QCOMPARE(box("Text9")->text(), QString("1800"));
+    click("Form12", "Command1");
+    emit link->received(*frames::writeParameter(param::changeoverRpm, 2450)); // late
+    QCOMPARE(app->state.parameterValues[param::changeoverRpm], 2450);
+    QCOMPARE(box("Text9")->text(), QString("2450"));
+
+    // the coils written in part: the injectors never went out and are not wanted any more
+    step("VScroll5", 3);
+    click("Form16", "Command4");
+    step("VScroll6", 2);
+    click("Form16", "Command3");
+    emit link->received(extraReply({1, 1, 1, 1, 1, 1, 0, 0}));
+    window()->handshakeTick();
+    click("Form16", "Command7");
+    window()->guidedTick();
+    emit link->received(link->sent.last());
+    window()->guidedTick();
+    QCOMPARE(link->sent.last(), *frames::writeParameter(param::injectorCount, 6));
+    click("Form16", "Command1");
+    QVERIFY2(message().endsWith(": parametro 1 (injectorCount)."), qPrintable(message()));
+    QCOMPARE(app->state.parameterValues[param::coilCount], 3);
+    QCOMPARE(app->state.pendingParameterValues[param::injectorCount], 6);
+}
+
+void TestGuidedWindow::guidedWriteShowsItsProgress()
+{
+    app->state.languageIndex = 2;
+    openWindow();
+    startAt(3);
+    poll({2000, 1200});
+    click("Form16", "Command7");
+    QCOMPARE(box("Text15")->text(),
+             QString("0 of 1 values confirmed - sending: parameter 29 (calibrationPressure)"));
+    for (int i = 0; i <= WriteProgress::kPatience; ++i)
+        window()->guidedTick();
+    QVERIFY2(box("Text15")->text().contains("waiting for the ECU to confirm parameter 29"),
+             qPrintable(box("Text15")->text()));
+    grabIfAsked(window(), "form16_guided_write_waiting_en");
+}
+
+void TestGuidedWindow::reopenedWindowForgetsTheLastVisit()
+{
+    openWindow();
+    poll({});
+    QVERIFY(!box("Text13")->text().isEmpty() && !box("Text27")->text().isEmpty());
+    app->navigator.close(window());
+    app->state.calibrationExtraReceived = 1; // a late injector reply
+    openWindow();
+    QVERIFY(box("Text13")->text().isEmpty() && box("Text27")->text().isEmpty());
+    QCOMPARE(app->state.calibrationExtraReceived, 0);
+
+    // one more after the coils ended: no store prompt without a coil calibration
+    startAt(5);
+    click("Form16", "Command3");
+    emit link->received(extraReply({1, 1, 1, 1, 0, 0, 0, 0}));
+    window()->handshakeTick();
+    click("Form16", "Command1");
+    window()->handshakeTick();
+    QCOMPARE(app->state.coilCalibrationMode, 0);
+    emit link->received(extraReply({1, 1, 1, 1, 0, 0, 0, 0}));
+    poll({2000});
+    QCOMPARE(box("Text15")->text(), QString(" "));
+}
+
+void TestGuidedWindow::menuBringsTheOpenWindowForwardUntouched()
+{
+    openWindow();
+    startAt(2);
+    app->navigator.open(WindowId::MainMenu);
+    for (const char* name : {"Command3", "Command5"})
+        control<QPushButton>("Form2", name)->setEnabled(true);
+    link->sent.clear();
+    click("Form2", "Command5");
+    QCOMPARE(activeName(), QString("Form16"));
+    QVERIFY(link->sent.isEmpty());
+    QCOMPARE(app->state.switchingRpmMode, 1);
+    QCOMPARE(app->state.calibrationInactive, 1);
+    QCOMPARE(window()->phase(), CalibrationWindow::Phase::Guided);
+    QVERIFY(!menu()->findChild<QTimer*>("Timer3")->isActive());
+
+    app->navigator.open(WindowId::Status);
+    app->navigator.open(WindowId::MainMenu);
+    app->state.changeoverAcknowledged = 0;
+    link->sent.clear();
+    click("Form2", "Command3");
+    QCOMPARE(app->navigator.active()->id(), WindowId::Status);
+    QVERIFY(link->sent.isEmpty());
+    QCOMPARE(app->state.changeoverAcknowledged, 0);
 }
 
 QTEST_MAIN(TestGuidedWindow)

@@ -120,17 +120,18 @@ QString calibrationStatusLine(int calibrationState, int languageIndex, int chang
         if (auto line = stateText(noRpmSignal, calibrationState, languageIndex, 0, 0)) return *line;
     }
 
+    // every guided prompt has the one Turkish text
+    static constexpr const char* kTurkishPrompt =
+        "Yakit degisimi icin arabayi istenilen devire getirin TAMAM's basin";
     static constexpr LocalText kSwitchingRpm{
         "Portare la vettura alla soglia giri desiderata per la commutazione e premere MODIFICA",
-        "Lead the vehicle to the RPM threshold required for switching and press MODIFY",
-        "Yakit degisimi icin arabayi istenilen devire getirin TAMAM's basin"};
+        "Lead the vehicle to the RPM threshold required for switching and press MODIFY", kTurkishPrompt};
     static constexpr LocalText kWhenReady{"Premere MODIFICA quando pronti", "Press MODIFY when ready",
-                                          "Press MODIFY when ready"};
+                                          kTurkishPrompt};
     static constexpr LocalText kRpmCorrect{"Premere OK quando giri corretti", "Press OK when RPM correct",
-                                           "Press OK when RPM correct"};
+                                           kTurkishPrompt};
     static constexpr LocalText kStoreOrExit{"Premere MODIFICA per memorizzare Premere EXIT altrimenti",
-                                            "Press MODIFY to store otherwise press EXIT",
-                                            "Press MODIFY to store otherwise press EXIT"};
+                                            "Press MODIFY to store otherwise press EXIT", kTurkishPrompt};
     const Language language = languageOf(languageIndex);
     if (modes.switchingRpm) return kSwitchingRpm.in(language);
     if (modes.pressureOrTemperature) return kWhenReady.in(language);

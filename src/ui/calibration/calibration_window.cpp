@@ -75,9 +75,9 @@ constexpr LocalText kWaiting{" - la centralina non conferma: %1", " - the ECU do
                              " - beyin onaylamadigi: %1"};
 constexpr LocalText kUnwrittenTitle{"ORVANE - Taratura vettura", "ORVANE - Calibration Vehicle",
                                     "ORVANE - Taratura vettura"};
-constexpr LocalText kUnwritten{"Scrittura interrotta: %1 valori non sono stati scritti nella centralina.",
-                               "Write stopped: %1 values were not written to the ECU.",
-                               "Yazma durduruldu: %1 deger beyne yazilmadi."};
+constexpr LocalText kUnwritten{"Scrittura interrotta: valori non scritti nella centralina: %1.",
+                               "Write stopped: values not written to the ECU: %1.",
+                               "Yazma durduruldu: beyne yazilmayan degerler: %1."};
 
 constexpr int kMaxKgb = 255;
 
@@ -366,7 +366,11 @@ void CalibrationWindow::onLoad()
     okButton->hide();
     showGuidedControls(false);
     guided_.forget();
+    guidedProgress_.end();
+    // a reply left from a coil calibration that has ended must not prompt to store
+    state.calibrationExtraReceived = 0;
     correctives->forgetEdits();
+    correctives->clearComputed();
     guidedPosition_ = 1;
     {
         const QSignalBlocker quiet(guidedSpinner);
@@ -543,14 +547,19 @@ void CalibrationWindow::showLiveView()
     const GuidedModes modes{state.switchingRpmMode == 1,
                             state.calibrationPressureMode == 1 || state.calibrationTemperatureMode == 1,
                             state.coilCalibrationMode == 1 && state.calibrationExtraReceived == 0,
-                            state.calibrationExtraReceived == 1};
+                            state.coilCalibrationMode == 1 && state.calibrationExtraReceived == 1};
     const auto line = [&](const GuidedModes& shown) {
         return calibrationStatusLine(live.calibrationState, state.languageIndex,
                                      state.parameterValues[param::changeoverTemperature],
                                      state.parameterValues[param::changeoverRpm], shown);
     };
     // the ECU's change-over messages go first; otherwise the prompt says what is still awaited
-    statusLine->setText(line(modes) + (line({}) == QLatin1String(" ") ? guidedHint() : QString()));
+    if (line({}) != QLatin1String(" "))
+        statusLine->setText(line(modes));
+    else if (guided_.abandoning())
+        statusLine->setText(text(guided_texts::kWaitingForEcu));
+    else
+        statusLine->setText(line(modes) + guidedHint());
 
     const bool first = selectedOxygenSensor == 1;
     oxygenBar->setColours(
@@ -767,7 +776,12 @@ void CalibrationWindow::finishWriteBack()
 
 void CalibrationWindow::tellUnwritten(int count) const
 {
-    ctx.showMessage(text(kUnwrittenTitle), text(kUnwritten).arg(count));
+    tellWriteStopped(text(kUnwritten).arg(count));
+}
+
+void CalibrationWindow::tellWriteStopped(const QString& message) const
+{
+    ctx.showMessage(text(kUnwrittenTitle), message);
 }
 
 void CalibrationWindow::showProgress()
@@ -801,6 +815,10 @@ void CalibrationWindow::onParameterConfirmed(int id, int value)
         grid->setEdited(box, false);
     }
     if (writeBack_.running()) correctives->showConfirmed(id, value);
+    // a guided value confirmed late, after EXIT: the box shows what the ECU now holds
+    if (phase_ != Phase::Guided &&
+        id == GuidedCalibration::parameterOf(GuidedCalibration::atPosition(guidedPosition_)))
+        guidedValue->setText(QString::number(value));
     afterConfirmation();
 }
 
@@ -865,6 +883,8 @@ void CalibrationWindow::requestClose()
         closeForm();
         return;
     }
+    // the coils would wait for an injector reply that may never come
+    if (state.offlineMode == 0 && guided_.running() == GuidedCalibration::Kind::Coils) abandonGuided(false);
     pressExit();
 }
 

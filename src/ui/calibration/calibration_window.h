@@ -5,6 +5,7 @@
 #include "ui/calibration/corrective_rules.h"
 #include "ui/calibration/guided_calibration.h"
 #include "ui/common/form.h"
+#include "ui/common/write_progress.h"
 #include "ui/status/status_rules.h"
 
 #include <QTimer>
@@ -77,8 +78,10 @@ private:
     void pressOk();
     void coilHandshakeTick();
     void storeGuided();
-    void abandonGuided();
+    // `waitForInjectors` false: the coils end without the ECU's injector reply.
+    void abandonGuided(bool waitForInjectors = true);
     void finishGuided(GuidedCalibration::Kind kind);
+    void showGuidedProgress(int id);
     void noteGuidedValue();
     QString guidedHint() const;
 
@@ -87,6 +90,7 @@ private:
     void finishWriteBack();
     void showProgress();
     void tellUnwritten(int count) const;
+    void tellWriteStopped(const QString& message) const;
     void updateControls();
     void showTable();
     void showGuidedControls(bool shown);
@@ -154,6 +158,7 @@ private:
     GuidedCalibration guided_;
     int guidedPosition_ = 1; // VScroll5
     SteadyValue guidedSteady_;
+    WriteProgress guidedProgress_;
 
     // module-wide: kept while the window is closed and opened again
     TinjAverage tinjAverage;

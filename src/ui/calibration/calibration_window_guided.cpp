@@ -6,6 +6,7 @@
 #include "ui/calibration/corrective_rules.h"
 #include "ui/calibration/guided_texts.h"
 #include "ui/common/input_rule.h"
+#include "ui/common/write_progress.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -122,18 +123,21 @@ void CalibrationWindow::storeGuided()
         if (!value) return;
         guided_.store(static_cast<int>(*value));
     }
+    const std::vector<int> toWrite = guided_.unconfirmed();
+    guidedProgress_.begin(static_cast<int>(toWrite.size()));
     stopTimers();
     phase_ = Phase::GuidedWriting;
     updateControls();
+    if (!toWrite.empty()) showGuidedProgress(toWrite.front());
     setBusy(true);
     guidedTimer.start();
 }
 
 void CalibrationWindow::guidedTick()
 {
-    pollTimer.stop();
     guidedTimer.stop();
-    if (phase_ != Phase::GuidedWriting) return; // a tick left over from EXIT
+    if (phase_ != Phase::GuidedWriting) return; // a tick left over from EXIT: polling goes on
+    pollTimer.stop();
     const int unwritten = guided_.unwritten();
     const GuidedCalibration::WriteStep step = guided_.nextWrite();
     if (step.frame.isEmpty()) {
@@ -145,36 +149,63 @@ void CalibrationWindow::guidedTick()
         const Kind kind = guided_.running();
         guided_.drop();
         finishGuided(kind);
+        if (const int id = GuidedCalibration::parameterOf(kind))
+            guidedValue->setText(QString::number(state.parameterValues[id]));
         tellUnwritten(unwritten);
         return;
     }
+    guidedProgress_.sent(step.id);
+    showGuidedProgress(step.id);
     guidedTimer.start();
 }
 
-void CalibrationWindow::abandonGuided()
+void CalibrationWindow::abandonGuided(bool waitForInjectors)
 {
     // the writes stop here: a coil count must not go out without its injectors
     guidedTimer.stop();
+    if (guided_.abandoning()) {
+        // asked again while the ECU stays silent: nothing is written anyway
+        guided_.stopWaiting();
+        finishGuided(Kind::Coils);
+        return;
+    }
+    QStringList left;
+    if (phase_ == Phase::GuidedWriting) {
+        for (const int id : guided_.unconfirmed())
+            left << parameterLabel(id, language());
+    }
     const Kind kind = guided_.abandon();
     if (kind != Kind::Coils) {
         finishGuided(kind);
         guidedValue->setText(QString::number(state.parameterValues[GuidedCalibration::parameterOf(kind)]));
-        return;
-    }
-    // the coils end once the ECU has answered the injector request (or had already)
-    if (!ctx.link.send(frames::readCalibrationExtra())) {
+    } else if (!waitForInjectors) {
+        guided_.stopWaiting();
+        finishGuided(kind);
+    } else if (!ctx.link.send(frames::readCalibrationExtra())) {
         guided_.drop();
         finishGuided(kind);
-        return;
+    } else {
+        // the coils end once the ECU has answered the injector request (or had already)
+        phase_ = Phase::Guided;
+        setBusy(false);
+        updateControls();
+        statusLine->setText(text(guided_texts::kWaitingForEcu));
+        handshakeTimer.start();
     }
-    phase_ = Phase::Guided;
-    setBusy(false);
-    updateControls();
-    handshakeTimer.start();
+    if (!left.isEmpty())
+        tellWriteStopped(text(guided_texts::kMayNotHaveReached).arg(left.join(QStringLiteral(", "))));
+}
+
+void CalibrationWindow::showGuidedProgress(int id)
+{
+    statusLine->setText(
+        guidedProgress_.line(language(), guided_.unwritten(), parameterLabel(id, language())));
+    statusLine->setCursorPosition(0); // longer than the line: its start says how far it has come
 }
 
 void CalibrationWindow::finishGuided(Kind kind)
 {
+    guidedProgress_.end();
     guidedTimer.stop();
     handshakeTimer.stop();
     setBusy(false);
@@ -203,6 +234,8 @@ QString CalibrationWindow::guidedHint() const
 {
     const Kind kind = guided_.running();
     if (phase_ != Phase::Guided || kind == Kind::None) return {};
+    // past the trial counts the coils wait for the ECU, not the engine
+    if (kind == Kind::Coils && !guided_.tryingCoils()) return {};
     if (state.liveStatus.rpm == 0) return text(guided_texts::kEngineStopped);
     if (kind == Kind::Coils) return {};
     return text(guidedSteady_.steady() ? guided_texts::kSteady : guided_texts::kNotSteady);

@@ -196,6 +196,12 @@ void CorrectivePanel::forgetEdits()
         e.changed = false;
 }
 
+void CorrectivePanel::clearComputed()
+{
+    pressureCorrectiveBox->clear();
+    temperatureCorrectiveBox->clear();
+}
+
 void CorrectivePanel::showComputed(const SharedState& state)
 {
     const auto& p = state.parameterValues;

@@ -34,6 +34,7 @@ public:
     void forgetEdits();
     // Each poll: the correctives from the ECU's parameters and the last readings.
     void showComputed(const SharedState& state);
+    void clearComputed();
     // A confirmed echo of one of the seven parameters.
     void showConfirmed(int id, int value);
 

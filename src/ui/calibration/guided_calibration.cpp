@@ -72,6 +72,7 @@ GuidedCalibration::Kind GuidedCalibration::running() const
 
 void GuidedCalibration::start(Kind kind)
 {
+    lastSent_ = 0;
     if (kind == Kind::Coils) {
         state_.calibrationExtraReceived = 0;
         state_.coilCalibrationAbort = 0;
@@ -116,9 +117,10 @@ GuidedCalibration::WriteStep GuidedCalibration::nextWrite()
             *modeFlag(state_, kind) = 0;
         return {QByteArray(), kind};
     }
+    lastSent_ = *id;
     // store checked the value against what the frame carries
     return {frames::writeParameter(*id, state_.pendingParameterValues[*id]).value_or(QByteArray()),
-            Kind::None};
+            Kind::None, *id};
 }
 
 GuidedCalibration::CoilStep GuidedCalibration::coilTick()
@@ -131,18 +133,21 @@ GuidedCalibration::CoilStep GuidedCalibration::coilTick()
     return CoilStep::InjectorsIn;
 }
 
-GuidedCalibration::Kind GuidedCalibration::abandon()
+GuidedCalibration::Kind GuidedCalibration::abandon(bool keepSent)
 {
     const Kind kind = running();
+    const auto giveUp = [&](int id) {
+        if (!keepSent || id != lastSent_) state_.pendingParameterValues[id] = state_.parameterValues[id];
+    };
     if (kind == Kind::Coils) {
         state_.coilCalibrationAbort = 1;
         for (const int id : kCoilOrder)
-            state_.pendingParameterValues[id] = state_.parameterValues[id];
+            giveUp(id);
     } else if (kind != Kind::None) {
         *modeFlag(state_, kind) = 0;
-        const int id = parameterOf(kind);
-        state_.pendingParameterValues[id] = state_.parameterValues[id];
+        giveUp(parameterOf(kind));
     }
+    lastSent_ = 0;
     return kind;
 }
 
@@ -155,19 +160,28 @@ void GuidedCalibration::endCoils()
 
 void GuidedCalibration::drop()
 {
-    abandon();
+    // no echo can come on a lost port: nothing sent is kept
+    abandon(false);
     if (running() == Kind::Coils) endCoils();
 }
 
-int GuidedCalibration::unwritten() const
+void GuidedCalibration::stopWaiting()
+{
+    if (running() == Kind::Coils) endCoils();
+}
+
+std::vector<int> GuidedCalibration::unconfirmed() const
 {
     const Kind kind = running();
+    std::vector<int> ids;
+    const auto note = [&](int id) {
+        if (id != 0 && state_.pendingParameterValues[id] != state_.parameterValues[id]) ids.push_back(id);
+    };
     if (kind == Kind::Coils) {
-        int count = 0;
         for (const int id : kCoilOrder)
-            count += state_.pendingParameterValues[id] != state_.parameterValues[id];
-        return count;
+            note(id);
+    } else {
+        note(parameterOf(kind));
     }
-    const int id = parameterOf(kind);
-    return id != 0 && state_.pendingParameterValues[id] != state_.parameterValues[id] ? 1 : 0;
+    return ids;
 }

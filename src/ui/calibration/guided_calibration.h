@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+#include <vector>
+
 // The guided calibrations on the shared mode flags that the poll and the receive side also read:
 // which one runs, what store wants written, one write per tick, the coil handshake. One at a time.
 class GuidedCalibration {
@@ -23,6 +25,10 @@ public:
     void forget() { coilsConfirmed_ = false; }
     // Ends whatever runs without writing and without waiting for the ECU: the port is gone.
     void drop();
+    // EXIT asked again, or the window closing: the coils end without the injector reply.
+    void stopWaiting();
+    // EXIT has been pressed on the coils and the injector reply is still awaited.
+    bool abandoning() const { return running() == Kind::Coils && state_.coilCalibrationAbort == 1; }
 
     // Coil counts are tried, one per poll, until OK.
     bool tryingCoils() const
@@ -42,21 +48,26 @@ public:
     struct WriteStep {
         QByteArray frame;
         Kind finished = Kind::None;
+        int id = 0; // the parameter the frame writes
     };
     WriteStep nextWrite();
     // Values store asked for that the ECU has not confirmed.
-    int unwritten() const;
+    int unwritten() const { return static_cast<int>(unconfirmed().size()); }
+    std::vector<int> unconfirmed() const;
 
     enum class CoilStep { AskInjectors, Abandoned, InjectorsIn };
     CoilStep coilTick();
 
-    // EXIT: positions 2..4 end at once; the coils wait for the injector bytes first. Nothing is
-    // written, and nothing is left wanted for another writer to send.
-    Kind abandon();
+    // EXIT: positions 2..4 end at once; the coils wait for the injector bytes first. Nothing more
+    // is written, and nothing is left wanted for another writer to send, except the value already
+    // sent: its echo may still come, and must then be taken.
+    Kind abandon() { return abandon(true); }
 
 private:
+    Kind abandon(bool keepSent);
     void endCoils();
 
     SharedState& state_;
     bool coilsConfirmed_ = false;
+    int lastSent_ = 0; // parameter of the last write frame
 };

@@ -27,4 +27,16 @@ inline constexpr LocalText kNotSteady{" - attendere un valore stabile", " - wait
                                       " - sabit bir deger bekleyin"};
 inline constexpr LocalText kSteady{" - valore stabile", " - value steady", " - deger sabit"};
 
+// EXIT on the coils: the injector reply still awaited before they end.
+inline constexpr LocalText kWaitingForEcu{
+    "Attendere la risposta della centralina... (EXIT di nuovo per uscire subito)",
+    "Waiting for the ECU to answer... (EXIT again to leave at once)",
+    "Beynin cevabi bekleniyor... (hemen cikmak icin tekrar EXIT)"};
+
+// EXIT during a write: what went out may or may not have been taken.
+inline constexpr LocalText kMayNotHaveReached{
+    "Scrittura interrotta: valori che potrebbero non essere arrivati alla centralina: %1.",
+    "Write stopped: values that may not have reached the ECU: %1.",
+    "Yazma durduruldu: beyne ulasmamis olabilecek degerler: %1."};
+
 } // namespace guided_texts

@@ -175,8 +175,16 @@ int MainMenu::countRequest(HandshakeStep now)
     return ++stepRequests;
 }
 
+bool MainMenu::broughtForward(WindowId id)
+{
+    if (!ctx.navigator.isOpen(id)) return false;
+    openWindow(id);
+    return true;
+}
+
 void MainMenu::pressEndOfLine()
 {
+    if (broughtForward(WindowId::EndOfLine)) return;
     stopTimers();
     state.eolResults.eolCylinderResults.fill(15);
     state.eolResults.eolChecks.fill(15);
@@ -186,6 +194,7 @@ void MainMenu::pressEndOfLine()
 
 void MainMenu::pressStatus()
 {
+    if (broughtForward(WindowId::Status)) return;
     if (state.offlineMode == 1) {
         stopTimers();
         openWindow(WindowId::Status);
@@ -212,6 +221,7 @@ void MainMenu::statusStartTick()
 
 void MainMenu::pressArchive()
 {
+    if (broughtForward(WindowId::Archive)) return;
     if (!windowBuilt(WindowId::Archive)) return;
     stopTimers();
     openWindow(WindowId::Archive);
@@ -219,6 +229,7 @@ void MainMenu::pressArchive()
 
 void MainMenu::pressCalibration()
 {
+    if (broughtForward(WindowId::Calibration)) return;
     if (!windowBuilt(WindowId::Calibration)) return;
     if (state.offlineMode == 1) {
         stopTimers();
@@ -257,6 +268,7 @@ void MainMenu::calibrationStartTick()
 
 void MainMenu::pressDownload()
 {
+    if (broughtForward(WindowId::Download)) return;
     state.downloadAcknowledged = 0;
     stopTimers();
     openWindow(WindowId::Download);

@@ -32,6 +32,8 @@ private:
     // Requests sent for this step so far, this one included.
     int countRequest(HandshakeStep now);
     void enableButtons(bool withDownload);
+    // A window already open comes forward untouched: its start-up would reset what it is doing.
+    bool broughtForward(WindowId id);
     void pressEndOfLine();
     void pressStatus();
     void pressArchive();
