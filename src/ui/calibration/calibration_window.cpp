@@ -618,6 +618,7 @@ void CalibrationWindow::handshakeTick()
         stopTimers();
         phase_ = Phase::Polling; // the automatic calibration hands the window back polling
         kgbTaken_ = false;       // and the coefficient it found is the one to try next
+        recorder->stop();        // the automatic calibration's replies are not this window's rows
         openWindow(WindowId::AutoCalibration);
         return;
     }
@@ -636,6 +637,7 @@ void CalibrationWindow::pressAutomatic()
         stopTimers();
         dropTopMost();
         kgbTaken_ = false;
+        recorder->stop();
         openWindow(WindowId::AutoCalibration);
         return;
     }
