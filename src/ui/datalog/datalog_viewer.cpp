@@ -487,6 +487,7 @@ QLineSeries* DatalogViewer::segment(int channel, size_t index)
     auto& extra = gapSegments_[static_cast<size_t>(channel)];
     while (extra.size() < index) {
         auto* s = new QLineSeries(chart);
+        s->setName(series[channel]->name());
         s->setPen(series[channel]->pen());
         chart->addSeries(s);
         s->attachAxis(timeAxis);
