@@ -333,37 +333,18 @@ void DatalogViewer::showLog()
     const Language lang = language();
     cursorTable->setHorizontalHeaderLabels({text(kChannel), text(kValue)});
     cursorTable->setRowCount(static_cast<int>(log_.channels.size()));
-    // one scale per unit; channels without a unit count different things, each on its own
     const size_t channels = log_.channels.size();
-    auto sameScale = [&](size_t a, size_t b) {
-        return a == b || (log_.channels[a].unit[0] != '\0' &&
-                          qstrcmp(log_.channels[a].unit, log_.channels[b].unit) == 0);
-    };
-    std::vector<std::pair<double, double>> own(channels, {qInf(), -qInf()});
+    own_.assign(channels, {qInf(), -qInf()});
     for (size_t c = 0; c < channels; ++c)
-        for (double v : log_.values[c]) // NaN ("NC") compares false both ways
-            if (v < own[c].first)
-                own[c].first = v;
-            else if (v > own[c].second)
-                own[c].second = v;
-    for (size_t c = 0; c < channels; ++c) {
-        double low = qInf(), high = -qInf();
-        for (size_t o = 0; o < channels; ++o)
-            if (sameScale(c, o)) {
-                low = std::min({low, own[o].first, own[o].second});
-                high = std::max({high, own[o].first, own[o].second});
-            }
-        if (!std::isfinite(low) || !std::isfinite(high)) low = high = 0;
-        if (high <= low) {
-            low -= 1;
-            high += 1;
+        for (double v : log_.values[c]) { // NaN ("NC") compares false both ways
+            if (v < own_[c].first) own_[c].first = v;
+            if (v > own_[c].second) own_[c].second = v;
         }
-        ranges_.emplace_back(low, high);
-    }
+    ranges_.assign(channels, {0, 1});
     size_t firstColours = 0, otherColours = 6;
     for (size_t c = 0; c < channels; ++c) {
         const DatalogChannel& channel = log_.channels[c];
-        const auto [low, high] = ranges_[c];
+        const auto [low, high] = own_[c];
         const QString title = datalogColumnTitle(channel, lang);
         auto* s = new QLineSeries(chart);
         s->setName(title);
@@ -379,7 +360,7 @@ void DatalogViewer::showLog()
         item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
         item->setCheckState(channel.shownByDefault ? Qt::Checked : Qt::Unchecked);
         item->setForeground(s->color());
-        item->setToolTip(QStringLiteral("%1 .. %2").arg(low).arg(high));
+        if (low <= high) item->setToolTip(QStringLiteral("%1 .. %2").arg(low).arg(high));
         auto* name = new QTableWidgetItem(title);
         name->setForeground(s->color());
         cursorTable->setItem(static_cast<int>(c), 0, name);
@@ -389,7 +370,7 @@ void DatalogViewer::showLog()
     viewSpan_ = std::max(kMinSpanMs, totalMs());
     cursorMs_ = 0;
     cursorRow_ = log_.timesMs.empty() ? -1 : 0;
-    updateScaleLabel();
+    updateScales();
     redraw();
     updateScrollBar();
     updateCursorTable();
@@ -498,8 +479,26 @@ QLineSeries* DatalogViewer::segment(int channel, size_t index)
     return extra[index - 1];
 }
 
-void DatalogViewer::updateScaleLabel()
+// One scale per unit over the channels shown, so that gas and petrol or the two oxygen sensors
+// compare on screen; channels without a unit count different things, each on its own.
+void DatalogViewer::updateScales()
 {
+    const size_t channels = log_.channels.size();
+    for (size_t c = 0; c < channels; ++c) {
+        double low = own_[c].first, high = own_[c].second;
+        const char* unit = log_.channels[c].unit;
+        for (size_t o = 0; o < channels && unit[0] != '\0'; ++o)
+            if (channelShown(static_cast<int>(o)) && qstrcmp(unit, log_.channels[o].unit) == 0) {
+                low = std::min(low, own_[o].first);
+                high = std::max(high, own_[o].second);
+            }
+        if (low > high) low = high = 0; // no value at all
+        if (low == high) {
+            low -= 1;
+            high += 1;
+        }
+        ranges_[c] = {low, high};
+    }
     QStringList scales;
     QStringList units;
     for (size_t c = 0; c < log_.channels.size(); ++c) {
@@ -548,13 +547,13 @@ void DatalogViewer::setChannelShown(int channel, bool shown)
     series[channel]->setVisible(shown);
     for (QLineSeries* s : gapSegments_[static_cast<size_t>(channel)])
         s->setVisible(shown);
-    updateScaleLabel();
+    updateScales();
     QListWidgetItem* item = channelList->item(channel);
     if ((item->checkState() == Qt::Checked) != shown) {
         const QSignalBlocker block(channelList);
         item->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
     }
-    if (shown) redraw();
+    redraw(); // the scale of its unit may have changed
 }
 
 bool DatalogViewer::channelShown(int channel) const

@@ -56,7 +56,7 @@ private:
     double totalMs() const;
     double toChart(int channel, double value) const;
     QLineSeries* segment(int channel, size_t index);
-    void updateScaleLabel();
+    void updateScales();
 
     QPushButton* openButton;     // OpenDatalog
     QPushButton* exitButton;     // Command1 "EXIT"
@@ -77,9 +77,8 @@ private:
     QLineSeries* cursorLine;
 
     Datalog log_;
-    // each channel's scale: the min and max of all the channels of its unit, so that gas and petrol
-    // or the two oxygen sensors compare on screen
-    std::vector<std::pair<double, double>> ranges_;
+    std::vector<std::pair<double, double>> own_;    // each channel's min and max (inf, -inf: none)
+    std::vector<std::pair<double, double>> ranges_; // each channel's scale on screen
     double scrollUnitMs_ = 1; // the scroll bar counts in these, so any length fits its int range
     double viewStart_ = 0;
     double viewSpan_ = 0;
