@@ -198,7 +198,7 @@ bool DatalogWriter::write(const QByteArray& bytes)
     const qint64 written = file_.write(bytes);
     if (written == bytes.size()) return true;
     // a part of a row would read as a damaged file: back to the last whole row when it can be
-    if (written > 0 && file_.isSequential() == false) file_.resize(before);
+    if (written > 0 && !file_.isSequential()) file_.resize(before);
     diskFull_ = written >= 0 || file_.error() == QFileDevice::ResourceError;
     return false;
 }
