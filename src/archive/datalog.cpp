@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 
 #include <charconv>
+#include <cmath>
 
 namespace {
 
@@ -12,6 +13,7 @@ constexpr const char* kSignature = "ORVANE datalog";
 constexpr int kVersion = 1;
 
 constexpr LocalText kTime{"Tempo", "Time", "Zaman"};
+constexpr LocalText kDiskFull{"disco pieno", "disk full", "disk dolu"};
 
 constexpr DatalogChannel kStatusChannels[] = {
     {"lambda1", {"Lambda1", "Oxygen sensor1", "Lambda1"}, "mV", true},
@@ -77,7 +79,8 @@ bool titleMatches(const QString& cell, auto&& titleIn)
     return false;
 }
 
-// Fields of one line, without copying; false when a field is not a whole number.
+// Fields of one line, without copying; false when a field is not a whole number. An empty field
+// is a value the window did not have (NaN).
 bool parseRow(const char* begin, const char* end, std::vector<double>& fields)
 {
     fields.clear();
@@ -85,8 +88,13 @@ bool parseRow(const char* begin, const char* end, std::vector<double>& fields)
     while (true) {
         long long v = 0;
         const auto [next, ec] = std::from_chars(p, end, v);
-        if (ec != std::errc()) return false;
-        fields.push_back(static_cast<double>(v));
+        if (ec == std::errc()) {
+            fields.push_back(static_cast<double>(v));
+        } else if (p == end || *p == ',') {
+            fields.push_back(std::nan(""));
+        } else {
+            return false;
+        }
         if (next == end) return true;
         if (*next != ',') return false;
         p = next + 1;
@@ -113,31 +121,45 @@ QString datalogTimeTitle(Language language)
     return kTime.in(language) + QStringLiteral(" ms");
 }
 
-QString datalogFolder()
+QString datalogFolder(bool* made)
 {
     const QString folder =
         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/Datalog");
-    QDir().mkpath(folder);
+    const bool ok = QDir().mkpath(folder);
+    if (made) *made = ok;
     return folder;
 }
 
 DatalogWriter::Result DatalogWriter::open(const QString& path, DatalogSource source, Language language)
 {
+    close();
     file_.setFileName(path);
     buffer_.clear();
     rows_ = 0;
+    savedRows_ = 0;
+    diskFull_ = false;
+    error_.clear();
     // NewOnly: two recordings started in the same second never share a file. A device or a pipe
     // is written as it is.
     const QFileInfo info(path);
     const bool device = info.exists() && !info.isFile() && !info.isDir();
-    if (!file_.open(device ? QIODevice::WriteOnly : QIODevice::WriteOnly | QIODevice::NewOnly))
+    // unbuffered: what write() reports is what the system took
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
+    if (!file_.open(device ? mode : mode | QIODevice::NewOnly))
         return QFile::exists(path) && !device ? Result::Exists : Result::Failed;
     QStringList header{datalogTimeTitle(language)};
     for (const DatalogChannel& c : datalogChannels(source))
         header << datalogColumnTitle(c, language);
-    buffer_ = QByteArray(kSignature) + ',' + QByteArray::number(kVersion) + ',' + sourceName(source) + '\n' +
-              header.join(QLatin1Char(',')).toUtf8() + '\n';
-    // the header goes with the first rows, so a full disk shows where every write does
+    const QByteArray head = QByteArray(kSignature) + ',' + QByteArray::number(kVersion) + ',' +
+                            sourceName(source) + '\n' + header.join(QLatin1Char(',')).toUtf8() + '\n';
+    // on disk now, so that a recording stopped in its first second is still a datalog
+    if (!write(head) || !file_.flush()) {
+        const QString error = errorText();
+        file_.close();
+        if (!device) file_.remove();
+        error_ = error;
+        return Result::Failed;
+    }
     return Result::Ok;
 }
 
@@ -150,7 +172,7 @@ void DatalogWriter::append(qint64 timeMs, std::span<const int> values)
     for (int v : values) {
         if (end - p < 16) break; // more columns than any window shows
         *p++ = ',';
-        p = std::to_chars(p, end, v).ptr;
+        if (v != kDatalogNoValue) p = std::to_chars(p, end, v).ptr;
     }
     *p++ = '\n';
     buffer_.append(line, p - line);
@@ -161,12 +183,30 @@ bool DatalogWriter::flush()
 {
     if (!file_.isOpen()) return false;
     if (!buffer_.isEmpty()) {
-        const qint64 written = file_.write(buffer_);
+        const bool ok = write(buffer_);
         buffer_.clear();
-        if (written < 0) return false;
+        if (!ok) return false;
+        savedRows_ = rows_;
     }
     // to the operating system, which keeps it when this program is killed; no fsync on this thread
     return file_.flush();
+}
+
+bool DatalogWriter::write(const QByteArray& bytes)
+{
+    const qint64 before = file_.pos();
+    const qint64 written = file_.write(bytes);
+    if (written == bytes.size()) return true;
+    // a part of a row would read as a damaged file: back to the last whole row when it can be
+    if (written > 0 && !file_.isSequential()) file_.resize(before);
+    diskFull_ = written >= 0 || file_.error() == QFileDevice::ResourceError;
+    return false;
+}
+
+QString DatalogWriter::errorText(Language language) const
+{
+    if (diskFull_) return kDiskFull.in(language);
+    return error_.isEmpty() ? file_.errorString() : error_;
 }
 
 bool DatalogWriter::close()
@@ -174,7 +214,7 @@ bool DatalogWriter::close()
     if (!file_.isOpen()) return true;
     const bool ok = flush();
     file_.close();
-    return ok && file_.error() == QFileDevice::NoError;
+    return ok && savedRows_ == rows_ && file_.error() == QFileDevice::NoError;
 }
 
 Datalog parseDatalog(const QByteArray& bytes)
@@ -227,10 +267,15 @@ Datalog parseDatalog(const QByteArray& bytes)
     while (p < end) {
         line = nextLine(lineEnd);
         // a last line without its end was cut while being written
-        // times only grow: a row that goes back was not written by us
-        if (!line || !parseRow(line, lineEnd, fields) || fields.size() != columns ||
-            (!log.timesMs.empty() && fields[0] < log.timesMs.back())) {
+        if (!line) {
             log.status = Datalog::Status::Truncated;
+            break;
+        }
+        // times start at 0 and only grow: a row that goes back was not written by us
+        if (!parseRow(line, lineEnd, fields) || fields.size() != columns || !(fields[0] >= 0) ||
+            (!log.timesMs.empty() && fields[0] < log.timesMs.back())) {
+            log.status = Datalog::Status::Damaged;
+            log.damagedRow = log.rowCount() + 1;
             break;
         }
         log.timesMs.push_back(fields[0]);

@@ -11,8 +11,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <limits>
 #include <span>
 #include <vector>
+
+// A value the window showed as "NC": written as an empty cell, read back as NaN.
+constexpr int kDatalogNoValue = std::numeric_limits<int>::min();
 
 // Which window recorded the drive; each has its own fixed set of columns.
 enum class DatalogSource { Status, Calibration };
@@ -29,8 +33,9 @@ std::span<const DatalogChannel> datalogChannels(DatalogSource source);
 QString datalogColumnTitle(const DatalogChannel& channel, Language language);
 QString datalogTimeTitle(Language language);
 
-// Documents/Datalog, beside the vehicle archive; made when missing.
-QString datalogFolder();
+// Documents/Datalog, beside the vehicle archive; made when missing. `made` is false when it could
+// not be made.
+QString datalogFolder(bool* made = nullptr);
 
 // Writes rows into a buffer and hands the buffer to the file only on flush(), so a reply costs a few
 // hundred bytes of formatting and no system call. Opening never replaces an existing file.
@@ -38,7 +43,9 @@ class DatalogWriter {
 public:
     enum class Result { Ok, Exists, Failed };
 
-    // Creates `path` (never over an existing file) and writes the signature and the header.
+    ~DatalogWriter() { close(); }
+    // Creates `path` (never over an existing file) and writes the signature and the header to
+    // disk; on failure no file is left behind.
     Result open(const QString& path, DatalogSource source, Language language);
     bool isOpen() const { return file_.isOpen(); }
     void append(qint64 timeMs, std::span<const int> values);
@@ -46,21 +53,28 @@ public:
     bool flush();
     // Flushes and closes; false when the last rows could not be written.
     bool close();
-    QString errorText() const { return file_.errorString(); }
+    QString errorText(Language language = Language::English) const;
     qint64 rows() const { return rows_; }
+    qint64 savedRows() const { return savedRows_; } // rows known to be in the file
     QString path() const { return file_.fileName(); }
 
 private:
+    bool write(const QByteArray& bytes);
+
     QFile file_;
     QByteArray buffer_;
     qint64 rows_ = 0;
+    qint64 savedRows_ = 0;
+    bool diskFull_ = false;
+    QString error_; // why open() failed, after the file is gone
 };
 
 // A datalog read back.
 struct Datalog {
     enum class Status {
         Ok,
-        Truncated,  // read up to the last whole row; the rest was cut off or damaged
+        Truncated,  // the last row was cut off while being written: read up to the one before
+        Damaged,    // row `damagedRow` (1 = the first) is not ours: read up to the one before
         NotDatalog, // not one of ours: nothing read
         Unreadable, // could not be opened
     };
@@ -69,6 +83,7 @@ struct Datalog {
     std::span<const DatalogChannel> channels;
     std::vector<double> timesMs;
     std::vector<std::vector<double>> values; // values[channel][row]
+    int damagedRow = 0;
     int rowCount() const { return static_cast<int>(timesMs.size()); }
     QString errorText;
 };

@@ -28,8 +28,8 @@ bool SerialTrace::open(const QString& path, const QString& program)
             .arg(program, side_ == Side::Pc ? QStringLiteral("PC") : QStringLiteral("ECU"),
                  QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss 'UTC'")))
             .toUtf8();
-    if (file_.write(heading) != heading.size()) {
-        error_ = file_.errorString();
+    if (const qint64 n = file_.write(heading); n != heading.size()) {
+        error_ = n >= 0 ? QString::fromLatin1(kDiskFull) : file_.errorString();
         file_.close();
         return false;
     }
@@ -124,11 +124,16 @@ void SerialTrace::writerLoop()
         lock.unlock();
 
         const QByteArray text = format(batch, dropped);
-        const bool written = text.isEmpty() || file_.write(text) == text.size();
+        const qint64 before = file_.pos();
+        const qint64 n = text.isEmpty() ? 0 : file_.write(text);
+        const bool written = n == text.size();
+        // a line cut by a full disk: the trace ends at the last whole one instead
+        if (n > 0 && !written) file_.resize(before + text.lastIndexOf('\n', n - 1) + 1);
 
         lock.lock();
         if (!written) {
-            error_ = file_.errorString();
+            error_ = n >= 0 || file_.error() == QFileDevice::ResourceError ? QString::fromLatin1(kDiskFull)
+                                                                           : file_.errorString();
             active_ = false;
             queue_.clear();
             const QString reason = error_;

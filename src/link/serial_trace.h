@@ -25,6 +25,8 @@ class SerialTrace : public QObject {
 public:
     // Which end of the line this program is: it decides the direction of "sent" and "received".
     enum class Side { Pc, Ecu };
+    // The reason given when the disk took only part of a write; the windows word it.
+    static constexpr const char* kDiskFull = "disk full";
 
     explicit SerialTrace(Side side, QObject* parent = nullptr);
     ~SerialTrace() override;

@@ -2,7 +2,10 @@
 // damaged, foreign and cut files are told apart; a full disk is noticed.
 #include "archive/datalog.h"
 
+#include "support/file_size_limit.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,6 +17,9 @@ private slots:
     void cutMidRowReadsUpToTheLastWholeRow();
     void foreignFilesAreRefused();
     void fullDiskIsReported();
+    void fullDiskAtStartLeavesNoFile();
+    void unpluggedSensorsAreEmptyCells();
+    void quittingWhileRecordingKeepsTheRows();
 
 private:
     QTemporaryDir dir;
@@ -92,13 +98,25 @@ void TestDatalog::cutMidRowReadsUpToTheLastWholeRow()
         QCOMPARE(log.rowCount(), 9);
         QCOMPARE(log.values[0][8], 1234.0);
     }
-    // a row damaged in the middle ends the reading there
+    // a whole row that is not ours ends the reading there, and is told apart from a cut
     QByteArray damaged = whole;
     damaged.replace(lastRow - 10, 4, "x,?,");
-    QCOMPARE(parseDatalog(damaged).status, Datalog::Status::Truncated);
+    const Datalog d = parseDatalog(damaged);
+    QCOMPARE(d.status, Datalog::Status::Damaged);
+    QCOMPARE(d.rowCount(), 8);
+    QCOMPARE(d.damagedRow, 9);
     QByteArray backwards = whole;
     backwards.replace(lastRow, 4, "0000"); // 2700 ms back to 0
+    QCOMPARE(parseDatalog(backwards).status, Datalog::Status::Damaged);
     QCOMPARE(parseDatalog(backwards).rowCount(), 9);
+    QCOMPARE(parseDatalog(backwards).damagedRow, 10);
+    const qsizetype firstRow = whole.indexOf('\n', whole.indexOf('\n') + 1) + 1;
+    for (const char* time : {"-5", ""}) {
+        QByteArray bad = whole;
+        bad.replace(firstRow, 1, time); // "0" of the first row
+        QCOMPARE(parseDatalog(bad).status, Datalog::Status::Damaged);
+        QCOMPARE(parseDatalog(bad).rowCount(), 0);
+    }
     QCOMPARE(parseDatalog(whole).status, Datalog::Status::Ok);
     // a spreadsheet that saved it with Windows line ends
     QByteArray crlf = whole;
@@ -144,11 +162,96 @@ void TestDatalog::fullDiskIsReported()
     if (!QFile::exists(QStringLiteral("/dev/full"))) QSKIP("no /dev/full here");
     DatalogWriter writer;
     QCOMPARE(writer.open(QStringLiteral("/dev/full"), DatalogSource::Status, Language::Italian),
-             DatalogWriter::Result::Ok);
-    writer.append(0, std::vector<int>(datalogChannels(DatalogSource::Status).size(), 7));
-    QVERIFY(!writer.flush());
-    QVERIFY(!writer.errorText().isEmpty());
-    QVERIFY(!writer.close());
+             DatalogWriter::Result::Failed);
+    QCOMPARE(writer.errorText(Language::Italian), QStringLiteral("disco pieno"));
+    QVERIFY(!writer.isOpen());
+
+    // filling up later: the rows already on disk stay whole, and their count is known
+    const QString path = dir.filePath(QStringLiteral("filling.csv"));
+    DatalogWriter filling;
+    QCOMPARE(filling.open(path, DatalogSource::Status, Language::Turkish), DatalogWriter::Result::Ok);
+    const std::vector<int> row(datalogChannels(DatalogSource::Status).size(), 1234);
+    for (int r = 0; r < 5; ++r)
+        filling.append(r * 300, row);
+    QVERIFY(filling.flush());
+    {
+        FileSizeLimit limit(QFileInfo(path).size() + 300);
+        QVERIFY(limit.ok());
+        for (int r = 5; r < 50; ++r)
+            filling.append(r * 300, row);
+        QVERIFY(!filling.flush());
+    }
+    QCOMPARE(filling.errorText(Language::English), QStringLiteral("disk full"));
+    QCOMPARE(filling.savedRows(), 5);
+    QVERIFY(!filling.close());
+    const Datalog log = readDatalog(path);
+    QCOMPARE(log.status, Datalog::Status::Ok);
+    QCOMPARE(log.rowCount(), 5);
+}
+
+void TestDatalog::fullDiskAtStartLeavesNoFile()
+{
+    const QString path = dir.filePath(QStringLiteral("no_room.csv"));
+    DatalogWriter writer;
+    {
+        FileSizeLimit limit(20); // not even the header fits
+        QVERIFY(limit.ok());
+        QCOMPARE(writer.open(path, DatalogSource::Calibration, Language::English),
+                 DatalogWriter::Result::Failed);
+    }
+    QCOMPARE(writer.errorText(Language::Turkish), QStringLiteral("disk dolu"));
+    QVERIFY(!QFile::exists(path));
+
+    // with room, the header is on disk before the first row: a datalog with no rows yet
+    QCOMPARE(writer.open(path, DatalogSource::Calibration, Language::English), DatalogWriter::Result::Ok);
+    const Datalog log = readDatalog(path);
+    QCOMPARE(log.status, Datalog::Status::Ok);
+    QCOMPARE(log.rowCount(), 0);
+}
+
+void TestDatalog::unpluggedSensorsAreEmptyCells()
+{
+    const QString path = dir.filePath(QStringLiteral("nc.csv"));
+    DatalogWriter writer;
+    QCOMPARE(writer.open(path, DatalogSource::Status, Language::Italian), DatalogWriter::Result::Ok);
+    const size_t columns = datalogChannels(DatalogSource::Status).size();
+    std::vector<int> row(columns, 5);
+    row.front() = kDatalogNoValue;
+    row.back() = kDatalogNoValue;
+    row[3] = kDatalogNoValue;
+    writer.append(0, row);
+    writer.append(300, std::vector<int>(columns, kDatalogNoValue));
+    QVERIFY(writer.close());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QVERIFY(lines[2].startsWith("0,,5,5,,5"));
+    QVERIFY(lines[2].endsWith(",5,"));
+    QCOMPARE(lines[3], "300" + QByteArray(static_cast<int>(columns), ','));
+
+    const Datalog log = readDatalog(path);
+    QCOMPARE(log.status, Datalog::Status::Ok);
+    QCOMPARE(log.rowCount(), 2);
+    QVERIFY(std::isnan(log.values[0][0]));
+    QCOMPARE(log.values[1][0], 5.0);
+    QVERIFY(std::isnan(log.values[3][0]));
+    QVERIFY(std::isnan(log.values[columns - 1][0]));
+    for (size_t c = 0; c < columns; ++c)
+        QVERIFY(std::isnan(log.values[c][1]));
+}
+
+void TestDatalog::quittingWhileRecordingKeepsTheRows()
+{
+    const QString path = dir.filePath(QStringLiteral("quit.csv"));
+    {
+        DatalogWriter writer;
+        QCOMPARE(writer.open(path, DatalogSource::Status, Language::English), DatalogWriter::Result::Ok);
+        for (int r = 0; r < 3; ++r)
+            writer.append(r * 300, std::vector<int>(datalogChannels(DatalogSource::Status).size(), r));
+    }
+    const Datalog log = readDatalog(path);
+    QCOMPARE(log.status, Datalog::Status::Ok);
+    QCOMPARE(log.rowCount(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestDatalog)

@@ -3,7 +3,9 @@
 // recording, files that are not ours or are cut short.
 #include "archive/datalog.h"
 #include "link/frames.h"
+#include "sim/virtual_ecu.h"
 #include "support/fake_dialogs.h"
+#include "support/file_size_limit.h"
 #include "support/grab.h"
 #include "support/quiet_offscreen.h"
 #include "support/window_test.h"
@@ -12,9 +14,12 @@
 #include "ui/datalog/datalog_viewer.h"
 #include "ui/status/status_window.h"
 
+#include <QChartView>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QStandardPaths>
@@ -41,11 +46,13 @@ private slots:
 
     void statusDriveReadsBackWithWhatTheWindowShowed();
     void calibrationDriveIsRecordedAndClosedByExit();
+    void automaticCalibrationEndsTheRecording();
     void writeErrorStopsTheRecordingNotThePolling();
     void lostLinkClosesTheFileWhole();
     void twoRecordingsInOneSecondGetTwoFiles();
     void viewerRefusesForeignFilesAndSaysWhenCut();
     void viewerZoomsScrollsAndHidesChannels();
+    void viewerSharesAScalePerUnitAndBreaksLinesAtNc();
 
 private:
     DatalogRecorder* recorderOf(const char* formName)
@@ -93,6 +100,8 @@ void TestDatalogRun::statusDriveReadsBackWithWhatTheWindowShowed()
     QVERIFY(recorder);
     const QString path = tmp.filePath(QStringLiteral("status_drive.csv"));
     recorder->nextPath = [path] { return path; };
+    // oxygen sensor 1 unplugged: its box turns "NC" after a couple of seconds
+    sim->withEcu([](VirtualEcu& ecu) { ecu.engine.lambda1Unplugged = true; });
     int replies = 0;
     connect(&app->dispatcher, &ReplyDispatcher::frameHandled, this,
             [&replies](int code) { replies += code == static_cast<int>(RequestKind::ReadStatus); });
@@ -147,12 +156,12 @@ void TestDatalogRun::statusDriveReadsBackWithWhatTheWindowShowed()
 
     // the cursor at each reply's time lists what the window showed from that reply
     auto* table = viewerControl<QTableWidget>("CursorValues");
-    int compared = 0;
+    int compared = 0, unplugged = 0;
     for (const Shown& s : shown) {
         v->setCursorTime(log.timesMs[static_cast<size_t>(s.row)]);
         QCOMPARE(v->cursorRow(), s.row);
         for (int k = 0; k < s.texts.size(); ++k) {
-            if (s.texts[k] == QLatin1String("NC")) continue;
+            unplugged += s.texts[k] == QLatin1String("NC");
             int column = -1;
             for (size_t c = 0; c < log.channels.size(); ++c)
                 if (QLatin1String(log.channels[c].key) == QLatin1String(keys[k]))
@@ -163,6 +172,8 @@ void TestDatalogRun::statusDriveReadsBackWithWhatTheWindowShowed()
         }
     }
     QVERIFY(compared > 200);
+    QVERIFY(unplugged > 0);
+    QVERIFY(std::isnan(log.values[0].back())); // an empty cell, not the raw millivolts
     v->setCursorTime(log.timesMs[static_cast<size_t>(log.rowCount() / 2)]);
     grabIfAsked(v, "datalog_viewer_it");
 }
@@ -191,20 +202,65 @@ void TestDatalogRun::calibrationDriveIsRecordedAndClosedByExit()
     QCOMPARE(log.values[5].back(), static_cast<double>(app->state.liveStatus.calibrationTinj));
 }
 
+void TestDatalogRun::automaticCalibrationEndsTheRecording()
+{
+    QVERIFY(connectToEcu());
+    click("Form2", "Command5");
+    QTRY_VERIFY_WITH_TIMEOUT(app->navigator.isOpen(WindowId::Calibration), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(control<QLineEdit>("Form16", "Text5")->text().toInt() > 500, 3000);
+    DatalogRecorder* recorder = recorderOf("Form16");
+    const QString path = tmp.filePath(QStringLiteral("before_automatic.csv"));
+    recorder->nextPath = [path] { return path; };
+    click("Form16", "DatalogRecord");
+    QTRY_VERIFY_WITH_TIMEOUT(recorder->rows() >= 3, 5000);
+
+    // the automatic calibration's replies are not the calibration window's
+    click("Form16", "Command8");
+    QTRY_VERIFY_WITH_TIMEOUT(app->navigator.isOpen(WindowId::AutoCalibration), 5000);
+    QVERIFY(!recorder->isRecording());
+    const qint64 rows = recorder->rows();
+    QTest::qWait(600);
+    const Datalog log = readDatalog(path);
+    QCOMPARE(log.status, Datalog::Status::Ok);
+    QCOMPARE(log.rowCount(), rows);
+}
+
 void TestDatalogRun::writeErrorStopsTheRecordingNotThePolling()
 {
     if (!QFile::exists(QStringLiteral("/dev/full"))) QSKIP("no /dev/full here");
     app->state.languageIndex = 2;
     QVERIFY(openStatus());
     DatalogRecorder* recorder = recorderOf("Form3");
+    // a disk full from the start: refused at once, not a recording of nothing
     recorder->nextPath = [] { return QStringLiteral("/dev/full"); };
     click("Form3", "DatalogRecord");
+    QVERIFY(!recorder->isRecording());
+    QVERIFY2(messageShown().startsWith(QStringLiteral("Cannot create")), qPrintable(messageShown()));
+    QVERIFY2(messageShown().contains(QStringLiteral("(disk full)")), qPrintable(messageShown()));
+    click("Form12", "Command1");
+
+    // filling up later: the message counts the rows that made it to the file
+    const QString path = tmp.filePath(QStringLiteral("filling.csv"));
+    recorder->nextPath = [path] { return path; };
+    click("Form3", "DatalogRecord");
     QVERIFY(recorder->isRecording());
-    QTRY_VERIFY_WITH_TIMEOUT(recorder->rows() >= 1, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder->rows() >= 2, 3000);
     recorder->flushTick();
+    const qint64 saved = recorder->rows();
+    {
+        FileSizeLimit limit(QFileInfo(path).size() + 50); // room for half a row
+        QVERIFY(limit.ok());
+        QTRY_VERIFY_WITH_TIMEOUT(recorder->rows() > saved || !recorder->isRecording(), 3000);
+        recorder->flushTick();
+    }
     QVERIFY(!recorder->isRecording());
     QVERIFY(app->navigator.isOpen(WindowId::Messages));
     QVERIFY2(messageShown().startsWith(QStringLiteral("Recording stopped")), qPrintable(messageShown()));
+    QVERIFY2(messageShown().contains(QStringLiteral("(disk full)")), qPrintable(messageShown()));
+    QVERIFY2(messageShown().contains(QStringLiteral("Rows saved in the file: %1;").arg(saved)),
+             qPrintable(messageShown()));
+    QCOMPARE(readDatalog(path).rowCount(), saved);
+    QCOMPARE(readDatalog(path).status, Datalog::Status::Ok);
     QCOMPARE(control<QPushButton>("Form3", "DatalogRecord")->text(), QStringLiteral("● Record"));
     grabIfAsked(form("Form3"), "datalog_status_idle_en");
     grabIfAsked(form("Form12"), "datalog_write_error_en");
@@ -289,6 +345,21 @@ void TestDatalogRun::viewerRefusesForeignFilesAndSaysWhenCut()
     QVERIFY(messageShown().contains(QStringLiteral("39 righe")));
     QVERIFY(messageShown().contains(QStringLiteral("interrotto")));
     QVERIFY(viewerControl<QLabel>("FileName")->text().contains(QStringLiteral("cut.csv")));
+
+    // a whole file with a row that is not ours is damaged, not cut
+    const QString damaged = writeLog(QStringLiteral("damaged.csv"), 40);
+    QFile d(damaged);
+    QVERIFY(d.open(QIODevice::ReadWrite));
+    QByteArray bytes = d.readAll();
+    const qsizetype row21 = bytes.indexOf("\n6000,") + 1;
+    bytes.replace(row21, 4, "-600");
+    QVERIFY(d.seek(0));
+    d.write(bytes);
+    d.close();
+    QVERIFY(viewer()->openFile(damaged));
+    QCOMPARE(viewer()->log().rowCount(), 20);
+    QVERIFY2(messageShown().contains(QStringLiteral("danneggiato alla riga 21: letto fino alla riga 20")),
+             qPrintable(messageShown()));
 }
 
 void TestDatalogRun::viewerZoomsScrollsAndHidesChannels()
@@ -346,6 +417,68 @@ void TestDatalogRun::viewerZoomsScrollsAndHidesChannels()
     QCOMPARE(v->cursorRow(), 999);
     v->setCursorTime(120'000);
     grabIfAsked(v, "datalog_viewer_en");
+}
+
+void TestDatalogRun::viewerSharesAScalePerUnitAndBreaksLinesAtNc()
+{
+    app->state.languageIndex = 2;
+    const QString path = tmp.filePath(QStringLiteral("scales.csv"));
+    {
+        DatalogWriter writer;
+        QCOMPARE(writer.open(path, DatalogSource::Status, Language::English), DatalogWriter::Result::Ok);
+        std::vector<int> row(datalogChannels(DatalogSource::Status).size(), 0);
+        for (int r = 0; r < 40; ++r) {
+            row[0] = r >= 10 && r < 20 ? kDatalogNoValue : 400;          // oxygen sensor 1 unplugged a while
+            row[5] = 10;                                                 // petrol tinj 1
+            row[13] = 20;                                                // gas tinj 1
+            writer.append(r == 39 ? 9'000'000'000'000LL : r * 300, row); // and a time far too long
+        }
+    }
+    dialogs.answer = path;
+    click("Form1", "OpenDatalog");
+    DatalogViewer* v = viewer();
+    QCOMPARE(v->log().status, Datalog::Status::Ok);
+    v->setView(0, 12'000);
+
+    auto pieces = [v](const QString& name) {
+        QList<QLineSeries*> found;
+        for (QAbstractSeries* a : v->findChild<QChartView*>(QStringLiteral("Chart"))->chart()->series())
+            if (auto* s = qobject_cast<QLineSeries*>(a); s && s->name() == name && s->count() > 0) found << s;
+        return found;
+    };
+    // same unit, same scale: gas runs twice as high as petrol
+    const auto petrol = pieces(QStringLiteral("Petrol tinj 1 msec"));
+    const auto gas = pieces(QStringLiteral("Gas tinj 1 msec"));
+    QCOMPARE(petrol.size(), 1);
+    QCOMPARE(gas.size(), 1);
+    QCOMPARE(gas[0]->at(0).y(), 0.96);
+    QVERIFY(viewerControl<QLabel>("Scales")->text().contains(QStringLiteral("msec: 10 .. 20")));
+    QCOMPARE(petrol[0]->at(0).y(), 0.04);
+    // the scale follows the channels shown: with petrol tinj 2 (all 0) the range starts at 0
+    v->setChannelShown(6, true);
+    QVERIFY(viewerControl<QLabel>("Scales")->text().contains(QStringLiteral("msec: 0 .. 20")));
+    QVERIFY(qAbs(pieces(QStringLiteral("Petrol tinj 1 msec"))[0]->at(0).y() - 0.5) < 1e-9);
+
+    // no line across the rows without a value, and "NC" at the cursor there
+    const auto lambda = pieces(QStringLiteral("Oxygen sensor1 mV"));
+    QCOMPARE(lambda.size(), 2);
+    QCOMPARE(lambda[0]->at(lambda[0]->count() - 1).x(), 2.7);
+    QCOMPARE(lambda[1]->at(0).x(), 6.0);
+    v->setCursorTime(4'000);
+    QCOMPARE(viewerControl<QTableWidget>("CursorValues")->item(0, 1)->text(), QStringLiteral("NC"));
+    v->setCursorTime(6'000);
+    QCOMPARE(viewerControl<QTableWidget>("CursorValues")->item(0, 1)->text(), QStringLiteral("400"));
+
+    // the scroll bar reaches every part of a drive of any length
+    auto* scroll = viewerControl<QScrollBar>("TimeScroll");
+    QVERIFY(scroll->maximum() > 0);
+    scroll->setValue(scroll->maximum());
+    QCOMPARE(v->viewStartMs() + v->viewSpanMs(), 9e12);
+    scroll->setValue(scroll->maximum() / 2);
+    QVERIFY(qAbs(v->viewStartMs() - 4.5e12) < 1e10);
+    scroll->setValue(0);
+    QCOMPARE(v->viewStartMs(), 0.0);
+    grabIfAsked(v, "datalog_viewer_scales_en");
 }
 
 QTEST_MAIN(TestDatalogRun)

@@ -81,6 +81,7 @@ const SameEverywhere kSameEverywhere[] = {
     {"Form8", "Command2", "OK", "the same word in both languages"},
     {"Form8", "procedureState", nullptr, "a status line, blank until sampling runs"},
     {"Form8", "lastDecision", nullptr, "a status line, blank while not connected"},
+    {"Form17", "Scales", nullptr, "the ranges of the units shown, blank until a datalog is open"},
 };
 
 bool sameByDesign(const QString& window, const QString& control, const QString& text)

@@ -637,6 +637,7 @@ void CalibrationWindow::handshakeTick()
         stopTimers();
         phase_ = Phase::Automatic;
         kgbTaken_ = false; // the coefficient it finds is the one to try next
+        recorder->stop();  // the automatic calibration's replies are not this window's rows
         updateControls();
         openWindow(WindowId::AutoCalibration);
         return;
@@ -656,6 +657,7 @@ void CalibrationWindow::pressAutomatic()
         stopTimers();
         dropTopMost();
         kgbTaken_ = false;
+        recorder->stop();
         openWindow(WindowId::AutoCalibration);
         return;
     }

@@ -17,12 +17,14 @@ constexpr LocalText kRecordingTitle{"ORVANE - Registrazione", "ORVANE - Recordin
 constexpr LocalText kCannotCreate{"Impossibile creare il file di registrazione %1 (%2).",
                                   "Cannot create the recording file %1 (%2).",
                                   "Kayit dosyasi olusturulamiyor: %1 (%2)."};
+constexpr LocalText kNoFolder{"Impossibile creare la cartella %1: la registrazione non parte.",
+                              "Cannot create the folder %1: the recording does not start.",
+                              "%1 klasoru olusturulamiyor: kayit baslamadi."};
 constexpr LocalText kWriteFailed{
-    "Registrazione interrotta: impossibile scrivere sul file %1 (%2). Le righe fino all'ultimo secondo "
-    "sono salvate; la lettura della centralina continua.",
-    "Recording stopped: cannot write to %1 (%2). The rows up to the last second are saved; the ECU is still "
-    "being read.",
-    "Kayit durduruldu: %1 dosyasina yazilamiyor (%2). Son saniyeye kadar olan satirlar kayitli; ECU okunmaya "
+    "Registrazione interrotta: impossibile scrivere sul file %1 (%2). Righe salvate nel file: %3; la "
+    "lettura della centralina continua.",
+    "Recording stopped: cannot write to %1 (%2). Rows saved in the file: %3; the ECU is still being read.",
+    "Kayit durduruldu: %1 dosyasina yazilamiyor (%2). Dosyaya kaydedilen satirlar: %3; ECU okunmaya "
     "devam ediyor."};
 
 constexpr int kFlushMs = 1000;
@@ -84,7 +86,13 @@ void DatalogRecorder::start()
         path = nextPath();
         result = writer_.open(path, source_, language);
     } else {
-        const QString folder = datalogFolder();
+        bool made = false;
+        const QString folder = datalogFolder(&made);
+        if (!made) {
+            ctx.showMessage(kRecordingTitle.in(language), kNoFolder.in(language).arg(folder));
+            showState();
+            return;
+        }
         const QDateTime now = QDateTime::currentDateTime();
         for (int attempt = 1; attempt < 100; ++attempt) {
             path = newDatalogPath(folder, now, attempt);
@@ -94,7 +102,7 @@ void DatalogRecorder::start()
     }
     if (result != DatalogWriter::Result::Ok) {
         ctx.showMessage(kRecordingTitle.in(language),
-                        kCannotCreate.in(language).arg(path, writer_.errorText()));
+                        kCannotCreate.in(language).arg(path, writer_.errorText(language)));
         showState();
         return;
     }
@@ -108,7 +116,7 @@ void DatalogRecorder::stop()
 {
     if (!isRecording()) return;
     if (!writer_.flush()) {
-        fail(writer_.errorText());
+        fail();
         return;
     }
     flushTimer_.stop();
@@ -132,20 +140,22 @@ void DatalogRecorder::flushTick()
     if (!isRecording()) return;
     lastFlushMs_ = clock_.elapsed();
     if (!writer_.flush()) {
-        fail(writer_.errorText());
+        fail();
         return;
     }
     showState();
 }
 
-void DatalogRecorder::fail(const QString& reason)
+void DatalogRecorder::fail()
 {
     flushTimer_.stop();
+    const Language language = languageOf(ctx.state.languageIndex);
     const QString path = writer_.path();
+    const QString reason = writer_.errorText(language);
+    const qint64 saved = writer_.savedRows();
     writer_.close();
     showState();
-    const Language language = languageOf(ctx.state.languageIndex);
-    ctx.showMessage(kRecordingTitle.in(language), kWriteFailed.in(language).arg(path, reason));
+    ctx.showMessage(kRecordingTitle.in(language), kWriteFailed.in(language).arg(path, reason).arg(saved));
 }
 
 void DatalogRecorder::showState()

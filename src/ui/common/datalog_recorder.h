@@ -42,7 +42,7 @@ protected:
 private:
     void toggle();
     void onReply(int code);
-    void fail(const QString& reason);
+    void fail();
     void showState();
 
     AppContext& ctx;

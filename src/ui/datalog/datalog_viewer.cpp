@@ -42,6 +42,9 @@ constexpr LocalText kTruncated{
     "Il file %1 e' interrotto a meta' di una riga: letto fino all'ultima riga completa (%2 righe).",
     "The file %1 is cut short in the middle of a row: read up to its last whole row (%2 rows).",
     "%1 dosyasi bir satirin ortasinda kesilmis: son tam satira kadar okundu (%2 satir)."};
+constexpr LocalText kDamaged{"Il file %1 e' danneggiato alla riga %2: letto fino alla riga %3.",
+                             "The file %1 is damaged at row %2: read up to row %3.",
+                             "%1 dosyasi %2. satirda bozuk: %3. satira kadar okundu."};
 constexpr LocalText kRows{"%1 righe, %2", "%1 rows, %2", "%1 satir, %2"};
 constexpr LocalText kChannel{"Canale", "Channel", "Kanal"};
 constexpr LocalText kValue{"Valore", "Value", "Deger"};
@@ -202,6 +205,9 @@ DatalogViewer::DatalogViewer(AppContext& context) : Form(context, WindowId::Data
 
     timeScroll = new QScrollBar(Qt::Horizontal, this);
     timeScroll->setObjectName(QStringLiteral("TimeScroll"));
+    scaleLabel = new QLabel(this);
+    scaleLabel->setObjectName(QStringLiteral("Scales"));
+    scaleLabel->setWordWrap(true);
     cursorLabel = new QLabel(this);
     cursorLabel->setObjectName(QStringLiteral("CursorTime"));
     cursorTable = new QTableWidget(0, 2, this);
@@ -222,6 +228,7 @@ DatalogViewer::DatalogViewer(AppContext& context) : Form(context, WindowId::Data
     auto* centre = new QVBoxLayout;
     centre->addWidget(chartView, 1);
     centre->addWidget(timeScroll);
+    centre->addWidget(scaleLabel);
     auto* side = new QVBoxLayout;
     side->addWidget(cursorLabel);
     side->addWidget(cursorTable, 1);
@@ -241,7 +248,9 @@ DatalogViewer::DatalogViewer(AppContext& context) : Form(context, WindowId::Data
     connect(openButton, &QPushButton::clicked, this, &DatalogViewer::chooseFile);
     connect(exitButton, &QPushButton::clicked, this, &Form::closeForm);
     connect(timeScroll, &QScrollBar::valueChanged, this, [this](int value) {
-        if (!updatingScroll_) setView(value, viewSpan_);
+        if (updatingScroll_) return;
+        // the last step goes to the very end, whatever the rounding of the unit
+        setView(value == timeScroll->maximum() ? 1e300 : value * scrollUnitMs_, viewSpan_);
     });
     connect(channelList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         setChannelShown(channelList->row(item), item->checkState() == Qt::Checked);
@@ -284,6 +293,9 @@ bool DatalogViewer::openFile(const QString& path)
     fileLabel->setText(text(kRows).arg(log_.rowCount()).arg(name));
     if (log_.status == Datalog::Status::Truncated)
         ctx.showMessage(windowTitle(), text(kTruncated).arg(name).arg(log_.rowCount()));
+    if (log_.status == Datalog::Status::Damaged)
+        ctx.showMessage(windowTitle(),
+                        text(kDamaged).arg(name).arg(log_.damagedRow).arg(log_.damagedRow - 1));
     return true;
 }
 
@@ -295,7 +307,7 @@ double DatalogViewer::totalMs() const
 double DatalogViewer::toChart(int channel, double value) const
 {
     const auto [low, high] = ranges_[static_cast<size_t>(channel)];
-    // each channel on its own scale, with a margin so that its extremes stay visible
+    // a margin so that the extremes stay visible
     return 0.04 + 0.92 * (value - low) / (high - low);
 }
 
@@ -305,6 +317,12 @@ void DatalogViewer::showLog()
         chart->removeSeries(s);
         delete s;
     }
+    for (auto& pieces : gapSegments_)
+        for (QLineSeries* s : pieces) {
+            chart->removeSeries(s);
+            delete s;
+        }
+    gapSegments_.assign(log_.channels.size(), {});
     series.clear();
     ranges_.clear();
     const QSignalBlocker block(channelList);
@@ -315,21 +333,18 @@ void DatalogViewer::showLog()
     const Language lang = language();
     cursorTable->setHorizontalHeaderLabels({text(kChannel), text(kValue)});
     cursorTable->setRowCount(static_cast<int>(log_.channels.size()));
+    const size_t channels = log_.channels.size();
+    own_.assign(channels, {qInf(), -qInf()});
+    for (size_t c = 0; c < channels; ++c)
+        for (double v : log_.values[c]) { // NaN ("NC") compares false both ways
+            if (v < own_[c].first) own_[c].first = v;
+            if (v > own_[c].second) own_[c].second = v;
+        }
+    ranges_.assign(channels, {0, 1});
     size_t firstColours = 0, otherColours = 6;
-    for (size_t c = 0; c < log_.channels.size(); ++c) {
+    for (size_t c = 0; c < channels; ++c) {
         const DatalogChannel& channel = log_.channels[c];
-        const auto& values = log_.values[c];
-        double low = 0, high = 1;
-        if (!values.empty()) {
-            const auto [mn, mx] = std::minmax_element(values.begin(), values.end());
-            low = *mn;
-            high = *mx;
-        }
-        if (high <= low) {
-            low -= 1;
-            high += 1;
-        }
-        ranges_.emplace_back(low, high);
+        const auto [low, high] = own_[c];
         const QString title = datalogColumnTitle(channel, lang);
         auto* s = new QLineSeries(chart);
         s->setName(title);
@@ -345,7 +360,7 @@ void DatalogViewer::showLog()
         item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
         item->setCheckState(channel.shownByDefault ? Qt::Checked : Qt::Unchecked);
         item->setForeground(s->color());
-        item->setToolTip(QStringLiteral("%1 .. %2").arg(low).arg(high));
+        if (low <= high) item->setToolTip(QStringLiteral("%1 .. %2").arg(low).arg(high));
         auto* name = new QTableWidgetItem(title);
         name->setForeground(s->color());
         cursorTable->setItem(static_cast<int>(c), 0, name);
@@ -355,6 +370,7 @@ void DatalogViewer::showLog()
     viewSpan_ = std::max(kMinSpanMs, totalMs());
     cursorMs_ = 0;
     cursorRow_ = log_.timesMs.empty() ? -1 : 0;
+    updateScales();
     redraw();
     updateScrollBar();
     updateCursorTable();
@@ -385,10 +401,12 @@ void DatalogViewer::updateScrollBar()
 {
     updatingScroll_ = true;
     const double total = std::max(kMinSpanMs, totalMs());
-    timeScroll->setRange(0, static_cast<int>(std::llround(total - viewSpan_)));
-    timeScroll->setPageStep(static_cast<int>(std::llround(viewSpan_)));
-    timeScroll->setSingleStep(std::max(1, static_cast<int>(viewSpan_ / 10)));
-    timeScroll->setValue(static_cast<int>(std::llround(viewStart_)));
+    scrollUnitMs_ = std::max(1.0, total / 1e9);
+    const auto steps = [this](double ms) { return static_cast<int>(std::llround(ms / scrollUnitMs_)); };
+    timeScroll->setRange(0, steps(total - viewSpan_));
+    timeScroll->setPageStep(std::max(1, steps(viewSpan_)));
+    timeScroll->setSingleStep(std::max(1, steps(viewSpan_ / 10)));
+    timeScroll->setValue(steps(viewStart_));
     updatingScroll_ = false;
 }
 
@@ -410,24 +428,88 @@ void DatalogViewer::redraw()
     for (int c = 0; c < series.size(); ++c) {
         if (!series[c]->isVisible()) continue;
         const auto& v = log_.values[static_cast<size_t>(c)];
+        // a value the window showed as "NC" breaks the line: a new piece starts after it
+        size_t pieces = 0;
         points_.clear();
+        auto endPiece = [&] {
+            if (points_.isEmpty()) return;
+            segment(c, pieces++)->replace(points_);
+            points_.clear();
+        };
         for (size_t i = from; i < to; i += perColumn) {
             const size_t end = std::min(to, i + perColumn);
-            if (end - i == 1) {
-                points_.append(QPointF(t[i] / 1000, toChart(c, v[i])));
-                continue;
-            }
             size_t lo = i, hi = i;
+            bool gap = false;
             for (size_t k = i; k < end; ++k) {
+                gap = gap || std::isnan(v[k]);
                 if (v[k] < v[lo]) lo = k;
                 if (v[k] > v[hi]) hi = k;
+            }
+            if (gap) {
+                endPiece();
+                continue;
             }
             const size_t a = std::min(lo, hi), b = std::max(lo, hi);
             points_.append(QPointF(t[a] / 1000, toChart(c, v[a])));
             if (b != a) points_.append(QPointF(t[b] / 1000, toChart(c, v[b])));
         }
-        series[c]->replace(points_);
+        endPiece();
+        const auto& extra = gapSegments_[static_cast<size_t>(c)];
+        for (size_t k = pieces; k <= extra.size(); ++k) {
+            QLineSeries* s = k == 0 ? series[c] : extra[k - 1];
+            if (s->count() > 0) s->clear();
+        }
     }
+}
+
+QLineSeries* DatalogViewer::segment(int channel, size_t index)
+{
+    if (index == 0) return series[channel];
+    auto& extra = gapSegments_[static_cast<size_t>(channel)];
+    while (extra.size() < index) {
+        auto* s = new QLineSeries(chart);
+        s->setName(series[channel]->name());
+        s->setPen(series[channel]->pen());
+        chart->addSeries(s);
+        s->attachAxis(timeAxis);
+        s->attachAxis(valueAxis);
+        s->setVisible(series[channel]->isVisible());
+        extra.push_back(s);
+    }
+    return extra[index - 1];
+}
+
+// One scale per unit over the channels shown, so that gas and petrol or the two oxygen sensors
+// compare on screen; channels without a unit count different things, each on its own.
+void DatalogViewer::updateScales()
+{
+    const size_t channels = log_.channels.size();
+    for (size_t c = 0; c < channels; ++c) {
+        double low = own_[c].first, high = own_[c].second;
+        const char* unit = log_.channels[c].unit;
+        for (size_t o = 0; o < channels && unit[0] != '\0'; ++o)
+            if (channelShown(static_cast<int>(o)) && qstrcmp(unit, log_.channels[o].unit) == 0) {
+                low = std::min(low, own_[o].first);
+                high = std::max(high, own_[o].second);
+            }
+        if (low > high) low = high = 0; // no value at all
+        if (low == high) {
+            low -= 1;
+            high += 1;
+        }
+        ranges_[c] = {low, high};
+    }
+    QStringList scales;
+    QStringList units;
+    for (size_t c = 0; c < log_.channels.size(); ++c) {
+        const char* unit = log_.channels[c].unit;
+        if (!channelShown(static_cast<int>(c)) || unit[0] == '\0') continue;
+        const QString name = QString::fromUtf8(unit);
+        if (units.contains(name)) continue;
+        units << name;
+        scales << QStringLiteral("%1: %2 .. %3").arg(name).arg(ranges_[c].first).arg(ranges_[c].second);
+    }
+    scaleLabel->setText(scales.join(QStringLiteral("    ")));
 }
 
 void DatalogViewer::setCursorTime(double ms)
@@ -452,21 +534,26 @@ void DatalogViewer::updateCursorTable()
     cursorLine->replace(QList<QPointF>{{x, 0.0}, {x, 1.0}});
     cursorLabel->setText(text(kCursor).arg(QString::number(x, 'f', 1)) + QStringLiteral("  (") +
                          clock(cursorMs_) + QLatin1Char(')'));
-    for (size_t c = 0; c < log_.channels.size(); ++c)
+    for (size_t c = 0; c < log_.channels.size(); ++c) {
+        const double v = log_.values[c][static_cast<size_t>(cursorRow_)];
         cursorTable->item(static_cast<int>(c), 1)
-            ->setText(QString::number(log_.values[c][static_cast<size_t>(cursorRow_)]));
+            ->setText(std::isnan(v) ? QStringLiteral("NC") : QString::number(v));
+    }
 }
 
 void DatalogViewer::setChannelShown(int channel, bool shown)
 {
     if (channel < 0 || channel >= series.size()) return;
     series[channel]->setVisible(shown);
+    for (QLineSeries* s : gapSegments_[static_cast<size_t>(channel)])
+        s->setVisible(shown);
+    updateScales();
     QListWidgetItem* item = channelList->item(channel);
     if ((item->checkState() == Qt::Checked) != shown) {
         const QSignalBlocker block(channelList);
         item->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
     }
-    if (shown) redraw();
+    redraw(); // the scale of its unit may have changed
 }
 
 bool DatalogViewer::channelShown(int channel) const

@@ -55,6 +55,8 @@ private:
     void updateCursorTable();
     double totalMs() const;
     double toChart(int channel, double value) const;
+    QLineSeries* segment(int channel, size_t index);
+    void updateScales();
 
     QPushButton* openButton;     // OpenDatalog
     QPushButton* exitButton;     // Command1 "EXIT"
@@ -62,6 +64,7 @@ private:
     QListWidget* channelList;    // Channels
     DatalogChartView* chartView; // Chart
     QScrollBar* timeScroll;      // TimeScroll
+    QLabel* scaleLabel;          // Scales: the range of each unit shown
     QLabel* cursorLabel;         // CursorTime
     QTableWidget* cursorTable;   // CursorValues
 
@@ -69,10 +72,14 @@ private:
     QValueAxis* timeAxis;
     QValueAxis* valueAxis;
     QList<QLineSeries*> series; // one per channel
+    // the further pieces of a channel's line, one after each gap ("NC")
+    std::vector<std::vector<QLineSeries*>> gapSegments_;
     QLineSeries* cursorLine;
 
     Datalog log_;
-    std::vector<std::pair<double, double>> ranges_; // each channel's min and max, for its scale
+    std::vector<std::pair<double, double>> own_;    // each channel's min and max (inf, -inf: none)
+    std::vector<std::pair<double, double>> ranges_; // each channel's scale on screen
+    double scrollUnitMs_ = 1; // the scroll bar counts in these, so any length fits its int range
     double viewStart_ = 0;
     double viewSpan_ = 0;
     double cursorMs_ = 0;

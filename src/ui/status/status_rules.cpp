@@ -8,7 +8,7 @@ BoxView MissingSignalCounter::apply(bool missing, const QString& valueText)
         count_ = 0;
         return {valueText, true};
     }
-    if (count_ > limit_) return {QStringLiteral("NC"), false};
+    if (showsNc(missing)) return {QStringLiteral("NC"), false};
     ++count_;
     return {valueText, true};
 }
@@ -23,7 +23,7 @@ BoxView StaleValueWatch::apply(int value, bool enabledBefore)
         ++count_;
     } else {
         view.enabled = false;
-        if (value == 0) view.text = QStringLiteral("NC");
+        if (showsNc(value)) view.text = QStringLiteral("NC");
     }
     previous_ = value;
     return view;

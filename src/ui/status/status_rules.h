@@ -25,6 +25,8 @@ class MissingSignalCounter {
 public:
     explicit MissingSignalCounter(int limit) : limit_(limit) {}
     BoxView apply(bool missing, const QString& valueText);
+    // Whether apply(missing, ...) would show "NC" now, without counting.
+    bool showsNc(bool missing) const { return missing && count_ > limit_; }
     int count() const { return count_; }
 
 private:
@@ -38,6 +40,8 @@ class StaleValueWatch {
 public:
     // `enabledBefore`: whether the box is enabled now; the rule leaves it so while counting.
     BoxView apply(int value, bool enabledBefore);
+    // Whether apply(value, ...) would show "NC" now, without counting.
+    bool showsNc(int value) const { return value == 0 && value == previous_ && count_ >= 10; }
 
 private:
     int count_ = 0;

@@ -141,15 +141,25 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
         context, *this, DatalogSource::Status, {static_cast<int>(RequestKind::ReadStatus)},
         [this](std::vector<int>& row) {
             const LiveStatus& live = state.liveStatus;
-            row = {live.lambda1Mv, live.lambda2Mv, lambda1Avg.shown().toInt(), lambda2Avg.shown().toInt(),
-                   live.rpm};
+            // an empty cell where the box will show "NC"
+            const auto shown = [](bool nc, int value) { return nc ? kDatalogNoValue : value; };
+            row = {shown(lambda1Missing.showsNc(live.lambda1Mv <= 5), live.lambda1Mv),
+                   shown(lambda2Missing.showsNc(live.lambda2Mv <= 5), live.lambda2Mv),
+                   lambda1Avg.shown().toInt(), lambda2Avg.shown().toInt(),
+                   shown(rpmWatch.showsNc(live.rpm), live.rpm)};
             for (int i = 1; i <= 8; ++i)
-                row.push_back(live.petrolTinj[i]);
+                row.push_back(shown(tinjWatch[static_cast<size_t>(i - 1)].showsNc(live.petrolTinj[i]),
+                                    live.petrolTinj[i]));
             for (int i = 1; i <= 8; ++i)
-                row.push_back(gasInjectionTime(live.petrolTinj[i], live.kgbCor));
-            row.insert(row.end(), {live.pressureMbar, live.pressure2Mbar, live.temperature1,
-                                   temperature2Celsius(live.temperature2Raw), levelAvg.shown(), live.kgbTab,
-                                   live.kgbCor, live.ecuState});
+                row.push_back(shown(tinjWatch[static_cast<size_t>(i - 1)].showsNc(live.petrolTinj[i]),
+                                    gasInjectionTime(live.petrolTinj[i], live.kgbCor)));
+            row.insert(row.end(),
+                       {shown(pressureMissing.showsNc(live.pressureMbar == 10), live.pressureMbar),
+                        shown(pressure2Missing.showsNc(live.pressure2Mbar == 10), live.pressure2Mbar),
+                        shown(temperature1Missing.showsNc(live.temperature1 == 0), live.temperature1),
+                        shown(temperature2Missing.showsNc(live.temperature2Raw == 0),
+                              temperature2Celsius(live.temperature2Raw)),
+                        levelAvg.shown(), live.kgbTab, live.kgbCor, live.ecuState});
         });
 
     injectionFrame = frame(this, "Frame1");
