@@ -63,7 +63,9 @@ bool DatalogRecorder::eventFilter(QObject* watched, QEvent* event)
     if (watched == &window_) {
         // a fresh visit starts with the button idle, in the language chosen now
         if (event->type() == QEvent::Show) showState();
-        if (event->type() == QEvent::Hide && !window_.isLoaded()) stop();
+        // the cast fails while the window is being destroyed, when it is no Form any more
+        const auto* form = qobject_cast<const Form*>(watched);
+        if (event->type() == QEvent::Hide && form && !form->isLoaded()) stop();
     }
     return QObject::eventFilter(watched, event);
 }
