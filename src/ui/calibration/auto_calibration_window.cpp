@@ -126,16 +126,10 @@ const QColor kBarYellow{250, 250, 0};
 // Shape1 from the left: 10 .. 1, the centre 0, then 11 .. 20.
 constexpr int kBarOrder[21] = {10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
 
-QGroupBox* framedBox(QWidget* parent, const char* frameName, QLineEdit* box, const QString& unit)
+// The live values carry their unit beside the box.
+QGroupBox* framedValue(QWidget* parent, const char* frameName, QLineEdit* box, const QString& unit)
 {
-    auto* group = new QGroupBox(parent);
-    group->setObjectName(QString::fromLatin1(frameName));
-    auto* layout = new QHBoxLayout(group);
-    layout->setContentsMargins(6, 2, 6, 4);
-    layout->addWidget(box);
-    if (!unit.isEmpty()) layout->addWidget(new QLabel(unit, group));
-    layout->addStretch(1);
-    return group;
+    return framedBox(parent, frameName, box, unit.isEmpty() ? nullptr : new QLabel(unit, parent));
 }
 
 } // namespace
@@ -207,15 +201,15 @@ AutoCalibrationWindow::AutoCalibrationWindow(AppContext& context)
     const QString mv = QStringLiteral("mV");
     auto* values = new QGridLayout;
     values->setSpacing(4);
-    values->addWidget(framedBox(this, "Frame1", petrolTinjBox, msec), 0, 0);
-    values->addWidget(framedBox(this, "Frame2", gasTinjBox, msec), 0, 1);
-    values->addWidget(framedBox(this, "Frame9", tinjBox, msec), 0, 2);
-    values->addWidget(framedBox(this, "Frame8", rpmBox, QStringLiteral("x min")), 0, 3);
-    values->addWidget(framedBox(this, "Frame3", lambda1Box, mv), 1, 0);
-    values->addWidget(framedBox(this, "Frame4", lambda1Average, mv), 1, 1);
-    values->addWidget(framedBox(this, "Frame5", lambda2Box, mv), 1, 2);
-    values->addWidget(framedBox(this, "Frame6", lambda2Average, mv), 1, 3);
-    values->addWidget(framedBox(this, "Frame7", kgbBox, QString()), 2, 0);
+    values->addWidget(framedValue(this, "Frame1", petrolTinjBox, msec), 0, 0);
+    values->addWidget(framedValue(this, "Frame2", gasTinjBox, msec), 0, 1);
+    values->addWidget(framedValue(this, "Frame9", tinjBox, msec), 0, 2);
+    values->addWidget(framedValue(this, "Frame8", rpmBox, QStringLiteral("x min")), 0, 3);
+    values->addWidget(framedValue(this, "Frame3", lambda1Box, mv), 1, 0);
+    values->addWidget(framedValue(this, "Frame4", lambda1Average, mv), 1, 1);
+    values->addWidget(framedValue(this, "Frame5", lambda2Box, mv), 1, 2);
+    values->addWidget(framedValue(this, "Frame6", lambda2Average, mv), 1, 3);
+    values->addWidget(framedValue(this, "Frame7", kgbBox, QString()), 2, 0);
 
     auto* lamps = new QHBoxLayout;
     lamps->addWidget(petrolLamp);

@@ -81,25 +81,6 @@ constexpr LocalText kUnwritten{"Scrittura interrotta: valori non scritti nella c
 
 constexpr int kMaxKgb = 255;
 
-QGroupBox* frame(QWidget* parent, const char* name)
-{
-    auto* group = new QGroupBox(parent);
-    group->setObjectName(QString::fromLatin1(name));
-    return group;
-}
-
-// A value box in its captioned frame, the way the live values are shown.
-QGroupBox* framedBox(QWidget* parent, const char* frameName, QLineEdit* box, QWidget* beside = nullptr)
-{
-    QGroupBox* group = frame(parent, frameName);
-    auto* layout = new QHBoxLayout(group);
-    layout->setContentsMargins(6, 2, 6, 4);
-    layout->addWidget(box);
-    if (beside) layout->addWidget(beside);
-    layout->addStretch(1);
-    return group;
-}
-
 QPushButton* button(QWidget* parent, const char* name)
 {
     auto* b = new QPushButton(parent);
@@ -179,7 +160,7 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
     auto* live = new QGridLayout;
     live->setSpacing(4);
     QWidget* rpmUnit = namedLabel(this, QStringLiteral("Label22"), QString());
-    auto* kgbFrame = frame(this, "Frame10");
+    auto* kgbFrame = namedFrame(this, "Frame10");
     auto* kgbLayout = new QHBoxLayout(kgbFrame);
     kgbLayout->setContentsMargins(6, 2, 6, 4);
     kgbLayout->addWidget(kgbBox);

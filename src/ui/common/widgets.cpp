@@ -2,6 +2,8 @@
 
 #include "ui/common/colours.h"
 
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -34,4 +36,22 @@ QLineEdit* valueBox(QWidget* parent, const QString& designName, int width, const
     palette.setColor(QPalette::Disabled, QPalette::Text, colours::disabledValueText);
     box->setPalette(palette);
     return box;
+}
+
+QGroupBox* namedFrame(QWidget* parent, const char* designName)
+{
+    auto* group = new QGroupBox(parent);
+    group->setObjectName(QString::fromLatin1(designName));
+    return group;
+}
+
+QGroupBox* framedBox(QWidget* parent, const char* frameName, QLineEdit* box, QWidget* beside)
+{
+    QGroupBox* group = namedFrame(parent, frameName);
+    auto* layout = new QHBoxLayout(group);
+    layout->setContentsMargins(6, 2, 6, 4);
+    layout->addWidget(box);
+    if (beside) layout->addWidget(beside);
+    layout->addStretch(1);
+    return group;
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QWidget;
@@ -13,3 +14,9 @@ QLabel* namedLabel(QWidget* parent, const QString& designName, const QString& te
 QLabel* productNameLabel(QWidget* parent, const QString& designName);
 // A read-only value box of a fixed width, right-aligned.
 QLineEdit* valueBox(QWidget* parent, const QString& designName, int width, const QString& text = QString());
+
+// A captioned frame named by its design name.
+QGroupBox* namedFrame(QWidget* parent, const char* designName);
+
+// A value box in its captioned frame, with a unit or other control beside it, the way live values are shown.
+QGroupBox* framedBox(QWidget* parent, const char* frameName, QLineEdit* box, QWidget* beside = nullptr);

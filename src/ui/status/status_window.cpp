@@ -72,13 +72,6 @@ constexpr LocalText kLostLink{"COMUNICAZIONE INTERROTTA - CHIUDO FINESTRA DI VIS
                               "COMMUNICATION LOST - WINDOW OF VISUALIZATION WILL BE CLOSED",
                               "Persa comunicazione"};
 
-QGroupBox* frame(QWidget* parent, const char* name)
-{
-    auto* f = new QGroupBox(parent);
-    f->setObjectName(QString::fromLatin1(name));
-    return f;
-}
-
 // The scale under a bar: labels spread from its left end to its right end.
 QWidget* scale(QWidget* parent, const QStringList& marks)
 {
@@ -162,18 +155,18 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
                         levelAvg.shown(), live.kgbTab, live.kgbCor, live.ecuState});
         });
 
-    injectionFrame = frame(this, "Frame1");
-    lambda1Frame = frame(this, "Frame2");
-    temperatureFrame = frame(this, "Frame3");
-    levelFrame = frame(this, "Frame4");
-    lambda1AverageFrame = frame(lambda1Frame, "Frame5");
-    kgbCorFrame = frame(this, "Frame6");
-    pressureFrame = frame(this, "Frame7");
-    lambda2Frame = frame(this, "Frame8");
-    kgbTabFrame = frame(this, "Frame9");
-    temperature2Frame = frame(this, "Frame10");
-    pressure2Frame = frame(this, "Frame11");
-    lambda2AverageFrame = frame(lambda2Frame, "Frame12");
+    injectionFrame = namedFrame(this, "Frame1");
+    lambda1Frame = namedFrame(this, "Frame2");
+    temperatureFrame = namedFrame(this, "Frame3");
+    levelFrame = namedFrame(this, "Frame4");
+    lambda1AverageFrame = namedFrame(lambda1Frame, "Frame5");
+    kgbCorFrame = namedFrame(this, "Frame6");
+    pressureFrame = namedFrame(this, "Frame7");
+    lambda2Frame = namedFrame(this, "Frame8");
+    kgbTabFrame = namedFrame(this, "Frame9");
+    temperature2Frame = namedFrame(this, "Frame10");
+    pressure2Frame = namedFrame(this, "Frame11");
+    lambda2AverageFrame = namedFrame(lambda2Frame, "Frame12");
     rpmUnit = namedLabel(this, "Label10", QString());
     petrolLabel = namedLabel(injectionFrame, "Label11", QString());
     gasLabel = namedLabel(injectionFrame, "Label12", QString());
