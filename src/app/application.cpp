@@ -20,7 +20,8 @@
 #include "ui/status/status_window.h"
 
 Application::Application(Link& link)
-    : dispatcher(state), context{state, link, dispatcher, navigator, &systemFileDialogs, {}, false, {}}
+    : dispatcher(state), writeSession(state, link, dispatcher),
+      context{state, link, dispatcher, writeSession, navigator, &systemFileDialogs, {}, false, {}}
 {
     context.showMessage = [this](const QString& title, const QString& text) {
         navigator.window<MessageWindow>(WindowId::Messages)->showMessage(title, text);

@@ -21,6 +21,7 @@ public:
 
     SharedState state;
     ReplyDispatcher dispatcher;
+    WriteSession writeSession;
     Navigator navigator;
     SystemFileDialogs systemFileDialogs;
     AppContext context;

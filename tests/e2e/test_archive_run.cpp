@@ -38,10 +38,8 @@ void TestArchiveRun::storeRestoreDefaultsAndSendBack()
         ecu.parameters = vehicle;
         ecu.table = table;
     });
-    FakeDialogs dialogs;
     QTemporaryDir dir;
     dialogs.answer = dir.path() + "/car.xls";
-    app->context.fileDialogs = &dialogs;
     app->start();
     QVERIFY(connectToEcu());
     click("Form2", "Command4");

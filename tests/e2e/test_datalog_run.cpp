@@ -38,7 +38,6 @@ private slots:
     void init()
     {
         QVERIFY(startOnVirtualEcu());
-        app->context.fileDialogs = &dialogs;
         dialogs = FakeDialogs();
         app->start();
     }
@@ -88,7 +87,6 @@ private:
         return path;
     }
 
-    FakeDialogs dialogs;
     QTemporaryDir tmp;
 };
 
@@ -284,6 +282,7 @@ void TestDatalogRun::lostLinkClosesTheFileWhole()
     click("Form3", "DatalogRecord");
     QTRY_VERIFY_WITH_TIMEOUT(recorder->rows() >= 3, 3000);
     const qint64 rows = recorder->rows();
+    expectMessage(QStringLiteral("dispositivo scollegato"));
     emit link->lost(LinkProblem::DeviceRemoved);
     QVERIFY(!recorder->isRecording());
     const Datalog log = readDatalog(path);

@@ -1,7 +1,6 @@
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
 #include "link/serial_link.h"
-#include "link/write_walk.h"
 
 #include <QTest>
 
@@ -17,7 +16,6 @@ private slots:
     void valueEncodingEdges();
     void catalogueAndWorkbookRows();
     void serialSettingsText();
-    void writeWalkTakesFirstDifferenceInItsOwnOrder();
 };
 
 static QByteArray bytes(std::initializer_list<int> values)
@@ -133,28 +131,6 @@ void TestFrames::serialSettingsText()
     QCOMPARE(portNameForNumber(1), QString("/dev/ttyS0"));
     QCOMPARE(portNameForNumber(4), QString("/dev/ttyS3"));
 #endif
-}
-
-void TestFrames::writeWalkTakesFirstDifferenceInItsOwnOrder()
-{
-    SharedState s;
-    const std::array<int, 4> order{25, 3, 4, 5};
-    QVERIFY(!nextParameterToWrite(s, order));
-    s.pendingParameterValues[5] = 1;
-    s.pendingParameterValues[25] = 1700;
-    s.pendingParameterValues[30] = 9; // not in this writer's order
-    QCOMPARE(*nextParameterToWrite(s, order), 25);
-    s.parameterValues[25] = 1700;
-    QCOMPARE(*nextParameterToWrite(s, order), 5);
-    s.parameterValues[5] = 1;
-    QVERIFY(!nextParameterToWrite(s, order));
-
-    std::array<int, 64> cells{};
-    for (int k = 0; k < 64; ++k)
-        cells[static_cast<size_t>(k)] = 64 - k; // a writer may go backwards
-    s.pendingTableCells[10] = 7;
-    s.pendingTableCells[40] = 7;
-    QCOMPARE(*nextTableCellToWrite(s, cells), 40);
 }
 
 QTEST_GUILESS_MAIN(TestFrames)

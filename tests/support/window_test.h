@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/application.h"
+#include "link/frames.h"
 #include "link/serial_link.h"
 #include "sim/simulator_thread.h"
+#include "support/fake_dialogs.h"
 #include "support/fake_link.h"
 #include "ui/menu/main_menu.h"
 
@@ -10,6 +12,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 // Base of the window tests: the program's windows on a link of the test's choosing, reached by
@@ -19,8 +22,42 @@ protected:
     void startApp(Link& link)
     {
         app = std::make_unique<Application>(link);
+        // a system dialog would wait for a click that never comes: the tests answer every question
+        dialogs = FakeDialogs();
+        app->context.fileDialogs = &dialogs;
         ended = false;
         app->navigator.endProgram = [this] { ended = true; };
+        messages.clear();
+        messagesSeen = 0;
+        expected.clear();
+        auto show = app->context.showMessage;
+        app->context.showMessage = [this, show](const QString& title, const QString& text) {
+            messages << text;
+            show(title, text);
+        };
+    }
+
+    // A message the test means to cause: one whose text contains `fragment` is no failure.
+    void expectMessage(const QString& fragment) { expected << fragment; }
+    // Every message shown that the test neither read in the messages window nor expected.
+    QStringList unexpectedMessages() const
+    {
+        QStringList left;
+        for (qsizetype i = messagesSeen; i < messages.size(); ++i) {
+            const QString& m = messages[i];
+            if (std::none_of(expected.begin(), expected.end(), [&m](const QString& f) { return m.contains(f); }))
+                left << m;
+        }
+        return left;
+    }
+    // Ends the program under test; a message nobody looked at fails the test.
+    void endApp()
+    {
+        const QStringList left = app ? unexpectedMessages() : QStringList();
+        app.reset();
+        if (!left.isEmpty())
+            QTest::qFail(qPrintable(QStringLiteral("unexpected message: ") + left.join(QStringLiteral(" | "))),
+                         __FILE__, __LINE__);
     }
 
     // The window by its design name ("Form3").
@@ -32,6 +69,8 @@ protected:
     }
     template <typename T> T* control(const char* formName, const char* name)
     {
+        // reading the messages window is how a test looks at what it was told
+        if (qstrcmp(formName, "Form12") == 0) messagesSeen = messages.size();
         T* c = form(formName)->findChild<T*>(QString::fromLatin1(name));
         if (!c) qFatal("no control %s in %s", name, formName);
         return c;
@@ -57,7 +96,11 @@ protected:
     }
 
     std::unique_ptr<Application> app;
+    FakeDialogs dialogs; // the questions asked and the answers given, unless a test brings its own
     bool ended = false;
+    QStringList messages; // every text the messages window was given
+    qsizetype messagesSeen = 0;
+    QStringList expected;
 };
 
 // The windows on a link that records what they send; the test plays the ECU.
@@ -70,8 +113,23 @@ protected:
     }
     void stopAll()
     {
-        app.reset();
+        endApp();
         link.reset();
+    }
+    // The test's ECU answers the read-back that follows a write that did not complete, holding
+    // what the program already believes it holds unless the test changed that first.
+    void answerReadBack()
+    {
+        QByteArray values;
+        for (int id = 1; id <= kParameterCount; ++id) {
+            const int v = app->state.parameterValues[id];
+            values.append(static_cast<char>(v >> 8)).append(static_cast<char>(v & 0xFF));
+        }
+        emit link->received(frames::frame(1, values));
+        QByteArray cells;
+        for (int k = 1; k <= kTableCellCount; ++k)
+            cells.append(static_cast<char>(app->state.tableCells[k]));
+        emit link->received(frames::frame(8, cells));
     }
 
     std::unique_ptr<FakeLink> link;
@@ -91,7 +149,7 @@ protected:
     }
     void stopAll()
     {
-        app.reset();
+        endApp();
         link.reset();
         sim.reset();
     }

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -80,15 +81,12 @@ private:
         return keys;
     }
 
-    FakeDialogs dialogs;
     QTemporaryDir dir;
 };
 
 void TestArchiveWindow::init()
 {
     startOnFakeLink();
-    dialogs = FakeDialogs();
-    app->context.fileDialogs = &dialogs;
     app->start();
     click("Form1", "Command1");
     app->state.versionReceived = app->state.parametersReceived = app->state.tableReceived = 1;
@@ -131,9 +129,21 @@ void TestArchiveWindow::defaultsPaceDependsOnTheFirstAcknowledgement()
     archive()->defaultsTick();
     QCOMPARE(link->count(1), 2);
     QCOMPARE(timer->interval(), 2000);
-    // leaving before the parameters are read back warns that the values shown may be stale
+    // leaving before the parameters are read back: the read goes on, and nothing stores until it is done
     click("Form5", "Command8");
-    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains("Valori di default"));
+    QVERIFY(app->writeSession.ecuUnverified());
+    click("Form2", "Command4");
+    click("Form5", "Command9");
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains("vengono riletti"));
+    answer(1, QByteArray(122, '\0'));
+    answer(8, QByteArray(64, '\0'));
+    QVERIFY(!app->writeSession.ecuUnverified());
+
+    // left before the ECU acknowledged: it may or may not have taken them, and is read again
+    click("Form5", "Command7");
+    click("Form5", "Command8");
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains("default"));
+    QVERIFY(app->writeSession.ecuUnverified());
 }
 
 void TestArchiveWindow::storeOnPcWritesTheEcusSet()
@@ -247,13 +257,27 @@ void TestArchiveWindow::exitMidTransferSaysWhatIsLeft()
     archive()->transferTick();
     click("Form5", "Command8");
     QVERIFY(!form("Form5")->findChild<QTimer*>("Timer2")->isActive());
-    const QString message = control<QLabel>("Form12", "Label1")->text();
-    QVERIFY(message.startsWith("Trasferimento interrotto: 2 valori NON"));
-    QVERIFY(message.contains("parametro 1 (injectorCount)"));
-    QVERIFY(message.contains("cella 5 (riga 1, colonna 5)"));
-    // what was left unwritten is dropped: no later walk sends the abandoned file's values
-    QCOMPARE(app->state.pendingParameterValues[1], app->state.parameterValues[1]);
+    QCOMPARE(control<QLabel>("Form12", "Label1")->text(),
+             QString("Trasferimento archivio: scrittura interrotta (fermata dall'utente).\n"
+                     "Confermati dalla centralina: 0 di 2 valori.\n"
+                     "Inviato ma non confermato (la centralina potrebbe averlo ricevuto): parametro 1 "
+                     "(injectorCount)\n"
+                     "NON inviati alla centralina (1):\n"
+                     "cella 5 (riga 1, colonna 5)\n"
+                     "I valori della centralina vengono riletti."));
+    // what was not sent is dropped: no later walk sends the abandoned file's values; the frame on
+    // the wire keeps its value, so that its late echo is still the ECU's
     QCOMPARE(app->state.pendingTableCells, app->state.tableCells);
+    QCOMPARE(app->state.pendingParameterValues[1], 1);
+    answer(2, QByteArray("\x00\x01\x00\x01", 4));
+    QCOMPARE(app->state.parameterValues[1], 1);
+    // and nothing is stored or compared until the ECU has been read again
+    QCOMPARE(link->sent.last(), frames::readAllParameters());
+    click("Form2", "Command4");
+    click("Form5", "Command9");
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains("vengono riletti"));
+    answerReadBack();
+    QVERIFY(!app->writeSession.ecuUnverified());
 }
 
 void TestArchiveWindow::walkOrderAndNotConnectedLook()
@@ -357,8 +381,11 @@ void TestArchiveWindow::lostPortStopsTheTransfer()
     click("Form12", "Command1");
     archive()->transferTick();
     QVERIFY(!form("Form5")->findChild<QTimer*>("Timer2")->isActive());
-    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains("parametro 2"));
-    QVERIFY(line().contains("non e' piu' aperta"));
+    // the reason stays with what is left, in the one message window
+    const QString report = control<QLabel>("Form12", "Label1")->text();
+    QVERIFY2(report.contains("dispositivo scollegato") && report.contains("parametro 2"), qPrintable(report));
+    QVERIFY(report.contains("alla prossima connessione (MENU)"));
+    QVERIFY(line().contains("interrotto"));
     QCOMPARE(link->count(2), 1); // nothing counted as sent that could not go out
 }
 
@@ -368,15 +395,28 @@ void TestArchiveWindow::staleValuesAreNeitherStoredNorCompared()
     dialogs.answer = file("Fiat Punto 1.2");
     click("Form5", "Command9");
     QVERIFY(QFile::exists(file("Fiat Punto 1.2.xls")));
+    QCOMPARE(dialogs.confirmations, 0);
+    // the same vehicle again: the dialog never saw the name with its extension, so this asks
+    QFile::resize(file("Fiat Punto 1.2.xls"), 10);
+    dialogs.confirmAnswer = false;
+    click("Form5", "Command9");
+    QCOMPARE(dialogs.confirmations, 1);
+    QVERIFY(dialogs.confirmText.contains("Fiat Punto 1.2.xls"));
+    QCOMPARE(QFileInfo(file("Fiat Punto 1.2.xls")).size(), 10);
+    dialogs.confirmAnswer = true;
+    click("Form5", "Command9");
+    QVERIFY(QFileInfo(file("Fiat Punto 1.2.xls")).size() > 10);
 
-    app->state.tableReceived = 0; // defaults left before the values were read back
+    app->writeSession.startReadBack(); // a write that did not complete: the ECU is being read again
     dialogs.answer = file("stale.xls");
     click("Form5", "Command9");
     QVERIFY(!QFile::exists(file("stale.xls")));
-    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains("non sono stati riletti"));
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains("vengono riletti"));
+    dialogs.confirmations = 0;
     click("Form12", "Command1");
     click("Form5", "Command5");
     QCOMPARE(dialogs.confirmations, 0);
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains("vengono riletti"));
 }
 
 QTEST_MAIN(TestArchiveWindow)

@@ -45,6 +45,8 @@ private slots:
     void firstPetrolPhaseOnlyTakesTheReference();
     void deadlineArmedOncePerPhase();
     void lostStabilityDiscardsTheWindow();
+    void nothingIsFoundUntilTheFuelReallyChanged();
+    void foundOnlyAgainstGasMeasuredAtTheCoefficient();
     void differenceBar();
     void convergesOnTheRightCoefficient_data();
     void convergesOnTheRightCoefficient();
@@ -136,8 +138,62 @@ void TestAutoCalibrationRules::firstPetrolPhaseOnlyTakesTheReference()
         QVERIFY(!out.decision && !out.armPhaseDeadline);
     }
     QVERIFY(p.phaseDeadline(true));
-    QCOMPARE(p.phaseCount, 1);
     QVERIFY(!p.rpmStable && !p.tinjStable);
+    // the phase counts once the car runs on gas, not when the change-over is asked for
+    QCOMPARE(p.phaseCount, 0);
+    QVERIFY(p.changeoverPending());
+    p.sample(gas(700), 200);
+    QCOMPARE(p.phaseCount, 1);
+    QVERIFY(!p.changeoverPending());
+}
+
+void TestAutoCalibrationRules::nothingIsFoundUntilTheFuelReallyChanged()
+{
+    // the ECU does not change over: petrol against petrol would show no deviation at all
+    AutoCalibration p;
+    p.reset(kIdeal);
+    untilDeadline(p, petrol(600));
+    QVERIFY(p.phaseDeadline(true));
+    for (int i = 0; i < 300; ++i) {
+        const SampleOutcome out = p.sample(petrol(600), 200);
+        QVERIFY(!out.decision && !out.armPhaseDeadline);
+    }
+    QVERIFY(p.changeoverPending() && !p.found);
+    QCOMPARE(p.changeoverFrom(), 1);
+
+    // a change-over under way (states 1..5) is no phase either, whatever the fuel flag says
+    for (int i = 0; i < 100; ++i)
+        QVERIFY(!p.sample({2500, 700, 3, 0}, 200).armPhaseDeadline);
+    QCOMPARE(p.phaseCount, 0);
+    QVERIFY(!p.tinjStable);
+
+    // gas at last: it runs stable, back to petrol, and a window with no deviation finds the value
+    QVERIFY(untilDeadline(p, gas(600)) > 0);
+    QCOMPARE(p.phaseCount, 1);
+    QVERIFY(p.phaseDeadline(false));
+    std::optional<Decision> d;
+    untilDeadline(p, petrol(600), &d);
+    QCOMPARE(p.phaseCount, 2);
+    QVERIFY(d);
+    QCOMPARE(d->kind, Kind::Found);
+}
+
+void TestAutoCalibrationRules::foundOnlyAgainstGasMeasuredAtTheCoefficient()
+{
+    AutoCalibration p;
+    p.reset(kIdeal);
+    untilDeadline(p, petrol(600));
+    p.phaseDeadline(true);
+    untilDeadline(p, gas(600)); // gas measured at kIdeal
+    p.phaseDeadline(false);
+    p.sample(petrol(600), 200);
+    p.testKgb = kIdeal + 3; // the coefficient moved since gas last ran
+    std::optional<Decision> d;
+    untilDeadline(p, petrol(600), &d);
+    QVERIFY(d);
+    QCOMPARE(d->kind, Kind::NoChange);
+    QVERIFY(d->gasNotMeasured);
+    QVERIFY(!p.found);
 }
 
 void TestAutoCalibrationRules::deadlineArmedOncePerPhase()
@@ -162,7 +218,8 @@ void TestAutoCalibrationRules::lostStabilityDiscardsTheWindow()
     p.reset(100);
     untilDeadline(p, petrol(600));
     p.phaseDeadline(true);
-    p.gasTinjRef = 900; // gas ran long
+    p.sample(gas(900), 200); // the car changed over
+    p.gasTinjRef = 900;      // gas ran long
     // stable petrol again; the window fills with long samples
     int n = 0;
     while (p.windowSamples < 10 && ++n < 200)

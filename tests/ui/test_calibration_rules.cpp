@@ -3,7 +3,6 @@
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
 #include "ui/calibration/calibration_rules.h"
-#include "ui/calibration/calibration_write_back.h"
 #include "ui/common/colours.h"
 #include "ui/status/status_rules.h"
 
@@ -18,7 +17,7 @@ private slots:
     void lambdaAverageAfterTenPolls();
     void changeoverBlinksEveryThreePolls();
     void statusLineByStateAndLanguage();
-    void writeBackOrderAndWaitingValue();
+    void writeItemNames();
 };
 
 namespace {
@@ -176,51 +175,11 @@ void TestCalibrationRules::statusLineByStateAndLanguage()
         QString("Portare la vettura alla soglia giri desiderata per la commutazione e premere MODIFICA"));
 }
 
-void TestCalibrationRules::writeBackOrderAndWaitingValue()
+void TestCalibrationRules::writeItemNames()
 {
-    SharedState state;
-    CalibrationWriteBack writeBack(state);
-    state.pendingTableCells[3] = 9;
-    state.pendingParameterValues[param::mapTinjAxis + 7] = 1500;
-    state.pendingParameterValues[param::temperatureInterval] = 12;
-    state.pendingParameterValues[param::pressureVariation] = 4;
-    state.pendingParameterValues[param::cutoffKgb] = 70; // not the calibration window's to write
-
-    writeBack.start(false);
-    QCOMPARE(writeBack.toWrite(), 4);
-    const QList<QByteArray> expected = {*frames::writeParameter(param::pressureVariation, 4),
-                                        *frames::writeParameter(param::temperatureInterval, 12),
-                                        *frames::writeParameter(param::mapTinjAxis + 7, 1500),
-                                        *frames::writeTableCell(3, 9)};
-    for (const QByteArray& frame : expected) {
-        const auto sent = writeBack.nextFrame();
-        QCOMPARE(*sent, frame);
-        // the ECU confirms: its value becomes the wanted one
-        if (frame[4] == 9)
-            state.tableCells[3] = 9;
-        else
-            state.parameterValues[static_cast<unsigned char>(frame[6])] =
-                state.pendingParameterValues[static_cast<unsigned char>(frame[6])];
-    }
-    QVERIFY(!writeBack.nextFrame());
-    QCOMPARE(writeBack.confirmed(), 4);
-
-    // cells only: a changed corrective waits for a store
-    state.pendingParameterValues[param::pressureVariation] = 5;
-    state.pendingTableCells[64] = 1;
-    writeBack.start(true);
-    QCOMPARE(writeBack.toWrite(), 1);
-    for (int i = 1; i <= 10; ++i) {
-        QCOMPARE(*writeBack.nextFrame(), *frames::writeTableCell(64, 1));
-        QVERIFY(!writeBack.waiting());
-    }
-    writeBack.nextFrame();
-    QCOMPARE(writeBack.waiting(), (WriteItem{true, 64}));
-    QCOMPARE(writeItemName(*writeBack.waiting(), Language::English), QString("Cell row 8 column 8"));
-    state.tableCells[64] = 1;
-    QVERIFY(!writeBack.waiting());
-    QVERIFY(!writeBack.nextFrame());
+    QCOMPARE(writeItemName({true, 64}, Language::English), QString("Cell row 8 column 8"));
     QCOMPARE(writeItemName({false, param::mapRpmAxis}, Language::Italian), QString("Asse RPM punto 1"));
+    QCOMPARE(writeItemLabel({false, param::mapTinjAxis + 7}, Language::English), QString("TINJ axis point 8"));
 }
 
 QTEST_GUILESS_MAIN(TestCalibrationRules)

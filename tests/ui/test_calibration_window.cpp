@@ -67,7 +67,8 @@ private slots:
     void liveViewAndMarker();
     void modeHandshakeResendsUntilAcknowledged();
     void storeWritesOnlyWhatChangedAxesFirst();
-    void fillWritesCellsOnlyAndStoreDropsALeftoverCorrective();
+    void fillIsAnEditThatStoreWrites();
+    void aBoxTypedBackToTheEcuValueIsNoEditAfterStore();
     void wholeTableTakesOneTickACell();
     void unconfirmedValueIsNamedAndExitCountsWhatStays();
     void exitResendsCalibrationOffUntilAcknowledged();
@@ -230,20 +231,37 @@ void TestCalibrationWindow::storeWritesOnlyWhatChangedAxesFirst()
     QCOMPARE(w->phase(), CalibrationWindow::Phase::Polling);
 }
 
-void TestCalibrationWindow::fillWritesCellsOnlyAndStoreDropsALeftoverCorrective()
+void TestCalibrationWindow::fillIsAnEditThatStoreWrites()
 {
     app->state.tableCells[5] = app->state.pendingTableCells[5] = 100;
     openWindow();
     app->state.calibrationKgb = 100;
-    // a corrective waiting to be written: a fill does not write it
+    // asked first; declined, nothing changes
+    dialogs.confirmAnswer = false;
+    click("Form16", "Command11");
+    QCOMPARE(dialogs.confirmations, 1);
+    QVERIFY(dialogs.confirmText.contains("64 celle") && dialogs.confirmText.contains("100"));
+    QCOMPARE(gridBox(16)->text(), QString::number(app->state.tableCells[1]));
+
+    // taken: the boxes change, nothing goes out, and it can be undone
+    dialogs.confirmAnswer = true;
+    click("Form16", "Command11");
+    QVERIFY(link->sent.isEmpty());
+    QCOMPARE(window()->phase(), CalibrationWindow::Phase::Polling);
+    QCOMPARE(gridBox(79)->text(), QString("100"));
+    click("Form16", "EditUndo");
+    QCOMPARE(gridBox(79)->text(), QString::number(app->state.tableCells[64]));
+    click("Form16", "EditRedo");
+    QCOMPARE(gridBox(79)->text(), QString("100"));
+
+    // a corrective waiting to be written by nobody: store writes the boxes, which show the ECU's
     app->state.pendingParameterValues[param::pressureVariation] =
         app->state.parameterValues[param::pressureVariation] + 3;
-    click("Form16", "Command11");
-    QCOMPARE(app->state.fillTableRequested, 1);
     int notYet = 0;
     for (int k = 1; k <= kTableCellCount; ++k)
         notYet += app->state.tableCells[k] != 100;
     QCOMPARE(notYet, 60);
+    click("Form16", "Command7");
     writeEchoingEverything();
     QCOMPARE(link->sent.size(), notYet);
     int previous = 0;
@@ -254,16 +272,29 @@ void TestCalibrationWindow::fillWritesCellsOnlyAndStoreDropsALeftoverCorrective(
         QVERIFY(cell > previous && app->state.tableCells[cell] == 100);
         previous = cell;
     }
-    QCOMPARE(app->state.fillTableRequested, 0);
-    QCOMPARE(gridBox(79)->text(), QString("100"));
-
-    // the corrective boxes show the ECU's values: a leftover nobody typed is dropped by store
-    link->sent.clear();
-    click("Form16", "Command7");
-    writeEchoingEverything();
-    QCOMPARE(link->sent.size(), 0);
     QCOMPARE(app->state.pendingParameterValues[param::pressureVariation],
              app->state.parameterValues[param::pressureVariation]);
+    // stored: the history starts again
+    QVERIFY(!control<QPushButton>("Form16", "EditUndo")->isEnabled());
+}
+
+void TestCalibrationWindow::aBoxTypedBackToTheEcuValueIsNoEditAfterStore()
+{
+    openWindow();
+    const QString ecu = QString::number(app->state.tableCells[10]);
+    keyIn(25, "77");
+    keyIn(25, ecu); // typed back: nothing to write, so no echo will clear its mark
+    click("Form16", "Command7");
+    writeEchoingEverything();
+    QVERIFY(link->sent.isEmpty());
+    // another writer changes the cell; the window shows it, and the next store does not undo it
+    app->state.tableCells[10] = app->state.pendingTableCells[10] = 150;
+    app->context.showMessage("ORVANE", "over the window");
+    click("Form12", "Command1");
+    QCOMPARE(gridBox(25)->text(), QString("150"));
+    click("Form16", "Command7");
+    writeEchoingEverything();
+    QVERIFY(link->sent.isEmpty());
 }
 
 void TestCalibrationWindow::wholeTableTakesOneTickACell()
@@ -285,24 +316,30 @@ void TestCalibrationWindow::unconfirmedValueIsNamedAndExitCountsWhatStays()
     gridBox(16 + 4)->setText("55");
     gridBox(16 + 20)->setText("66");
     click("Form16", "Command7");
-    QCOMPARE(box("Text15")->text(), QString("Scrittura in centralina: 0 di 2 valori confermati"));
+    QCOMPARE(box("Text15")->text(),
+             QString("Scrittura in centralina: 0 di 2 valori confermati - invio: cella 5 (riga 1, colonna 5)"));
     // the ECU does not answer: the same frame every tick, nothing behind it
     for (int i = 0; i < 10; ++i)
         w->writeBackTick();
     QCOMPARE(link->count(9), 10);
-    QVERIFY(!box("Text15")->text().contains("Cella"));
+    QVERIFY(!box("Text15")->text().contains("in attesa"));
     w->writeBackTick();
     QCOMPARE(QSet<QByteArray>(link->sent.begin(), link->sent.end()).size(), 1);
     QCOMPARE(box("Text15")->text(),
-             QString("Scrittura in centralina: 0 di 2 valori confermati - la centralina "
-                     "non conferma: Cella riga 1 colonna 5"));
+             QString("Scrittura in centralina: 0 di 2 valori confermati - in attesa della centralina per "
+                     "cella 5 (riga 1, colonna 5) (inviato 11 volte)"));
     emit link->received(link->sent.last());
-    QCOMPARE(box("Text15")->text(), QString("Scrittura in centralina: 1 di 2 valori confermati"));
+    QCOMPARE(box("Text15")->text(),
+             QString("Scrittura in centralina: 1 di 2 valori confermati - invio: cella 21 (riga 3, colonna 5)"));
 
     click("Form16", "Command1");
     QVERIFY(app->navigator.isOpen(WindowId::Messages));
     QCOMPARE(control<QLabel>("Form12", "Label1")->text(),
-             QString("Scrittura interrotta: valori non scritti nella centralina: 1."));
+             QString("Taratura vettura: MODIFICA: scrittura interrotta (fermata dall'utente).\n"
+                     "Confermati dalla centralina: 1 di 2 valori.\n"
+                     "NON inviati alla centralina (1):\n"
+                     "cella 21 (riga 3, colonna 5)\n"
+                     "I valori della centralina vengono riletti."));
     QCOMPARE(w->phase(), CalibrationWindow::Phase::Closing);
     QVERIFY(!timer("Timer4")->isActive());
 }
@@ -435,11 +472,12 @@ void TestCalibrationWindow::activationLeavesWorkUnderWayAlone()
 
 void TestCalibrationWindow::kgbInUseAbove255()
 {
+    // the automatic calibration closed during its table write and handed the rest to this window
+    CalibrationWindow* w = window();
     app->state.autoCalibrationTableReady = 1;
-    app->state.pendingTableCells[7] = 44;
+    QVERIFY(app->writeSession.begin({w, {"Taratura automatica"}}, {{{true, 7}, 44}}));
     emit link->received(calibrationReply(1000, 300, 300));
     app->navigator.open(WindowId::Calibration);
-    CalibrationWindow* w = window();
     QCOMPARE(app->state.calibrationKgb, 255);
     QCOMPARE(box("Text11")->text(), QString("255"));
     QCOMPARE(control<QScrollBar>("Form16", "VScroll1")->value(), -255);

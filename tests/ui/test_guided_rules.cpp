@@ -63,30 +63,21 @@ void TestGuidedRules::coilCountIsWrittenBeforeTheInjectors()
     guided.confirmCoils();
     QCOMPARE(guided.coilTick(), GuidedCalibration::CoilStep::InjectorsIn);
     QVERIFY(guided.injectorsShown());
-    guided.storeCoils();
 
-    QCOMPARE(guided.nextWrite().frame, *frames::writeParameter(param::coilCount, 6));
-    QCOMPARE(guided.nextWrite().frame, *frames::writeParameter(param::coilCount, 6)); // no echo yet
-    s.parameterValues[param::coilCount] = 6;
-    QCOMPARE(guided.nextWrite().frame, *frames::writeParameter(param::injectorCount, 6));
-    s.parameterValues[param::injectorCount] = 6;
-    const GuidedCalibration::WriteStep last = guided.nextWrite();
-    QVERIFY(last.frame.isEmpty());
-    QCOMPARE(last.finished, GuidedCalibration::Kind::Coils);
+    // the write session's order: the coil count, then the injectors the ECU reported
+    const std::vector<WriteValue> values = guided.storeCoils();
+    QCOMPARE(values.size(), size_t(2));
+    QCOMPARE(values[0].item, (WriteItem{false, param::coilCount}));
+    QCOMPARE(values[0].value, 6);
+    QCOMPARE(values[1].item, (WriteItem{false, param::injectorCount}));
+    QCOMPARE(values[1].value, 6);
+    // storing wants nothing by itself: the session sets what it writes
+    QCOMPARE(s.pendingParameterValues[param::coilCount], 4);
+
+    QCOMPARE(guided.finishWrite(), GuidedCalibration::Kind::Coils);
     QCOMPARE(s.coilCalibrationMode, 0);
     QCOMPARE(s.calibrationExtraReceived, 0);
-
-    // a tick with nothing running says so and writes nothing
-    const GuidedCalibration::WriteStep none = guided.nextWrite();
-    QVERIFY(none.frame.isEmpty());
-    QCOMPARE(none.finished, GuidedCalibration::Kind::None);
-
-    // the coil count the ECU already holds is not written again
-    guided.start(GuidedCalibration::Kind::Coils);
-    s.trialCoilCount = 6;
-    s.calibrationExtra = {{1, 1, 1, 1, 0, 0, 0, 0}};
-    guided.storeCoils();
-    QCOMPARE(guided.nextWrite().frame, *frames::writeParameter(param::injectorCount, 4));
+    QCOMPARE(guided.finishWrite(), GuidedCalibration::Kind::None);
 }
 
 void TestGuidedRules::abandonedCalibrationLeavesNothingWanted()
@@ -95,49 +86,31 @@ void TestGuidedRules::abandonedCalibrationLeavesNothingWanted()
     s.parameterValues[param::changeoverRpm] = s.pendingParameterValues[param::changeoverRpm] = 1800;
     GuidedCalibration guided(s);
     guided.start(GuidedCalibration::Kind::SwitchingRpm);
-    guided.store(2450);
-    QCOMPARE(guided.unwritten(), 1);
+    const std::vector<WriteValue> values = guided.store(2450);
+    QCOMPARE(values.size(), size_t(1));
+    QCOMPARE(values[0].item, (WriteItem{false, param::changeoverRpm}));
     QCOMPARE(guided.abandon(), GuidedCalibration::Kind::SwitchingRpm);
     QCOMPARE(s.switchingRpmMode, 0);
     QCOMPARE(s.pendingParameterValues[param::changeoverRpm], 1800);
-
-    // once sent, the value stays wanted so that its late echo is still taken; a lost port keeps nothing
-    guided.start(GuidedCalibration::Kind::SwitchingRpm);
-    guided.store(2450);
-    QCOMPARE(guided.nextWrite().id, param::changeoverRpm);
-    QCOMPARE(guided.unconfirmed(), std::vector<int>{param::changeoverRpm});
-    guided.abandon();
-    QCOMPARE(s.pendingParameterValues[param::changeoverRpm], 2450);
-    guided.start(GuidedCalibration::Kind::SwitchingRpm);
-    guided.store(2500);
-    guided.nextWrite();
-    guided.drop();
-    QCOMPARE(s.pendingParameterValues[param::changeoverRpm], 1800);
-
-    // the coils: the count sent stays, the injectors never sent do not
-    s.parameterValues[param::coilCount] = s.pendingParameterValues[param::coilCount] = 4;
-    s.parameterValues[param::injectorCount] = s.pendingParameterValues[param::injectorCount] = 4;
-    guided.start(GuidedCalibration::Kind::Coils);
-    guided.confirmCoils();
-    s.calibrationExtraReceived = 1;
-    s.trialCoilCount = 6;
-    s.calibrationExtra = {{1, 1, 1, 1, 1, 1, 0, 0}};
-    guided.storeCoils();
-    QCOMPARE(guided.nextWrite().id, param::coilCount);
-    guided.abandon();
-    QVERIFY(guided.abandoning());
-    QCOMPARE(s.pendingParameterValues[param::coilCount], 6);
-    QCOMPARE(s.pendingParameterValues[param::injectorCount], 4);
-    guided.stopWaiting();
-    QCOMPARE(guided.running(), GuidedCalibration::Kind::None);
+    QVERIFY(guided.store(2450).empty()); // nothing runs: nothing to store
 
     // the coils wait for the injector bytes before they end, whatever the order of events
     guided.start(GuidedCalibration::Kind::Coils);
     guided.abandon();
+    QVERIFY(guided.abandoning());
     QVERIFY(!guided.tryingCoils());
     QCOMPARE(guided.coilTick(), GuidedCalibration::CoilStep::AskInjectors);
     s.calibrationExtraReceived = 1;
     QCOMPARE(guided.coilTick(), GuidedCalibration::CoilStep::Abandoned);
+    QCOMPARE(guided.running(), GuidedCalibration::Kind::None);
+
+    // asked again while the ECU stays silent, or the port gone: they end at once
+    guided.start(GuidedCalibration::Kind::Coils);
+    guided.abandon();
+    guided.stopWaiting();
+    QCOMPARE(guided.running(), GuidedCalibration::Kind::None);
+    guided.start(GuidedCalibration::Kind::Pressure);
+    guided.drop();
     QCOMPARE(guided.running(), GuidedCalibration::Kind::None);
 }
 

@@ -394,6 +394,7 @@ void TestGuidedWindow::exitInEveryGuidedState()
     click("Form16", "Command7");
     window()->guidedTick();
     click("Form16", "Command1");
+    QVERIFY(message().contains("may have received it): parameter 12"));
     click("Form12", "Command1");
     QVERIFY(!timer("Timer5")->isActive());
     QVERIFY(timer("Timer2")->isActive());
@@ -402,6 +403,8 @@ void TestGuidedWindow::exitInEveryGuidedState()
     QVERIFY(link->sent.isEmpty());
     QVERIFY(timer("Timer2")->isActive());
     QCOMPARE(app->state.pendingParameterValues[param::changeoverRpm], 2450); // sent: its echo may come
+    // nothing more is written until the ECU has been read again
+    answerReadBack();
 
     // a write tick that finds no calibration any more brings polling back
     click("Form16", "Command4");
@@ -411,6 +414,8 @@ void TestGuidedWindow::exitInEveryGuidedState()
     window()->guidedTick();
     QCOMPARE(window()->phase(), CalibrationWindow::Phase::Polling);
     QVERIFY(timer("Timer2")->isActive());
+    QVERIFY(message().contains("writing stopped"));
+    answerReadBack();
 
     // the coils before OK: the injector bytes are asked for and waited for, nothing written
     step("VScroll5", 3);
@@ -445,6 +450,7 @@ void TestGuidedWindow::exitWhileWritingTheCoilsStopsBeforeTheInjectors()
     window()->guidedTick();
     QCOMPARE(link->sent.last(), *frames::writeParameter(param::coilCount, 3));
     click("Form16", "Command1");
+    QVERIFY(message().contains("ricevuto): parametro 2 (coilCount)\nNON inviati alla centralina (1):\nparametro 1 (injectorCount)"));
     QVERIFY(!timer("Timer5")->isActive());
     window()->handshakeTick(); // the bytes had come: it ends at once
     QCOMPARE(window()->phase(), CalibrationWindow::Phase::Polling);
@@ -465,13 +471,14 @@ void TestGuidedWindow::lostPortEndsTheGuidedCalibration()
     QCOMPARE(app->state.switchingRpmMode, 0);
     QCOMPARE(app->state.pendingParameterValues[param::changeoverRpm], 1800);
     QCOMPARE(box("Text9")->text(), QString("1800"));
-    QCOMPARE(message(), QString("Scrittura interrotta: valori non scritti nella centralina: 1."));
+    QVERIFY2(message().startsWith("TARATURA GIRI COMMUTAZIONE: scrittura interrotta (/dev/ttyS0: dispositivo scollegato)"),
+             qPrintable(message()));
 
-    // the coils cannot wait for an answer that cannot come
+    // nothing that writes starts again until a new connection has read the ECU
     click("Form12", "Command1");
     step("VScroll5", 3);
     click("Form16", "Command4");
-    click("Form16", "Command1");
+    QVERIFY(message().contains("premere MENU"));
     QCOMPARE(window()->phase(), CalibrationWindow::Phase::Polling);
     QCOMPARE(app->state.coilCalibrationMode, 0);
 }
@@ -520,13 +527,13 @@ void TestGuidedWindow::exitDuringAWriteKeepsTheValueSentForItsEcho()
     click("Form16", "Command7");
     window()->guidedTick();
     click("Form16", "Command1");
-    QVERIFY2(message().contains("potrebbero non essere arrivati alla centralina: parametro 12"),
-             qPrintable(message()));
+    QVERIFY2(message().contains("potrebbe averlo ricevuto): parametro 12"), qPrintable(message()));
     QCOMPARE(box("Text9")->text(), QString("1800"));
     click("Form12", "Command1");
     emit link->received(*frames::writeParameter(param::changeoverRpm, 2450)); // late
     QCOMPARE(app->state.parameterValues[param::changeoverRpm], 2450);
     QCOMPARE(box("Text9")->text(), QString("2450"));
+    answerReadBack();
 
     // the coils written in part: the injectors never went out and are not wanted any more
     step("VScroll5", 3);
@@ -541,7 +548,9 @@ void TestGuidedWindow::exitDuringAWriteKeepsTheValueSentForItsEcho()
     window()->guidedTick();
     QCOMPARE(link->sent.last(), *frames::writeParameter(param::injectorCount, 6));
     click("Form16", "Command1");
-    QVERIFY2(message().endsWith(": parametro 1 (injectorCount)."), qPrintable(message()));
+    QVERIFY2(message().contains("Confermati dalla centralina: 1 di 2 valori.\nInviato ma non confermato "
+                                "(la centralina potrebbe averlo ricevuto): parametro 1 (injectorCount)"),
+             qPrintable(message()));
     QCOMPARE(app->state.parameterValues[param::coilCount], 3);
     QCOMPARE(app->state.pendingParameterValues[param::injectorCount], 6);
 }
@@ -555,7 +564,7 @@ void TestGuidedWindow::guidedWriteShowsItsProgress()
     click("Form16", "Command7");
     QCOMPARE(box("Text15")->text(),
              QString("0 of 1 values confirmed - sending: parameter 29 (calibrationPressure)"));
-    for (int i = 0; i <= WriteProgress::kPatience; ++i)
+    for (int i = 0; i <= WriteSession::kPatience; ++i)
         window()->guidedTick();
     QVERIFY2(box("Text15")->text().contains("waiting for the ECU to confirm parameter 29"),
              qPrintable(box("Text15")->text()));

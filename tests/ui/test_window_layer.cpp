@@ -28,6 +28,7 @@ const SameEverywhere kSameEverywhere[] = {
     {"Form2", "Command2", "TEST EOL", "the production line's name for the test"},
     {"Form2", "HandshakeLine", nullptr, "a status line, blank until the handshake runs"},
     {"Form5", "TransferLine", nullptr, "a status line, blank until something runs"},
+    {nullptr, "WriteLine", nullptr, "a page's write progress, blank until it writes"},
     {"Form6", "Emulation1", nullptr, "kept hidden, never shown nor sent"},
     {"Form6", "Emulation2", nullptr, "kept hidden, never shown nor sent"},
     {"Form3", "Label10", "x min", "a unit"},

@@ -3,9 +3,9 @@
 #include "archive/workbook_file.h"
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
-#include "link/write_walk.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/widgets.h"
+#include "ui/common/write_report.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -60,26 +60,34 @@ constexpr LocalText kCancel{"Annulla", "Cancel", "Iptal"};
 constexpr LocalText kDone{"Trasferimento completato: la centralina ha confermato tutti i valori.",
                           "Transfer complete: the ECU has confirmed every value.",
                           "Aktarim tamamlandi: beyin tum degerleri onayladi."};
-constexpr LocalText kAbandoned{
-    "Trasferimento interrotto: %1 valori NON sono stati scritti nella centralina, che contiene ora in parte "
-    "i "
-    "valori del file e in parte i precedenti:\n%2",
-    "Transfer stopped: %1 values were NOT written to the ECU, which now holds the file's values only in "
-    "part:\n%2",
-    "Aktarim durduruldu: %1 deger beyne YAZILMADI, beyin dosyanin degerlerini yalnizca kismen iceriyor:\n%2"};
-constexpr LocalText kValuesUnknown{
-    "I valori della centralina non sono stati riletti dopo \"Valori di default\": ripetere \"Valori di "
-    "default\" "
-    "o riaprire il menu prima di salvare o confrontare.",
-    "The ECU's values were not read back after \"Default values\": repeat \"Default values\" or open the "
-    "menu "
-    "again before storing or comparing.",
-    "Beyin degerleri \"Sabit Degerler\" sonrasi okunmadi: kaydetmeden veya karsilastirmadan once \"Sabit "
-    "Degerler\" islemini tekrarlayin veya menuyu yeniden acin."};
-constexpr LocalText kLinkGone{"Trasferimento fermato: la porta seriale non e' piu' aperta.",
-                              "Transfer stopped: the serial port is no longer open.",
-                              "Aktarim durdu: seri port artik acik degil."};
-constexpr LocalText kMore{"... e altri %1", "... and %1 more", "... ve %1 tane daha"};
+constexpr LocalText kValuesReading{
+    "I valori della centralina vengono riletti dopo una scrittura non completata: attendere qualche secondo "
+    "prima di salvare o confrontare.",
+    "The ECU's values are being read again after a write that did not complete: wait a few seconds before "
+    "storing or comparing.",
+    "Tamamlanmayan bir yazmadan sonra beyin degerleri yeniden okunuyor: kaydetmeden veya karsilastirmadan "
+    "once birkac saniye bekleyin."};
+constexpr LocalText kValuesUnread{
+    "I valori della centralina non sono stati riletti dopo una scrittura non completata e la porta non e' "
+    "aperta: ricollegare la centralina e premere MENU prima di salvare o confrontare.",
+    "The ECU's values were not read again after a write that did not complete, and the port is not open: "
+    "reconnect the ECU and press MENU before storing or comparing.",
+    "Tamamlanmayan bir yazmadan sonra beyin degerleri okunmadi ve port acik degil: kaydetmeden veya "
+    "karsilastirmadan once beyni baglayin ve MENU'ye basin."};
+constexpr LocalText kTransfer{"Trasferimento archivio", "Archive transfer", "Arsiv aktarimi"};
+constexpr LocalText kDefaults{"Valori di default", "Default values", "Sabit Degerler"};
+constexpr LocalText kDefaultsQuestion{
+    "Tutti i parametri della centralina saranno sostituiti dai valori di fabbrica: la taratura di questa "
+    "vettura andra' persa. Salvarla prima con \"MEMORIZZA SU PC\". Continuare?",
+    "Every parameter of the ECU will be replaced by its factory value: this vehicle's calibration will be "
+    "lost. Store it first with \"STORE IN PC\". Go on?",
+    "Beynin tum degerleri fabrika degerleriyle degistirilecek: bu aracin ayari kaybolacak. Once \"STORE IN "
+    "PC\" ile kaydedin. Devam edilsin mi?"};
+constexpr LocalText kRestore{"Ripristina", "Restore", "Yukle"};
+constexpr LocalText kReplaceQuestion{"Il file %1 esiste gia'. Sostituirlo?", "The file %1 already exists. Replace it?",
+                                     "%1 dosyasi zaten var. Degistirilsin mi?"};
+constexpr LocalText kReplace{"Sostituisci", "Replace", "Degistir"};
+constexpr LocalText kTransferStopped{"Trasferimento interrotto.", "Transfer stopped.", "Aktarim durduruldu."};
 constexpr LocalText kDefaultsWaiting{"Valori di default: attesa conferma della centralina (invio %1)",
                                      "Default values: waiting for the ECU to confirm (send %1)",
                                      "Sabit degerler: beyin onayi bekleniyor (gonderim %1)"};
@@ -90,13 +98,11 @@ constexpr LocalText kDefaultsDone{"Valori di default ripristinati e riletti.",
                                   "Default values restored and read back.",
                                   "Sabit degerler yuklendi ve okundu."};
 constexpr LocalText kDefaultsAbandoned{
-    "Ripristino dei valori di default interrotto: i valori che il programma mostra potrebbero non essere "
-    "quelli "
-    "della centralina. Ripetere \"Valori di default\" o riaprire il menu per rileggerli.",
-    "Restoring the default values was stopped: the values the program shows may not be the ECU's. Repeat "
-    "\"Default values\" or open the menu again to read them back.",
-    "Sabit degerlerin yuklenmesi durduruldu: programin gosterdigi degerler beynin degerleri olmayabilir. "
-    "\"Sabit Degerler\" islemini tekrarlayin veya menuyu yeniden acin."};
+    "Ripristino dei valori di default interrotto prima della conferma della centralina: i valori della "
+    "centralina saranno riletti.",
+    "Restoring the default values was stopped before the ECU confirmed it: the ECU's values will be read "
+    "again.",
+    "Sabit degerlerin yuklenmesi beyin onaylamadan durduruldu: beyin degerleri yeniden okunacak."};
 
 constexpr int kParameterOrder[] = {19, 20, 16, 17, 18, 2,  1,  29, 28, 10, 11, 12, 14, 15, 13,
                                    30, 59, 60, 31, 32, 33, 21, 22, 24, 26, 27, 3,  4,  5,  25,
@@ -108,9 +114,6 @@ const std::array<int, kTableCellCount> kCellOrder = [] {
     std::iota(cells.begin(), cells.end(), 1);
     return cells;
 }();
-
-// a cell's key in the progress: apart from every parameter id
-constexpr int kCellKey = 100;
 
 } // namespace
 
@@ -172,6 +175,10 @@ ArchiveWindow::ArchiveWindow(AppContext& context) : Form(context, WindowId::Arch
     connect(button(7), &QPushButton::clicked, this, &ArchiveWindow::pressDefaults);
     connect(button(8), &QPushButton::clicked, this, &Form::closeForm);
     connect(button(9), &QPushButton::clicked, this, &ArchiveWindow::pressStoreOnPc);
+    connect(&ctx.writes, &WriteSession::progressed, this, [this] {
+        if (ctx.writes.ownedBy(this)) progressLine->setText(ctx.writes.progressLine(language()));
+    });
+    connect(&ctx.writes, &WriteSession::ended, this, &ArchiveWindow::onWriteEnded);
 }
 
 std::span<const Caption> ArchiveWindow::captions() const
@@ -181,7 +188,6 @@ std::span<const Caption> ArchiveWindow::captions() const
 
 void ArchiveWindow::onLoad()
 {
-    progress.end();
     defaultsSends = 0;
     progressLine->clear();
     setButtonsEnabled(true);
@@ -198,7 +204,6 @@ void ArchiveWindow::setButtonsEnabled(bool enabled)
 
 void ArchiveWindow::finish(const QString& line)
 {
-    progress.end();
     progressLine->setText(line);
     setButtonsEnabled(true);
     setBusy(false);
@@ -213,50 +218,42 @@ void ArchiveWindow::openPage(WindowId page)
 
 void ArchiveWindow::onUnload()
 {
-    if (progress.running())
-        reportUnwritten();
-    else if (defaultsSends > 0)
-        ctx.showMessage(text(kArchiveTitle), text(kDefaultsAbandoned));
-    progress.end();
+    // a read-back under way goes on without the window: stores wait for it wherever they are asked
+    if (ctx.writes.ownedBy(this)) {
+        if (ctx.writes.running())
+            ctx.writes.abandon();
+        else
+            stopDefaults();
+    }
     defaultsSends = 0;
 }
 
-void ArchiveWindow::reportUnwritten()
+void ArchiveWindow::stopDefaults()
 {
-    // a technician must never believe the ECU holds a vehicle it only half holds
-    QStringList left = unwritten();
-    if (!left.isEmpty()) {
-        const int count = static_cast<int>(left.size());
-        constexpr int kListed = 20;
-        if (count > kListed) {
-            left = left.mid(0, kListed);
-            left << text(kMore).arg(count - kListed);
-        }
-        ctx.showMessage(text(kArchiveTitle), text(kAbandoned).arg(count).arg(left.join(QLatin1Char('\n'))));
-    }
-    // the file's values left behind must not go out with the next writer's walk
-    for (int id : kParameterOrder)
-        state.pendingParameterValues[id] = state.parameterValues[id];
-    state.pendingTableCells = state.tableCells;
+    // the ECU may or may not have taken the defaults: what it holds is read again
+    ctx.writes.release(this);
+    ctx.writes.startReadBack();
+    defaultsSends = 0;
+    ctx.showMessage(text(kArchiveTitle), text(kDefaultsAbandoned));
 }
 
-QStringList ArchiveWindow::unwritten() const
+void ArchiveWindow::onWriteEnded(const WriteReport& report)
 {
-    QStringList left;
-    for (int id : kParameterOrder)
-        if (state.pendingParameterValues[id] != state.parameterValues[id])
-            left << parameterLabel(id, language());
-    for (int cell : kCellOrder)
-        if (state.pendingTableCells[cell] != state.tableCells[cell]) left << cellLabel(cell, language());
-    return left;
+    if (report.writer.owner != this) return;
+    transferTimer.stop();
+    if (isLoaded()) finish(report.complete() ? text(kDone) : text(kTransferStopped));
+    tellWriteEnded(ctx, report);
 }
 
 void ArchiveWindow::pressDefaults()
 {
+    // one click must not replace a vehicle's calibration
+    if (!ctx.fileDialogs->confirm(this, text(kArchiveTitle), text(kDefaultsQuestion), {}, text(kRestore),
+                                  text(kCancel)))
+        return;
+    if (!claimEcu(ctx, {this, kDefaults})) return;
     setButtonsEnabled(false);
     state.defaultsAcknowledged = 0;
-    state.parametersReceived = 0;
-    state.tableReceived = 0;
     setBusy(true);
     ctx.link.send(frames::restoreDefaults());
     defaultsSends = 1;
@@ -268,30 +265,39 @@ void ArchiveWindow::pressDefaults()
 void ArchiveWindow::defaultsTick()
 {
     defaultsTimer.stop();
+    if (!ctx.link.isOpen()) {
+        // the port went away: its message says why; what the ECU holds is read at the next connection
+        if (ctx.writes.ownedBy(this)) stopDefaults();
+        defaultsSends = 0;
+        finish();
+        return;
+    }
     if (state.defaultsAcknowledged == 0) {
         ctx.link.send(frames::restoreDefaults());
         progressLine->setText(text(kDefaultsWaiting).arg(++defaultsSends));
         defaultsTimer.setInterval(2000);
         defaultsTimer.start();
-    } else if (state.parametersReceived == 1 && state.tableReceived == 1) {
-        defaultsSends = 0;
-        finish(text(kDefaultsDone));
-    } else if (state.parametersReceived == 1) {
-        // the defaults may reset the table too: what the PC shows and later compares must be the ECU's
-        ctx.link.send(frames::readTable());
-        progressLine->setText(text(kDefaultsReading).arg(++defaultsSends));
-        defaultsTimer.start();
-    } else {
-        ctx.link.send(frames::readAllParameters());
-        progressLine->setText(text(kDefaultsReading).arg(++defaultsSends));
-        defaultsTimer.start();
+        return;
     }
+    if (ctx.writes.ownedBy(this)) {
+        // the defaults may reset the table too: what the PC shows and later compares must be the ECU's
+        ctx.writes.release(this);
+        ctx.writes.startReadBack();
+        defaultsSends = 0;
+    }
+    if (ctx.writes.ecuUnverified()) {
+        progressLine->setText(text(kDefaultsReading).arg(++defaultsSends));
+        defaultsTimer.start();
+        return;
+    }
+    defaultsSends = 0;
+    finish(text(kDefaultsDone));
 }
 
 bool ArchiveWindow::ecuValuesKnown()
 {
-    if (state.parametersReceived == 1 && state.tableReceived == 1) return true;
-    ctx.showMessage(text(kArchiveTitle), text(kValuesUnknown));
+    if (!ctx.writes.ecuUnverified()) return true;
+    ctx.showMessage(text(kArchiveTitle), text(ctx.link.isOpen() ? kValuesReading : kValuesUnread));
     return false;
 }
 
@@ -300,13 +306,20 @@ void ArchiveWindow::pressStoreOnPc()
     if (!ecuValuesKnown()) return;
     setButtonsEnabled(false);
     setBusy(true);
-    QString path = ctx.fileDialogs->saveFile(this, text(kDialogTitle), vehicleFolder(),
-                                             QStringLiteral("*.xls"), QStringLiteral("xls"));
+    const QString chosen = ctx.fileDialogs->saveFile(this, text(kDialogTitle), vehicleFolder(),
+                                                     QStringLiteral("*.xls"), QStringLiteral("xls"));
     // cancelled: the last vehicle's file is not written over
-    if (path.isEmpty()) return finish();
+    if (chosen.isEmpty()) return finish();
     // "Fiat Punto 1.2" is a vehicle, not a file of type "2": the workbook is always an .xls
+    QString path = chosen;
     if (QFileInfo(path).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) != 0)
         path += path.endsWith(QLatin1Char('.')) ? QStringLiteral("xls") : QStringLiteral(".xls");
+    // the dialog asked about the name it was given, not about the one with the extension
+    if (path != chosen && QFileInfo::exists(path) &&
+        !ctx.fileDialogs->confirm(this, text(kArchiveTitle),
+                                  text(kReplaceQuestion).arg(QDir::toNativeSeparators(path)), {},
+                                  text(kReplace), text(kCancel)))
+        return finish();
     state.archiveFileName = path;
     if (const auto problem = writeWorkbookFile(path, vehicleSetOf(state))) {
         finish();
@@ -338,18 +351,18 @@ void ArchiveWindow::pressStoreOnEcu()
     // what will change, before anything goes out: sending the wrong vehicle loses a calibration
     QStringList changes;
     int parameters = 0;
-    for (int id : kParameterOrder) {
-        if (file.parameters[id] == state.parameterValues[id]) continue;
-        ++parameters;
-        changes << text(kChange).arg(parameterLabel(id, language()),
-                                     QString::number(state.parameterValues[id]),
-                                     QString::number(file.parameters[id]));
-    }
-    for (int cell : kCellOrder) {
-        if (file.cells[cell] == state.tableCells[cell]) continue;
-        changes << text(kChange).arg(cellLabel(cell, language()), QString::number(state.tableCells[cell]),
-                                     QString::number(file.cells[cell]));
-    }
+    std::vector<WriteValue> values;
+    const auto note = [&](const WriteItem& item, int ecu, int wanted) {
+        values.push_back({item, wanted});
+        if (wanted != ecu)
+            changes << text(kChange).arg(writeItemLabel(item, language()), QString::number(ecu),
+                                         QString::number(wanted));
+    };
+    for (int id : kParameterOrder)
+        note({false, id}, state.parameterValues[id], file.parameters[id]);
+    parameters = static_cast<int>(changes.size());
+    for (int cell : kCellOrder)
+        note({true, cell}, state.tableCells[cell], file.cells[cell]);
     if (changes.isEmpty()) {
         finish(text(kEqual).arg(name));
         return;
@@ -358,41 +371,14 @@ void ArchiveWindow::pressStoreOnEcu()
         text(kConfirm).arg(name).arg(changes.size()).arg(parameters).arg(changes.size() - parameters);
     if (!ctx.fileDialogs->confirm(this, text(kArchiveTitle), question, changes, text(kSend), text(kCancel)))
         return finish();
-
-    for (int id : kParameterOrder)
-        state.pendingParameterValues[id] = file.parameters[id];
-    state.pendingTableCells = file.cells;
-    progress.begin(static_cast<int>(changes.size()));
+    if (!beginWrite(ctx, {this, kTransfer}, values)) return finish();
+    progressLine->setText(ctx.writes.progressLine(language()));
     transferTimer.start();
 }
 
 void ArchiveWindow::transferTick()
 {
     transferTimer.stop();
-    if (!progress.running()) return; // nothing was started: nothing to finish
-    const int left = static_cast<int>(unwritten().size());
-    if (!ctx.link.isOpen()) {
-        // the adapter went away: nothing is sent any more, so stop and say what is left
-        progressLine->setText(text(kLinkGone));
-        setBusy(false);
-        reportUnwritten();
-        progress.end();
-        setButtonsEnabled(true);
-        return;
-    }
-    if (const auto id = nextParameterToWrite(state, kParameterOrder)) {
-        if (const auto frame = frames::writeParameter(*id, state.pendingParameterValues[*id]))
-            ctx.link.send(*frame);
-        progress.sent(*id);
-        progressLine->setText(progress.line(language(), left, parameterLabel(*id, language())));
-    } else if (const auto cell = nextTableCellToWrite(state, kCellOrder)) {
-        if (const auto frame = frames::writeTableCell(*cell, state.pendingTableCells[*cell]))
-            ctx.link.send(*frame);
-        progress.sent(kCellKey + *cell);
-        progressLine->setText(progress.line(language(), left, cellLabel(*cell, language())));
-    } else {
-        finish(text(kDone));
-        return;
-    }
-    transferTimer.start();
+    // nothing was started, or the session has ended it: its end is told from there
+    if (ctx.writes.ownedBy(this) && ctx.writes.tick()) transferTimer.start();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ui/common/form.h"
-#include "ui/common/write_progress.h"
+#include "link/write_session.h"
 
 #include <QTimer>
 
@@ -40,17 +40,15 @@ private:
     void pressDefaults();
     // False, after telling the user, while the ECU's values were not read back.
     bool ecuValuesKnown();
-    // What the transfer left unwritten, told and dropped.
-    void reportUnwritten();
+    void onWriteEnded(const WriteReport& report);
+    // Defaults left before the ECU confirmed them: its values are read again.
+    void stopDefaults();
     void pressStoreOnPc();
     void pressStoreOnEcu();
-    // What the transfer still has to write, as the user reads it.
-    QStringList unwritten() const;
 
     std::array<QPushButton*, 9> buttons{}; // Command1..Command9
     QLabel* progressLine;                  // what runs, how far it is
     QTimer defaultsTimer;                  // Timer1, 500 then 2000 ms
     QTimer transferTimer;                  // Timer2, 200 ms
-    WriteProgress progress;
     int defaultsSends = 0;
 };

@@ -42,6 +42,18 @@ SampleOutcome AutoCalibration::sample(const Sample& s, int stableTinjRange)
 {
     SampleOutcome out;
     const bool petrol = s.onPetrol == 1;
+    const bool changing = changingOver(s.ecuState);
+    if (changeoverPending_ && s.onPetrol != changeoverFrom_ && !changing) {
+        // the other fuel at last: its phase starts from this sample
+        changeoverPending_ = false;
+        ++phaseCount;
+        tinjAccumulator = tinjCount = 0;
+        rpmSum = rpmCount = 0;
+        rpmStableCount = tinjStableCount = 0;
+    }
+    // a request the ECU did not follow, or a changeover under way, is no phase: a petrol window
+    // compared with petrol would find no deviation
+    const bool between = changeoverPending_ || changing;
 
     tinjAccumulator = static_cast<int>(divideHalfEven(s.tinj + 5LL * tinjAccumulator, 5));
     if (++tinjCount > 4) {
@@ -49,8 +61,10 @@ SampleOutcome AutoCalibration::sample(const Sample& s, int stableTinjRange)
         tinjCount = 0;
         tinjAccumulator = 0;
     }
-    tinjStableCount = std::abs(s.tinj - tinjAverage) <= stableTinjRange ? tinjStableCount + 1 : 0;
-    if (petrol) {
+    tinjStableCount = std::abs(s.tinj - tinjAverage) <= stableTinjRange && !between ? tinjStableCount + 1 : 0;
+    if (between) {
+        // the averages go on for the display; the references are not taken from a mixed phase
+    } else if (petrol) {
         petrolTinjRef = tinjAverage;
         if (phaseCount == 0) gasTinjRef = tinjAverage;
     } else {
@@ -65,7 +79,7 @@ SampleOutcome AutoCalibration::sample(const Sample& s, int stableTinjRange)
         rpmCount = 0;
         rpmSum = 0;
     }
-    rpmStableCount = std::abs(s.rpm - rpmAverage) <= kRpmRange ? rpmStableCount + 1 : 0;
+    rpmStableCount = std::abs(s.rpm - rpmAverage) <= kRpmRange && !between ? rpmStableCount + 1 : 0;
     rpmStable = rpmStableCount >= kRpmStableSamples;
 
     showsPetrol_ = petrol || s.ecuState != 0;
@@ -81,6 +95,7 @@ SampleOutcome AutoCalibration::sample(const Sample& s, int stableTinjRange)
         return out;
     }
     if (!petrol) {
+        gasMeasuredAtKgb_ = testKgb;
         armDeadline();
         windowSamples = gasShortCount = gasLongCount = 0;
         return out;
@@ -98,7 +113,11 @@ SampleOutcome AutoCalibration::sample(const Sample& s, int stableTinjRange)
     }
     if (++windowSamples < kWindowSamples) return out;
     if (phaseCount > 0) {
-        const Decision d = decide(gasShortCount, gasLongCount, maxDeviation, testKgb);
+        Decision d = decide(gasShortCount, gasLongCount, maxDeviation, testKgb);
+        if (d.kind == Decision::Kind::Found && gasMeasuredAtKgb_ != testKgb) {
+            d.kind = Decision::Kind::NoChange;
+            d.gasNotMeasured = true;
+        }
         testKgb = d.testKgb;
         if (d.kind == Decision::Kind::Found) found = true;
         out.decision = d;
@@ -125,7 +144,8 @@ bool AutoCalibration::phaseDeadline(bool onPetrol)
     tinjAccumulator = tinjCount = 0;
     rpmSum = rpmCount = 0;
     windowSamples = gasShortCount = gasLongCount = 0;
-    ++phaseCount;
+    changeoverPending_ = true;
+    changeoverFrom_ = onPetrol ? 1 : 0;
     return true;
 }
 

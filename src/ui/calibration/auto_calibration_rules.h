@@ -24,6 +24,12 @@ constexpr int kGasStableAfter = 9;
 constexpr int kBarUnit = 50; // Tinj units per lit element of the difference bar
 constexpr int kBarSide = 10; // elements on each side of the centre
 
+// The ECU's state byte while it changes fuel over.
+inline bool changingOver(int ecuState)
+{
+    return ecuState >= 1 && ecuState <= 5;
+}
+
 // One calibration frame as the procedure reads it.
 struct Sample {
     int rpm = 0;
@@ -39,6 +45,8 @@ struct Decision {
     int step = 0;
     int testKgb = 0;      // after the decision, within 0..255
     bool limited = false; // the step would have left 0..255
+    // no deviation, but gas was last measured at another coefficient: one more round first
+    bool gasNotMeasured = false;
 };
 
 // The step a petrol window's counts call for: + when gas ran long, - when it ran short, found when
@@ -58,9 +66,14 @@ public:
 
     // One sampling tick on a fresh calibration frame.
     SampleOutcome sample(const Sample& s, int stableTinjRange);
-    // The phase deadline passed: true when a fuel changeover is to be requested (then the phase's
-    // counts start again); false on gas once the value is found, where the window waits for OK.
+    // The phase deadline passed: true when a fuel changeover is to be requested; false on gas once
+    // the value is found, where the window waits for OK. A phase counts from the first sample that
+    // shows the other fuel with no changeover under way; until then nothing is evaluated.
     bool phaseDeadline(bool onPetrol);
+    // A changeover was requested and the car does not run on the other fuel yet.
+    bool changeoverPending() const { return changeoverPending_; }
+    // The fuel the pending changeover leaves (1 petrol, 0 gas).
+    int changeoverFrom() const { return changeoverFrom_; }
 
     // shown on the fuel side of the sample last taken
     bool showsPetrol() const { return showsPetrol_; }
@@ -96,6 +109,9 @@ private:
     void closeWindow();
 
     bool deadlineArmed_ = false;
+    bool changeoverPending_ = false;
+    int changeoverFrom_ = 1;
+    int gasMeasuredAtKgb_ = -1; // the coefficient under test when gas last ran stable
     bool showsPetrol_ = true;
     int difference_ = 0;
 };

@@ -4,9 +4,10 @@
 #include "ui/calibration/calibration_rules.h"
 #include "ui/common/colours.h"
 #include "ui/common/input_rule.h"
+#include "ui/common/navigator.h"
 #include "ui/common/segment_bar.h"
 #include "ui/common/widgets.h"
-#include "ui/common/write_progress.h"
+#include "ui/common/write_report.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -88,14 +89,29 @@ constexpr LocalText kUnchanged{"Ultima decisione: scostamento incerto, KGB invar
 constexpr LocalText kFound{"Ultima decisione: nessuno scostamento, valore trovato KGB %1",
                            "Last decision: no deviation, value found KGB %1",
                            "Son karar: sapma yok, deger bulundu KGB %1"};
+constexpr LocalText kGasNotMeasured{
+    "Ultima decisione: nessuno scostamento, ma il gas non e' ancora stato misurato con KGB %1: un altro giro",
+    "Last decision: no deviation, but gas was not measured with KGB %1 yet: one more round",
+    "Son karar: sapma yok, ancak gaz henuz KGB %1 ile olculmedi: bir tur daha"};
+constexpr LocalText kChangeoverUnacknowledged{
+    "Fase %1: cambio carburante richiesto, la centralina non lo ha confermato (inviato %2 volte)",
+    "Phase %1: fuel changeover requested, the ECU has not acknowledged it (sent %2 times)",
+    "Faz %1: yakit degisimi istendi, beyin onaylamadi (%2 kez gonderildi)"};
+constexpr LocalText kChangeoverNotDone{
+    "Fase %1: cambio carburante confermato, la vettura va ancora a %2",
+    "Phase %1: fuel changeover acknowledged, the car still runs on %2",
+    "Faz %1: yakit degisimi onaylandi, arac hala %2 ile calisiyor"};
+constexpr LocalText kPetrolName{"benzina", "petrol", "benzin"};
+constexpr LocalText kGasName{"gas", "gas", "gaz"};
 constexpr LocalText kLimited{" (limite 0..255)", " (limit 0..255)", " (sinir 0..255)"};
 
 // the table and leaving
-constexpr LocalText kTableProgress{"Scrittura tabella: %1 di %2 celle confermate",
-                                   "Writing the table: %1 of %2 cells confirmed",
-                                   "Tablo yaziliyor: %2 hucreden %1 onaylandi"};
-constexpr LocalText kWaiting{" - la centralina non conferma: %1", " - the ECU does not confirm: %1",
-                             " - beyin onaylamadigi: %1"};
+constexpr LocalText kTableProgress{"Scrittura tabella: %1", "Writing the table: %1", "Tablo yaziliyor: %1"};
+constexpr LocalText kTableWriter{"Taratura automatica: tabella", "Automatic calibration: table",
+                                 "Otomatik kalibrasyon: tablo"};
+constexpr LocalText kCalibrationWriter{"Taratura vettura: tabella della taratura automatica",
+                                       "Calibration: table of the automatic calibration",
+                                       "Taratura vettura: otomatik kalibrasyon tablosu"};
 constexpr LocalText kLeaving{"Uscita: attendo la conferma della centralina",
                              "Leaving: waiting for the ECU to confirm", "Cikiliyor: beyin onayi bekleniyor"};
 constexpr LocalText kRefused{
@@ -113,13 +129,10 @@ constexpr LocalText kKgbField{"KGB TARATURA", "KGB calibration", "KGB calibratio
 constexpr LocalText kWriteGoesOn{"La scrittura della tabella continua nella finestra di taratura vettura.",
                                  "The table goes on being written in the vehicle calibration window.",
                                  "Tablo yazimi arac kalibrasyon penceresinde devam ediyor."};
-constexpr LocalText kWriteStopped{
-    "Scrittura della tabella interrotta: %1 celle non sono state scritte nella centralina.",
-    "Table write stopped: %1 cells were not written to the ECU.",
-    "Tablo yazimi durduruldu: %1 hucre beyne yazilmadi."};
 
 constexpr int kSilentTicks = 10; // 3 s without a calibration frame
 constexpr int kTickMs = 300;
+constexpr int kChangeoverRepeatTicks = 4; // an unacknowledged changeover goes again after 1.2 s
 const QColor kBarRed{250, 0, 0};
 const QColor kBarYellow{250, 250, 0};
 
@@ -135,7 +148,7 @@ QGroupBox* framedValue(QWidget* parent, const char* frameName, QLineEdit* box, c
 } // namespace
 
 AutoCalibrationWindow::AutoCalibrationWindow(AppContext& context)
-    : Form(context, WindowId::AutoCalibration), writeBack_(context.state)
+    : Form(context, WindowId::AutoCalibration)
 {
     const auto display = [this](const char* name, int width = 70) {
         QLineEdit* box = valueBox(this, QString::fromLatin1(name), width, QStringLiteral("0"));
@@ -265,6 +278,10 @@ AutoCalibrationWindow::AutoCalibrationWindow(AppContext& context)
     connect(exitButton, &QPushButton::clicked, this, &AutoCalibrationWindow::pressExit);
     connect(okButton, &QPushButton::clicked, this, &AutoCalibrationWindow::pressOk);
     connect(rangeSpinner, &QScrollBar::valueChanged, this, &AutoCalibrationWindow::changeRange);
+    connect(&ctx.writes, &WriteSession::progressed, this, [this] {
+        if (ctx.writes.ownedBy(this)) showTableProgress();
+    });
+    connect(&ctx.writes, &WriteSession::ended, this, &AutoCalibrationWindow::onWriteEnded);
 }
 
 std::span<const Caption> AutoCalibrationWindow::captions() const
@@ -279,7 +296,8 @@ void AutoCalibrationWindow::onLoad()
     state.petrolTinjRef = 0;
     state.gasTinjRef = 0;
     silentTicks_ = 0;
-    writeBack_.stop();
+    changeoverSends_ = 0;
+    changeoverWait_ = 0;
     lambdaAverage1.reset();
     lambdaAverage2.reset();
     lambdaAverage1.seed(0);
@@ -315,7 +333,7 @@ void AutoCalibrationWindow::onActivate()
 
 void AutoCalibrationWindow::onUnload()
 {
-    writeBack_.stop();
+    if (ctx.writes.ownedBy(this)) ctx.writes.abandon();
     state.autoCalibrationRequested = 0;
     // the calibration window takes the ECU back, also when another window was clicked meanwhile
     if (windowOpen(WindowId::Calibration) && !windowInFront(WindowId::Calibration))
@@ -380,11 +398,26 @@ void AutoCalibrationWindow::samplingTick()
     } else {
         ++silentTicks_;
     }
+    if (procedure_.changeoverPending()) repeatChangeover();
     showProcedureState(fresh);
     if (ctx.link.isOpen()) {
         if (const auto frame = frames::calibrationPoll(procedure_.testKgb)) ctx.link.send(*frame);
     }
     samplingTimer.start();
+}
+
+void AutoCalibrationWindow::repeatChangeover()
+{
+    // a request lost on the line, or one the ECU did not take; never while the car already runs on
+    // the other fuel or is changing over, where another request would send it back
+    const LiveStatus& live = state.liveStatus;
+    if (state.changeoverAcknowledged == 1 || live.onPetrol != procedure_.changeoverFrom() ||
+        changingOver(live.calibrationState) || !ctx.link.isOpen())
+        return;
+    if (++changeoverWait_ < kChangeoverRepeatTicks) return;
+    changeoverWait_ = 0;
+    ctx.link.send(frames::fuelChangeover());
+    ++changeoverSends_;
 }
 
 void AutoCalibrationWindow::showSample(const SampleOutcome& outcome)
@@ -424,7 +457,7 @@ void AutoCalibrationWindow::showDecision(const Decision& d)
         line = text(kReference).arg(d.testKgb);
         break;
     case Decision::Kind::NoChange:
-        line = text(kUnchanged).arg(d.testKgb);
+        line = text(d.gasNotMeasured ? kGasNotMeasured : kUnchanged).arg(d.testKgb);
         break;
     case Decision::Kind::Raise:
         line = text(kRaised).arg(d.testKgb).arg(d.step);
@@ -451,8 +484,15 @@ void AutoCalibrationWindow::showProcedureState(bool fresh)
     const AutoCalibration& p = procedure_;
     const LiveStatus& live = state.liveStatus;
     const int phaseNumber = p.phaseCount + 1;
-    if (live.calibrationState >= 1 && live.calibrationState <= 5) {
+    if (changingOver(live.calibrationState)) {
         procedureLine->setText(text(kChangingFuel).arg(phaseNumber));
+        return;
+    }
+    if (p.changeoverPending()) {
+        procedureLine->setText(state.changeoverAcknowledged == 0
+                                   ? text(kChangeoverUnacknowledged).arg(phaseNumber).arg(changeoverSends_)
+                                   : text(kChangeoverNotDone).arg(phaseNumber).arg(
+                                         text(live.onPetrol == 1 ? kPetrolName : kGasName)));
         return;
     }
     const bool petrol = live.onPetrol == 1;
@@ -475,6 +515,8 @@ void AutoCalibrationWindow::phaseTick()
     if (procedure_.phaseDeadline(state.liveStatus.onPetrol == 1)) {
         ctx.link.send(frames::fuelChangeover());
         state.changeoverAcknowledged = 0;
+        changeoverSends_ = 1;
+        changeoverWait_ = 0;
         rpmStableLabel->hide();
         tinjStableLabel->hide();
         procedureLine->setText(text(kChangingFuel).arg(procedure_.phaseCount + 1));
@@ -503,7 +545,7 @@ void AutoCalibrationWindow::pressOk()
             constexpr int kNamed = 8;
             QStringList named;
             for (int i = 0; i < above.size() && i < kNamed; ++i)
-                named << QStringLiteral("%1 = %2").arg(cellLabel(above[i], language())).arg(cells[above[i]]);
+                named << QStringLiteral("%1 = %2").arg(writeItemLabel({true, above[i]}, language())).arg(cells[above[i]]);
             which = named.join(QStringLiteral(", "));
             if (above.size() > kNamed) which += text(kMoreCells).arg(above.size() - kNamed);
         }
@@ -511,11 +553,12 @@ void AutoCalibrationWindow::pressOk()
                         text(kRefused).arg(*v).arg(text(fuel == Fuel::Lpg ? kLpg : kCng), which));
         return;
     }
+    std::vector<WriteValue> values;
+    for (int k = 1; k <= kTableCellCount; ++k)
+        values.push_back({{true, k}, cells[k]});
+    if (!beginWrite(ctx, {this, kTableWriter}, values)) return;
     stopTimers();
     state.autoCalibrationTableReady = 1;
-    for (int k = 1; k <= kTableCellCount; ++k)
-        state.pendingTableCells[k] = cells[k];
-    writeBack_.start(true);
     phase_ = Phase::WritingTable;
     setBusy(true);
     updateControls();
@@ -529,36 +572,27 @@ void AutoCalibrationWindow::tableTick()
     if (phase_ != Phase::WritingTable) return;
     phaseTimer.stop();
     samplingTimer.stop();
-    if (const std::optional<QByteArray> frame = writeBack_.nextFrame()) {
-        if (frame->isEmpty() || !ctx.link.send(*frame)) {
-            stopWritingForLostPort();
-            return;
-        }
-        showTableProgress();
-        tableTimer.start();
-        return;
-    }
-    writeBack_.stop();
-    state.autoCalibrationTableReady = 0;
-    leave();
+    // the end, confirmed or not, comes from the session
+    if (ctx.writes.ownedBy(this) && ctx.writes.tick()) tableTimer.start();
 }
 
 void AutoCalibrationWindow::showTableProgress()
 {
-    QString line = text(kTableProgress).arg(writeBack_.confirmed()).arg(writeBack_.toWrite());
-    if (const auto waiting = writeBack_.waiting())
-        line += text(kWaiting).arg(writeItemName(*waiting, language()));
-    instruction->setText(line);
+    instruction->setText(text(kTableProgress).arg(ctx.writes.progressLine(language())));
 }
 
-void AutoCalibrationWindow::stopWritingForLostPort()
+void AutoCalibrationWindow::onWriteEnded(const WriteReport& report)
 {
-    const int unwritten = writeBack_.remaining();
-    writeBack_.stop();
-    stopTimers();
+    if (report.writer.owner != this) return;
     state.autoCalibrationTableReady = 0;
-    closeForm();
-    ctx.showMessage(text(kTitleText), text(kWriteStopped).arg(unwritten));
+    if (report.complete() && phase_ == Phase::WritingTable) {
+        leave();
+        return;
+    }
+    // the port went away: nothing more can be written or switched off; the report says what is left
+    stopTimers();
+    if (isLoaded()) closeForm();
+    tellWriteEnded(ctx, report);
 }
 
 void AutoCalibrationWindow::leave()
@@ -604,7 +638,8 @@ void AutoCalibrationWindow::requestClose()
     }
     // the derived table is not dropped half-written: the calibration window, which takes over the
     // moment this one closes, writes the rest and then turns the calibration mode off with its EXIT
-    writeBack_.stop();
+    if (windowOpen(WindowId::Calibration))
+        ctx.writes.handOver({ctx.navigator.window(WindowId::Calibration), kCalibrationWriter});
     stopTimers();
     closeForm();
     ctx.showMessage(text(kTitleText), text(kWriteGoesOn));

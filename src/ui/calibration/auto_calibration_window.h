@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ui/calibration/auto_calibration_rules.h"
-#include "ui/calibration/calibration_write_back.h"
+#include "link/write_session.h"
 #include "ui/common/form.h"
 #include "ui/status/status_rules.h"
 
@@ -48,7 +48,8 @@ private:
     void showDecision(const auto_calibration::Decision& d);
     void showProcedureState(bool fresh);
     void showTableProgress();
-    void stopWritingForLostPort();
+    void onWriteEnded(const WriteReport& report);
+    void repeatChangeover();
     void updateControls();
 
     QLineEdit* petrolTinjBox;  // Text1
@@ -86,5 +87,6 @@ private:
     auto_calibration::AutoCalibration procedure_;
     LambdaAverage lambdaAverage1{10}, lambdaAverage2{10};
     int silentTicks_ = 0; // sampling ticks in a row without a calibration frame
-    CalibrationWriteBack writeBack_;
+    int changeoverSends_ = 0; // requests of the pending changeover
+    int changeoverWait_ = 0;  // sampling ticks since the last of them
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/write_session.h"
+
 // What the calibration window computes on each poll, without any widget: the operating-point
 // marker over the grid, the injection-time average, the smoothed pressure, the fuel colours of the
 // value boxes and the status line.
@@ -87,12 +89,5 @@ struct GuidedModes {
 QString calibrationStatusLine(int calibrationState, int languageIndex, int changeoverTemperature,
                               int changeoverRpm, const GuidedModes& modes);
 
-// A value the calibration window writes: a parameter (corrective, axis breakpoint) or a table cell.
-struct WriteItem {
-    bool cell = false;
-    int index = 0; // parameter id, or cell 1..64
-
-    bool operator==(const WriteItem&) const = default;
-};
 // The value as the user knows it: "Cella riga 3 colonna 5", "Asse RPM punto 2".
 QString writeItemName(const WriteItem& item, Language language);

@@ -9,9 +9,11 @@
 #include "ui/calibration/table_editor.h"
 #include "ui/calibration/table_grid.h"
 #include "ui/common/datalog_recorder.h"
+#include "ui/common/file_dialogs.h"
 #include "ui/common/input_rule.h"
 #include "ui/common/segment_bar.h"
 #include "ui/common/widgets.h"
+#include "ui/common/write_report.h"
 
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -68,16 +70,17 @@ const Caption kCaptions[] = {
     {"Command5", {"Visualizzazione grafica", "Graphical visualization", "Graphical visualization"}},
 };
 
-constexpr LocalText kProgress{"Scrittura in centralina: %1 di %2 valori confermati",
-                              "Writing to the ECU: %1 of %2 values confirmed",
-                              "Beyne yaziliyor: %2 degerden %1 onaylandi"};
-constexpr LocalText kWaiting{" - la centralina non conferma: %1", " - the ECU does not confirm: %1",
-                             " - beyin onaylamadigi: %1"};
-constexpr LocalText kUnwrittenTitle{"ORVANE - Taratura vettura", "ORVANE - Calibration Vehicle",
-                                    "ORVANE - Taratura vettura"};
-constexpr LocalText kUnwritten{"Scrittura interrotta: valori non scritti nella centralina: %1.",
-                               "Write stopped: values not written to the ECU: %1.",
-                               "Yazma durduruldu: beyne yazilmayan degerler: %1."};
+constexpr LocalText kProgress{"Scrittura in centralina: %1", "Writing to the ECU: %1", "Beyne yaziliyor: %1"};
+constexpr LocalText kStore{"Taratura vettura: MODIFICA", "Calibration: MODIFY", "Taratura vettura: MODIFICA"};
+constexpr LocalText kFillQuestion{
+    "Impostare tutte le 64 celle della tabella a %1? La tabella cambia solo sullo schermo: si puo' annullare "
+    "e viene scritta nella centralina solo con MODIFICA.",
+    "Set all 64 cells of the table to %1? The table changes on screen only: it can be undone and is written "
+    "to the ECU only by MODIFY.",
+    "Tablonun 64 hucresi %1 yapilsin mi? Tablo yalnizca ekranda degisir: geri alinabilir ve beyne yalnizca "
+    "MODIFICA ile yazilir."};
+constexpr LocalText kFill{"Imposta", "Set", "Ayarla"};
+constexpr LocalText kCancel{"Annulla", "Cancel", "Iptal"};
 
 constexpr int kMaxKgb = 255;
 
@@ -91,7 +94,7 @@ QPushButton* button(QWidget* parent, const char* name)
 } // namespace
 
 CalibrationWindow::CalibrationWindow(AppContext& context)
-    : Form(context, WindowId::Calibration), writeBack_(context.state), guided_(context.state)
+    : Form(context, WindowId::Calibration), guided_(context.state)
 {
     const auto display = [this](const char* name, int width = 70) {
         QLineEdit* box = valueBox(this, QString::fromLatin1(name), width, QStringLiteral("0"));
@@ -302,6 +305,12 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
             &CalibrationWindow::onParameterConfirmed);
     connect(&ctx.dispatcher, &ReplyDispatcher::calibrationModeAcknowledged, this,
             &CalibrationWindow::onModeAcknowledged);
+    connect(&ctx.writes, &WriteSession::progressed, this, [this] {
+        if (!ctx.writes.ownedBy(this)) return;
+        if (phase_ == Phase::WritingBack) showProgress();
+        if (phase_ == Phase::GuidedWriting) showGuidedProgress();
+    });
+    connect(&ctx.writes, &WriteSession::ended, this, &CalibrationWindow::onWriteEnded);
 }
 
 std::span<const Caption> CalibrationWindow::captions() const
@@ -318,7 +327,6 @@ std::span<const Caption> CalibrationWindow::captions() const
 void CalibrationWindow::onLoad()
 {
     // made once and kept: every control as a first load leaves it
-    writeBack_.stop();
     phase_ = state.offlineMode == 1 ? Phase::Offline : Phase::Polling;
     kgbTaken_ = false;
     grid->clearEdited();
@@ -347,7 +355,6 @@ void CalibrationWindow::onLoad()
     okButton->hide();
     showGuidedControls(false);
     guided_.forget();
-    guidedProgress_.end();
     // a reply left from a coil calibration that has ended must not prompt to store
     state.calibrationExtraReceived = 0;
     correctives->forgetEdits();
@@ -410,8 +417,9 @@ void CalibrationWindow::onActivate()
     }
     // coming back to the window must not drop a handshake, a write or the closing under way
     if (phase_ != Phase::Polling) return;
-    if (state.autoCalibrationTableReady == 1) {
-        startWriteBack(true);
+    if (state.autoCalibrationTableReady == 1 && ctx.writes.ownedBy(this)) {
+        // the automatic calibration closed during its table write and handed the rest to this window
+        startWriteBack();
         return;
     }
     writeBackTimer.stop();
@@ -448,7 +456,7 @@ void CalibrationWindow::updateControls()
     for (QPushButton* b : {changeoverButton, automaticButton, modeButton, fillButton})
         b->setEnabled(idle);
     storeButton->setEnabled(idle || (guided && (valueMode || guided_.injectorsShown())));
-    sensorButton->setEnabled(connected && !guided && !guidedWriting);
+    sensorButton->setEnabled(connected && !guided && !guidedWriting && phase_ != Phase::WritingBack);
     // the view shows the table as last read: not while a write or a handshake changes it
     graphicalButton->setEnabled(idle || !connected);
     kgbSpinner->setEnabled(connected && modeOn);
@@ -642,6 +650,8 @@ void CalibrationWindow::pressAutomatic()
         openWindow(WindowId::AutoCalibration);
         return;
     }
+    // its table is written at its end: not while another writer has the ECU
+    if (!ecuFreeForWriting(ctx)) return;
     if (state.liveStatus.onPetrol == 1) {
         ctx.link.send(frames::calibrationOn());
     } else {
@@ -691,32 +701,33 @@ void CalibrationWindow::pressStore()
         }
         values[static_cast<size_t>(i)] = static_cast<int>(*value);
     }
+    std::vector<WriteValue> write;
     for (const auto& [id, value] : *correctiveValues)
-        state.pendingParameterValues[id] = value;
-    correctives->forgetEdits();
-    for (int i = 0; i < 8; ++i) {
-        state.pendingParameterValues[param::mapRpmAxis + i] = values[static_cast<size_t>(i)];
-        state.pendingParameterValues[param::mapTinjAxis + i] = values[static_cast<size_t>(8 + i)];
-    }
+        write.push_back({{false, id}, value});
+    for (int i = 0; i < 8; ++i)
+        write.push_back({{false, param::mapRpmAxis + i}, values[static_cast<size_t>(i)]});
+    for (int i = 0; i < 8; ++i)
+        write.push_back({{false, param::mapTinjAxis + i}, values[static_cast<size_t>(8 + i)]});
     for (int k = 1; k <= kTableCellCount; ++k)
-        state.pendingTableCells[k] = values[static_cast<size_t>(TableGrid::kFirstCellBox - 1 + k)];
+        write.push_back({{true, k}, values[static_cast<size_t>(TableGrid::kFirstCellBox - 1 + k)]});
+    if (!beginWrite(ctx, {this, kStore}, write)) return;
+    correctives->forgetEdits();
     editor->forgetHistory();
-    startWriteBack(false);
+    startWriteBack();
 }
 
 void CalibrationWindow::pressFill()
 {
-    state.fillTableRequested = 1;
-    for (int k = 1; k <= kTableCellCount; ++k)
-        state.pendingTableCells[k] = state.calibrationKgb;
-    editor->forgetHistory();
-    startWriteBack(true);
+    // an edit like any other: undoable, and written only by MODIFICA
+    if (!ctx.fileDialogs->confirm(this, text(kStore), text(kFillQuestion).arg(state.calibrationKgb), {},
+                                  text(kFill), text(kCancel)))
+        return;
+    editor->fillAll(state.calibrationKgb);
 }
 
-void CalibrationWindow::startWriteBack(bool cellsOnly)
+void CalibrationWindow::startWriteBack()
 {
     stopTimers();
-    writeBack_.start(cellsOnly || state.fillTableRequested == 1 || state.autoCalibrationTableReady == 1);
     phase_ = Phase::WritingBack;
     updateControls();
     setBusy(true);
@@ -728,51 +739,51 @@ void CalibrationWindow::writeBackTick()
 {
     pollTimer.stop();
     writeBackTimer.stop();
-    if (!writeBack_.running()) return; // a tick left over from EXIT has nothing to finish
-    const std::optional<QByteArray> frame = writeBack_.nextFrame();
-    if (!frame) {
+    // a tick left over from EXIT has nothing to finish; the end comes from the session
+    if (phase_ == Phase::WritingBack && ctx.writes.ownedBy(this) && ctx.writes.tick())
+        writeBackTimer.start();
+}
+
+void CalibrationWindow::onWriteEnded(const WriteReport& report)
+{
+    if (report.writer.owner != this) return;
+    if (phase_ == Phase::WritingBack) {
         finishWriteBack();
-        return;
+    } else if (phase_ == Phase::GuidedWriting) {
+        if (report.complete()) {
+            finishGuided(guided_.finishWrite());
+        } else {
+            const GuidedCalibration::Kind kind = guided_.running();
+            guided_.drop();
+            finishGuided(kind);
+            if (const int id = GuidedCalibration::parameterOf(kind))
+                guidedValue->setText(QString::number(state.parameterValues[id]));
+        }
     }
-    if (!frame->isEmpty() && !ctx.link.send(*frame)) {
-        // the port is gone: stop, and say how much the ECU did not get
-        const int unwritten = writeBack_.remaining();
-        finishWriteBack();
-        ctx.showMessage(text(kUnwrittenTitle), text(kUnwritten).arg(unwritten));
-        return;
-    }
-    showProgress();
-    writeBackTimer.start();
+    state.autoCalibrationTableReady = 0;
+    tellWriteEnded(ctx, report);
 }
 
 void CalibrationWindow::finishWriteBack()
 {
     writeBackTimer.stop();
-    writeBack_.stop();
-    state.autoCalibrationTableReady = 0;
-    state.fillTableRequested = 0;
     setBusy(false);
+    // a box typed back to the ECU's own value was never written, so no echo cleared its mark
+    for (int i = 0; i < TableGrid::kBoxes; ++i) {
+        const int ecu = i < 8    ? state.parameterValues[param::mapRpmAxis + i]
+                        : i < 16 ? state.parameterValues[param::mapTinjAxis + i - 8]
+                                 : state.tableCells[i - TableGrid::kFirstCellBox + 1];
+        if (grid->box(i)->text().trimmed() == QString::number(ecu)) grid->setEdited(i, false);
+    }
     phase_ = Phase::Polling;
     updateControls();
     pollTimer.start();
 }
 
-void CalibrationWindow::tellUnwritten(int count) const
-{
-    tellWriteStopped(text(kUnwritten).arg(count));
-}
-
-void CalibrationWindow::tellWriteStopped(const QString& message) const
-{
-    ctx.showMessage(text(kUnwrittenTitle), message);
-}
-
 void CalibrationWindow::showProgress()
 {
-    QString line = text(kProgress).arg(writeBack_.confirmed()).arg(writeBack_.toWrite());
-    if (const auto waiting = writeBack_.waiting())
-        line += text(kWaiting).arg(writeItemName(*waiting, language()));
-    statusLine->setText(line);
+    statusLine->setText(text(kProgress).arg(ctx.writes.progressLine(language())));
+    statusLine->setCursorPosition(0); // longer than the line: its start says how far it has come
 }
 
 void CalibrationWindow::onCellConfirmed(int cell, int value)
@@ -781,11 +792,10 @@ void CalibrationWindow::onCellConfirmed(int cell, int value)
     grid->setEcuCell(cell, value);
     // a late, repeated echo after the write must not undo what the user has typed since; a table
     // the automatic calibration writes replaces what was typed before it
-    if (writeBack_.running() || state.autoCalibrationTableReady == 1) {
+    if (ctx.writes.ownedBy(this) || state.autoCalibrationTableReady == 1) {
         grid->box(box)->setText(QString::number(value));
         grid->setEdited(box, false);
     }
-    afterConfirmation();
 }
 
 void CalibrationWindow::onParameterConfirmed(int id, int value)
@@ -793,26 +803,16 @@ void CalibrationWindow::onParameterConfirmed(int id, int value)
     int box = -1;
     if (id >= param::mapRpmAxis && id < param::mapRpmAxis + 8) box = id - param::mapRpmAxis;
     if (id >= param::mapTinjAxis && id < param::mapTinjAxis + 8) box = 8 + id - param::mapTinjAxis;
-    if (box >= 0 && writeBack_.running()) {
+    const bool storing = ctx.writes.ownedBy(this) && phase_ == Phase::WritingBack;
+    if (box >= 0 && storing) {
         grid->box(box)->setText(QString::number(value));
         grid->setEdited(box, false);
     }
-    if (writeBack_.running()) correctives->showConfirmed(id, value);
+    if (storing) correctives->showConfirmed(id, value);
     // a guided value confirmed late, after EXIT: the box shows what the ECU now holds
     if (phase_ != Phase::Guided &&
         id == GuidedCalibration::parameterOf(GuidedCalibration::atPosition(guidedPosition_)))
         guidedValue->setText(QString::number(value));
-    afterConfirmation();
-}
-
-void CalibrationWindow::afterConfirmation()
-{
-    if (!writeBack_.running()) return;
-    // the last echo ends the write at once, not a tick later
-    if (writeBack_.remaining() == 0)
-        finishWriteBack();
-    else
-        showProgress();
 }
 
 void CalibrationWindow::onModeAcknowledged(bool on)
@@ -840,12 +840,12 @@ void CalibrationWindow::pressExit()
         abandonGuided(); // only the guided calibration ends; the window stays
         return;
     }
-    const int unwritten = writeBack_.running() ? writeBack_.remaining() : 0;
-    writeBack_.stop();
     state.calibrationOffAcknowledged = 0;
     state.calibrationInactive = 1; // being switched off: the next visit starts from mode off
     stopTimers();
-    if (unwritten > 0) ctx.showMessage(text(kUnwrittenTitle), text(kUnwritten).arg(unwritten));
+    phase_ = Phase::Closing;
+    // what the store had not written yet is told, the frame on the wire still counts if it arrives
+    if (ctx.writes.ownedBy(this)) ctx.writes.abandon();
     if (!ctx.link.send(frames::calibrationOff())) {
         // the port is gone: nothing can be switched off or acknowledged, the link message says why
         closeForm();

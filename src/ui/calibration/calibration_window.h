@@ -1,11 +1,10 @@
 #pragma once
 
 #include "ui/calibration/calibration_rules.h"
-#include "ui/calibration/calibration_write_back.h"
 #include "ui/calibration/corrective_rules.h"
 #include "ui/calibration/guided_calibration.h"
 #include "ui/common/form.h"
-#include "ui/common/write_progress.h"
+#include "link/write_session.h"
 #include "ui/status/status_rules.h"
 
 #include <QTimer>
@@ -45,7 +44,6 @@ public:
         Automatic
     };
     Phase phase() const { return phase_; }
-    const CalibrationWriteBack& writeBack() const { return writeBack_; }
 
     // Tick handlers, public so that tests can drive them.
     void handshakeTick(); // Timer1, also the coil handshake while the coils are calibrated
@@ -81,23 +79,21 @@ private:
     // `waitForInjectors` false: the coils end without the ECU's injector reply.
     void abandonGuided(bool waitForInjectors = true);
     void finishGuided(GuidedCalibration::Kind kind);
-    void showGuidedProgress(int id);
+    void showGuidedProgress();
     void noteGuidedValue();
     QString guidedHint() const;
 
     void startHandshake();
-    void startWriteBack(bool cellsOnly);
+    void startWriteBack();
     void finishWriteBack();
+    void onWriteEnded(const WriteReport& report);
     void showProgress();
-    void tellUnwritten(int count) const;
-    void tellWriteStopped(const QString& message) const;
     void updateControls();
     void showTable();
     void showGuidedControls(bool shown);
     void showLiveView();
     void onCellConfirmed(int cell, int value);
     void onParameterConfirmed(int id, int value);
-    void afterConfirmation();
     void onModeAcknowledged(bool on);
 
     TableGrid* grid;                              // Text6(0..79), Label10, Label9, Shape1
@@ -154,11 +150,9 @@ private:
     int smoothedPressure = 0;
     FuelColours fuelColours;
     bool kgbTaken_ = false; // calibrationKgb took the KGB in use since the window opened or Form8 closed
-    CalibrationWriteBack writeBack_;
     GuidedCalibration guided_;
     int guidedPosition_ = 1; // VScroll5
     SteadyValue guidedSteady_;
-    WriteProgress guidedProgress_;
 
     // module-wide: kept while the window is closed and opened again
     TinjAverage tinjAverage;

@@ -6,7 +6,7 @@
 #include "ui/calibration/corrective_rules.h"
 #include "ui/calibration/guided_texts.h"
 #include "ui/common/input_rule.h"
-#include "ui/common/write_progress.h"
+#include "ui/common/write_report.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -41,6 +41,8 @@ void CalibrationWindow::pressGuidedStart()
         correctives->setFramesVisible(true);
         return;
     }
+    // what it finds is written at its end: not while another writer has the ECU
+    if (!ecuFreeForWriting(ctx)) return;
     guided_.start(kind);
     guidedSteady_.reset();
     phase_ = Phase::Guided;
@@ -106,9 +108,10 @@ void CalibrationWindow::coilHandshakeTick()
 void CalibrationWindow::storeGuided()
 {
     const Kind kind = guided_.running();
+    std::vector<WriteValue> values;
     if (kind == Kind::Coils) {
         if (!guided_.injectorsShown()) return;
-        guided_.storeCoils();
+        values = guided_.storeCoils();
     } else {
         // read before anything stops: a refused value leaves the calibration running
         FieldRule rule;
@@ -121,14 +124,13 @@ void CalibrationWindow::storeGuided()
         }
         const std::optional<long long> value = readBox(box, rule);
         if (!value) return;
-        guided_.store(static_cast<int>(*value));
+        values = guided_.store(static_cast<int>(*value));
     }
-    const std::vector<int> toWrite = guided_.unconfirmed();
-    guidedProgress_.begin(static_cast<int>(toWrite.size()));
+    if (!beginWrite(ctx, {this, guided_texts::kPositions[guidedPosition_ - 1]}, values)) return;
     stopTimers();
     phase_ = Phase::GuidedWriting;
     updateControls();
-    if (!toWrite.empty()) showGuidedProgress(toWrite.front());
+    showGuidedProgress();
     setBusy(true);
     guidedTimer.start();
 }
@@ -138,25 +140,14 @@ void CalibrationWindow::guidedTick()
     guidedTimer.stop();
     if (phase_ != Phase::GuidedWriting) return; // a tick left over from EXIT: polling goes on
     pollTimer.stop();
-    const int unwritten = guided_.unwritten();
-    const GuidedCalibration::WriteStep step = guided_.nextWrite();
-    if (step.frame.isEmpty()) {
-        // done, or nothing runs any more: either way polling comes back
-        finishGuided(step.finished);
+    if (!ctx.writes.ownedBy(this)) return;
+    // no calibration runs any more to take what is written: stop, say what went out, poll again
+    if (guided_.running() == Kind::None) {
+        ctx.writes.abandon();
         return;
     }
-    if (!ctx.link.send(step.frame)) {
-        const Kind kind = guided_.running();
-        guided_.drop();
-        finishGuided(kind);
-        if (const int id = GuidedCalibration::parameterOf(kind))
-            guidedValue->setText(QString::number(state.parameterValues[id]));
-        tellUnwritten(unwritten);
-        return;
-    }
-    guidedProgress_.sent(step.id);
-    showGuidedProgress(step.id);
-    guidedTimer.start();
+    // the end, confirmed or not, comes from the session
+    if (ctx.writes.tick()) guidedTimer.start();
 }
 
 void CalibrationWindow::abandonGuided(bool waitForInjectors)
@@ -169,11 +160,10 @@ void CalibrationWindow::abandonGuided(bool waitForInjectors)
         finishGuided(Kind::Coils);
         return;
     }
-    QStringList left;
-    if (phase_ == Phase::GuidedWriting) {
-        for (const int id : guided_.unconfirmed())
-            left << parameterLabel(id, language());
-    }
+    // the write stops first; its report says what may not have reached the ECU
+    const bool writing = phase_ == Phase::GuidedWriting;
+    phase_ = Phase::Guided;
+    if (writing && ctx.writes.ownedBy(this)) ctx.writes.abandon();
     const Kind kind = guided_.abandon();
     if (kind != Kind::Coils) {
         finishGuided(kind);
@@ -192,20 +182,16 @@ void CalibrationWindow::abandonGuided(bool waitForInjectors)
         statusLine->setText(text(guided_texts::kWaitingForEcu));
         handshakeTimer.start();
     }
-    if (!left.isEmpty())
-        tellWriteStopped(text(guided_texts::kMayNotHaveReached).arg(left.join(QStringLiteral(", "))));
 }
 
-void CalibrationWindow::showGuidedProgress(int id)
+void CalibrationWindow::showGuidedProgress()
 {
-    statusLine->setText(
-        guidedProgress_.line(language(), guided_.unwritten(), parameterLabel(id, language())));
+    statusLine->setText(ctx.writes.progressLine(language()));
     statusLine->setCursorPosition(0); // longer than the line: its start says how far it has come
 }
 
 void CalibrationWindow::finishGuided(Kind kind)
 {
-    guidedProgress_.end();
     guidedTimer.stop();
     handshakeTimer.stop();
     setBusy(false);

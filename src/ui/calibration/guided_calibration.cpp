@@ -2,15 +2,12 @@
 
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
-#include "link/write_walk.h"
 #include "ui/calibration/corrective_rules.h"
 
 #include <array>
 
 namespace {
 
-// the coil count goes before the injectors
-constexpr std::array<int, 2> kCoilOrder = {param::coilCount, param::injectorCount};
 
 int* modeFlag(SharedState& state, GuidedCalibration::Kind kind)
 {
@@ -72,7 +69,6 @@ GuidedCalibration::Kind GuidedCalibration::running() const
 
 void GuidedCalibration::start(Kind kind)
 {
-    lastSent_ = 0;
     if (kind == Kind::Coils) {
         state_.calibrationExtraReceived = 0;
         state_.coilCalibrationAbort = 0;
@@ -88,39 +84,26 @@ bool GuidedCalibration::injectorsShown() const
            state_.coilCalibrationAbort == 0;
 }
 
-void GuidedCalibration::store(int value)
+std::vector<WriteValue> GuidedCalibration::store(int value) const
 {
-    if (const int id = parameterOf(running())) state_.pendingParameterValues[id] = value;
+    if (const int id = parameterOf(running())) return {{{false, id}, value}};
+    return {};
 }
 
-void GuidedCalibration::storeCoils()
+std::vector<WriteValue> GuidedCalibration::storeCoils() const
 {
-    state_.pendingParameterValues[param::injectorCount] = injectorCountOf(state_.calibrationExtra);
-    state_.pendingParameterValues[param::coilCount] = state_.trialCoilCount;
+    return {{{false, param::coilCount}, state_.trialCoilCount},
+            {{false, param::injectorCount}, injectorCountOf(state_.calibrationExtra)}};
 }
 
-GuidedCalibration::WriteStep GuidedCalibration::nextWrite()
+GuidedCalibration::Kind GuidedCalibration::finishWrite()
 {
     const Kind kind = running();
-    if (kind == Kind::None) return {};
-    std::optional<int> id;
-    if (kind == Kind::Coils) {
-        id = nextParameterToWrite(state_, kCoilOrder);
-    } else {
-        const int only[] = {parameterOf(kind)};
-        id = nextParameterToWrite(state_, only);
-    }
-    if (!id) {
-        if (kind == Kind::Coils)
-            endCoils();
-        else
-            *modeFlag(state_, kind) = 0;
-        return {QByteArray(), kind};
-    }
-    lastSent_ = *id;
-    // store checked the value against what the frame carries
-    return {frames::writeParameter(*id, state_.pendingParameterValues[*id]).value_or(QByteArray()),
-            Kind::None, *id};
+    if (kind == Kind::Coils)
+        endCoils();
+    else if (int* flag = modeFlag(state_, kind))
+        *flag = 0;
+    return kind;
 }
 
 GuidedCalibration::CoilStep GuidedCalibration::coilTick()
@@ -133,21 +116,13 @@ GuidedCalibration::CoilStep GuidedCalibration::coilTick()
     return CoilStep::InjectorsIn;
 }
 
-GuidedCalibration::Kind GuidedCalibration::abandon(bool keepSent)
+GuidedCalibration::Kind GuidedCalibration::abandon()
 {
     const Kind kind = running();
-    const auto giveUp = [&](int id) {
-        if (!keepSent || id != lastSent_) state_.pendingParameterValues[id] = state_.parameterValues[id];
-    };
-    if (kind == Kind::Coils) {
+    if (kind == Kind::Coils)
         state_.coilCalibrationAbort = 1;
-        for (const int id : kCoilOrder)
-            giveUp(id);
-    } else if (kind != Kind::None) {
-        *modeFlag(state_, kind) = 0;
-        giveUp(parameterOf(kind));
-    }
-    lastSent_ = 0;
+    else if (int* flag = modeFlag(state_, kind))
+        *flag = 0;
     return kind;
 }
 
@@ -160,28 +135,11 @@ void GuidedCalibration::endCoils()
 
 void GuidedCalibration::drop()
 {
-    // no echo can come on a lost port: nothing sent is kept
-    abandon(false);
+    abandon();
     if (running() == Kind::Coils) endCoils();
 }
 
 void GuidedCalibration::stopWaiting()
 {
     if (running() == Kind::Coils) endCoils();
-}
-
-std::vector<int> GuidedCalibration::unconfirmed() const
-{
-    const Kind kind = running();
-    std::vector<int> ids;
-    const auto note = [&](int id) {
-        if (id != 0 && state_.pendingParameterValues[id] != state_.parameterValues[id]) ids.push_back(id);
-    };
-    if (kind == Kind::Coils) {
-        for (const int id : kCoilOrder)
-            note(id);
-    } else {
-        note(parameterOf(kind));
-    }
-    return ids;
 }

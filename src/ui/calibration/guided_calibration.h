@@ -1,13 +1,14 @@
 #pragma once
 
 #include "link/shared_state.h"
+#include "link/write_session.h"
 
 #include <QByteArray>
 
 #include <vector>
 
 // The guided calibrations on the shared mode flags that the poll and the receive side also read:
-// which one runs, what store wants written, one write per tick, the coil handshake. One at a time.
+// which one runs, what store wants written, the coil handshake. One at a time.
 class GuidedCalibration {
 public:
     enum class Kind { None, SwitchingRpm, Pressure, Temperature, Coils };
@@ -39,35 +40,23 @@ public:
     // The injector bytes are in and the calibration was not abandoned: they may be stored.
     bool injectorsShown() const;
 
-    // Store: the value a calibration of positions 2..4 takes, or the coil count and injectors.
-    void store(int value);
-    void storeCoils();
-
-    // Guided write tick: the write of this tick, or the calibration that has just ended
-    // (`None` when none was running: EXIT got there first).
-    struct WriteStep {
-        QByteArray frame;
-        Kind finished = Kind::None;
-        int id = 0; // the parameter the frame writes
-    };
-    WriteStep nextWrite();
-    // Values store asked for that the ECU has not confirmed.
-    int unwritten() const { return static_cast<int>(unconfirmed().size()); }
-    std::vector<int> unconfirmed() const;
+    // Store: what the write session is to write for a calibration of positions 2..4, or the coil
+    // count and then the injectors.
+    std::vector<WriteValue> store(int value) const;
+    std::vector<WriteValue> storeCoils() const;
+    // The ECU confirmed what store wrote: the calibration ends. Gives the one that ended.
+    Kind finishWrite();
 
     enum class CoilStep { AskInjectors, Abandoned, InjectorsIn };
     CoilStep coilTick();
 
-    // EXIT: positions 2..4 end at once; the coils wait for the injector bytes first. Nothing more
-    // is written, and nothing is left wanted for another writer to send, except the value already
-    // sent: its echo may still come, and must then be taken.
-    Kind abandon() { return abandon(true); }
+    // EXIT: positions 2..4 end at once; the coils wait for the injector bytes first. What was
+    // being written is the write session's to stop.
+    Kind abandon();
 
 private:
-    Kind abandon(bool keepSent);
     void endCoils();
 
     SharedState& state_;
     bool coilsConfirmed_ = false;
-    int lastSent_ = 0; // parameter of the last write frame
 };

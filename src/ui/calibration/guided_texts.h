@@ -33,10 +33,5 @@ inline constexpr LocalText kWaitingForEcu{
     "Waiting for the ECU to answer... (EXIT again to leave at once)",
     "Beynin cevabi bekleniyor... (hemen cikmak icin tekrar EXIT)"};
 
-// EXIT during a write: what went out may or may not have been taken.
-inline constexpr LocalText kMayNotHaveReached{
-    "Scrittura interrotta: valori che potrebbero non essere arrivati alla centralina: %1.",
-    "Write stopped: values that may not have reached the ECU: %1.",
-    "Yazma durduruldu: beyne ulasmamis olabilecek degerler: %1."};
 
 } // namespace guided_texts

@@ -212,6 +212,19 @@ bool TableEditor::apply(Action action)
     return true;
 }
 
+void TableEditor::fillAll(int value)
+{
+    if (!editable_) return;
+    history_.record(snapshot());
+    const QString text = QString::number(value);
+    for (int cell = 1; cell <= 64; ++cell) {
+        if (grid_->cellBox(cell)->text() == text) continue;
+        grid_->cellBox(cell)->setText(text);
+        grid_->setEdited(TableGrid::kFirstCellBox - 1 + cell, true);
+    }
+    afterChange();
+}
+
 TableEditor::Snapshot TableEditor::snapshot() const
 {
     Snapshot s;

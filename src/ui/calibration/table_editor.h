@@ -34,6 +34,8 @@ public:
 
     // False, after telling the user, when the typed value or a cell is refused or a result leaves 0..255.
     bool apply(Action action);
+    // Every cell to `value`, one step of the history.
+    void fillAll(int value);
     void undo();
     void redo();
     // What is stored can no longer be undone here.

@@ -3,6 +3,7 @@
 #include "link/link.h"
 #include "link/reply_dispatcher.h"
 #include "link/shared_state.h"
+#include "link/write_session.h"
 
 #include <QString>
 
@@ -12,11 +13,13 @@ class Navigator;
 class FileDialogs;
 
 // What every window is given: the shared record, the link, the dispatcher's announcements, the
-// way to other windows, the one message box and the file dialogs.
+// one write session, the way to other windows, the one message box and the file dialogs.
 struct AppContext {
     SharedState& state;
     Link& link;
     ReplyDispatcher& dispatcher;
+    // every write to the ECU, one writer at a time
+    WriteSession& writes;
     Navigator& navigator;
     FileDialogs* fileDialogs; // tests answer them without a dialog on screen
     // Shows the messages window with this title and text.

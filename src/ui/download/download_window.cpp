@@ -1,6 +1,7 @@
 #include "ui/download/download_window.h"
 
 #include "link/frames.h"
+#include "ui/common/write_report.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -82,6 +83,11 @@ std::span<const Caption> DownloadWindow::captions() const
     return kCaptions;
 }
 
+void DownloadWindow::onUnload()
+{
+    ctx.writes.release(this);
+}
+
 void DownloadWindow::onActivate()
 {
     step = 0;
@@ -91,10 +97,12 @@ void DownloadWindow::pressUpdate()
 {
     // Not connected with no port opened earlier: nothing can reach the ECU. Say so and stay,
     // without asking the program to close.
-    if (!ctx.link.send(frames::enterDownload())) {
+    if (!ctx.link.isOpen()) {
         ctx.showMessage(text(kTitleText), text(kNeedsEcu));
         return;
     }
+    if (!ctx.writes.ownedBy(this) && !claimEcu(ctx, {this, kTitleText})) return;
+    ctx.link.send(frames::enterDownload());
     state.exitRequested = 1;
     stepTimer.start();
 }

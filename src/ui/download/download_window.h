@@ -19,6 +19,7 @@ public:
 protected:
     void onLoad() override;
     void onActivate() override;
+    void onUnload() override;
     std::span<const Caption> captions() const override;
 
 private:

@@ -3,6 +3,7 @@
 #include "link/frames.h"
 #include "ui/common/colours.h"
 #include "ui/common/segment_bar.h"
+#include "ui/common/write_report.h"
 #include "ui/eol/eol_rules.h"
 
 #include <QGridLayout>
@@ -179,6 +180,9 @@ void EolWindow::paintAll(bool red, int first, int last)
 
 void EolWindow::pressStart()
 {
+    // the test ends in a reset of the ECU's parameters: not under another writer, and the ECU's
+    // values are read again after it
+    if (!ctx.writes.ownedBy(this) && !claimEcu(ctx, {this, LocalText{"ORVANE - EndOfLine"}})) return;
     // the count the ECU is told stays the test's, whatever is clicked before it acknowledges
     testCylinders = shownCylinders;
     paintAll(true, 0, kEolIndicatorCount - 1);
@@ -237,6 +241,7 @@ void EolWindow::testTick()
         if (results.eolPhase == 0 && results.eolPreviousPhase == 4) {
             instruction->setText(QStringLiteral("RESET OK"));
             paint(56, false);
+            endTest();
             return; // the test is over
         }
         instruction->setText(QStringLiteral("TEST IN CORSO"));
@@ -244,6 +249,18 @@ void EolWindow::testTick()
         break;
     }
     testTimer.start();
+}
+
+void EolWindow::endTest()
+{
+    if (!ctx.writes.ownedBy(this)) return;
+    ctx.writes.release(this);
+    ctx.writes.startReadBack();
+}
+
+void EolWindow::onUnload()
+{
+    endTest();
 }
 
 void EolWindow::showResults()

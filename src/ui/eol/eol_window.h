@@ -26,11 +26,14 @@ public:
 protected:
     void onLoad() override;
     void onActivate() override;
+    void onUnload() override;
     std::span<const Caption> captions() const override;
 
 private:
     void chooseCylinders(int count);
     void pressStart();
+    // The test over or left: the ECU is free again, and its reset values are read.
+    void endTest();
     void paintAll(bool red, int first, int last);
     void paint(int indicator, bool red);
     void showResults();

@@ -91,6 +91,12 @@ MainMenu::MainMenu(AppContext& context) : Form(context, WindowId::MainMenu)
     connect(&ctx.dispatcher, &ReplyDispatcher::versionReceived, versionBox, &QLineEdit::setText);
 }
 
+void MainMenu::reconnect()
+{
+    stopTimers();
+    onLoad();
+}
+
 void MainMenu::onLoad()
 {
     for (QPushButton* b : {eolButton, statusButton, archiveButton, calibrationButton, downloadButton})

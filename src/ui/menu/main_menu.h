@@ -17,6 +17,10 @@ public:
 
     static constexpr int kVersionTries = 5;
 
+    // "MENU" pressed again while the menu is open (a port plugged back): a new connection, the
+    // handshake from the version on, the ECU's values read back.
+    void reconnect();
+
     // Tick handlers, public so that tests can drive them without waiting.
     void handshakeTick();        // Timer1
     void statusStartTick();      // Timer2

@@ -86,8 +86,14 @@ void layOutPage(QWidget* page, QLayout* fields, std::initializer_list<QWidget*> 
         footer->addWidget(button);
     }
 
+    // how far a write has come, and what it waits for
+    auto* writeLine = new QLabel(page);
+    writeLine->setObjectName(QStringLiteral("WriteLine"));
+    writeLine->setWordWrap(true);
+
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(body);
     layout->addSpacing(12);
+    layout->addWidget(writeLine);
     layout->addLayout(footer);
 }

@@ -31,6 +31,7 @@ void addFieldRow(QGridLayout* grid, int row, QLabel* caption, QLineEdit* box, co
 // label is made beside the button, in the same parent.
 void addCaptioned(QBoxLayout* layout, QAbstractButton* button, const char* buttonName, const char* labelName);
 // The whole page: its fields, the option frames beside them top to bottom, and along the bottom the
-// read and write mode selectors (with their labels), the write and the exit button.
+// read and write mode selectors (with their labels), the write and the exit button; above them the
+// write's progress line `WriteLine`.
 void layOutPage(QWidget* page, QLayout* fields, std::initializer_list<QWidget*> frames,
                 const PageControls& controls, const char* readLabel, const char* writeLabel);

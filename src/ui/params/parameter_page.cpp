@@ -1,9 +1,8 @@
 #include "ui/params/parameter_page.h"
 
 #include "link/frames.h"
-#include "link/write_walk.h"
 #include "ui/common/colours.h"
-#include "ui/common/write_progress.h"
+#include "ui/common/write_report.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -16,6 +15,14 @@ ParameterPage::ParameterPage(AppContext& context, WindowId id, int writePeriodMs
     setUpTimer(writeTimer, "Timer1", writePeriodMs, &ParameterPage::writeTick);
     connect(&ctx.dispatcher, &ReplyDispatcher::parameterConfirmed, this,
             &ParameterPage::onParameterConfirmed);
+    connect(&ctx.writes, &WriteSession::progressed, this, [this] {
+        if (writing_) writeLine_->setText(ctx.writes.progressLine(language()));
+    });
+    connect(&ctx.writes, &WriteSession::ended, this, &ParameterPage::onWriteEnded);
+    // the ECU's values read again after a write that did not complete
+    connect(&ctx.writes, &WriteSession::ecuVerified, this, [this] {
+        if (isLoaded() && !writing_) onActivate();
+    });
 }
 
 void ParameterPage::bindFields(std::span<const PageField> fields, const PageControls& controls)
@@ -51,6 +58,7 @@ void ParameterPage::bindFields(std::span<const PageField> fields, const PageCont
     readMode_ = qobject_cast<QRadioButton*>(find(controls.readMode));
     writeMode_ = qobject_cast<QRadioButton*>(find(controls.writeMode));
     writeButton_ = qobject_cast<QPushButton*>(find(controls.writeButton));
+    writeLine_ = qobject_cast<QLabel*>(find("WriteLine"));
     connect(readMode_, &QRadioButton::clicked, this, [this] {
         dropEdits();
         setWriteMode(false);
@@ -64,6 +72,7 @@ void ParameterPage::bindFields(std::span<const PageField> fields, const PageCont
 void ParameterPage::onLoad()
 {
     writing_ = false;
+    writeLine_->clear();
     const bool connected = state.offlineMode == 0;
     readMode_->setEnabled(connected);
     writeMode_->setEnabled(connected);
@@ -180,28 +189,39 @@ void ParameterPage::pressWrite()
         typed[i] = readBox(findChild<QLineEdit*>(QString::fromLatin1(bound.field->controls[0])), rule);
         if (!typed[i]) return;
     }
+    std::vector<WriteValue> values;
     for (size_t i = 0; i < bound_.size(); ++i)
-        state.pendingParameterValues[bound_[i].field->parameterId] = requestedValue(bound_[i], typed[i]);
-    startWalk();
+        values.push_back({{false, bound_[i].field->parameterId}, requestedValue(bound_[i], typed[i])});
+    startWalk(values);
 }
 
 void ParameterPage::writeOnly(int parameterId, int value)
 {
-    for (const Bound& bound : bound_)
-        state.pendingParameterValues[bound.field->parameterId] =
-            state.parameterValues[bound.field->parameterId];
-    state.pendingParameterValues[parameterId] = value;
-    startWalk();
+    std::vector<WriteValue> values;
+    for (const Bound& bound : bound_) {
+        const int id = bound.field->parameterId;
+        values.push_back({{false, id}, id == parameterId ? value : state.parameterValues[id]});
+    }
+    startWalk(values);
 }
 
-void ParameterPage::startWalk()
+Writer ParameterPage::writer() const
 {
+    for (const Caption& caption : captions())
+        if (caption.control == kTitle) return {this, caption.text};
+    return {this, LocalText{"ORVANE"}};
+}
+
+void ParameterPage::startWalk(const std::vector<WriteValue>& values)
+{
+    if (!beginWrite(ctx, writer(), values)) return;
     // locked while the walk runs: nothing typed now could go out, so nothing may be typed
     setWriteMode(false);
     readMode_->setEnabled(false);
     writeMode_->setEnabled(false);
     setBusy(true);
     writing_ = true;
+    writeLine_->setText(ctx.writes.progressLine(language()));
     onWriteStarted();
     writeTimer.start();
 }
@@ -209,41 +229,36 @@ void ParameterPage::startWalk()
 void ParameterPage::writeTick()
 {
     writeTimer.stop();
-    if (!writing_) return; // a tick left over from before EXIT or a refusal has nothing to finish
-    if (const std::optional<int> id = nextParameterToWrite(state, order_)) {
-        if (const auto frame = frames::writeParameter(*id, state.pendingParameterValues[*id]))
-            ctx.link.send(*frame);
-        writeTimer.start();
+    // a tick left over from before EXIT has nothing to finish; the end comes from the session
+    if (writing_ && ctx.writes.ownedBy(this) && ctx.writes.tick()) writeTimer.start();
+}
+
+void ParameterPage::onWriteEnded(const WriteReport& report)
+{
+    if (report.writer.owner != this) return;
+    writeTimer.stop();
+    writing_ = false;
+    writeLine_->clear();
+    setBusy(false);
+    if (!isLoaded()) {
+        tellWriteEnded(ctx, report);
         return;
     }
-    writing_ = false;
     setWriteMode(false);
-    readMode_->setEnabled(true);
-    writeMode_->setEnabled(true);
+    const bool connected = state.offlineMode == 0 && ctx.link.isOpen();
+    readMode_->setEnabled(connected);
+    writeMode_->setEnabled(connected);
     readMode_->setChecked(true);
     dropEdits();
-    setBusy(false);
-    onWriteComplete();
+    tellWriteEnded(ctx, report);
+    if (report.complete()) onWriteComplete();
 }
 
 void ParameterPage::onUnload()
 {
-    if (!writing_) return;
+    // leaving mid-write: nothing more goes out, and the user is told what the ECU did not take
+    if (writing_ && ctx.writes.ownedBy(this)) ctx.writes.abandon();
     writing_ = false;
-    // leaving mid-write: say what the ECU did not take, and let no later walk send it
-    static constexpr LocalText title{"ORVANE - Parametri", "ORVANE - Parameters", "ORVANE - Degerler"};
-    static constexpr LocalText left{
-        "Scrittura interrotta: %1 valori NON sono stati scritti nella centralina:\n%2",
-        "Writing stopped: %1 values were NOT written to the ECU:\n%2",
-        "Yazma durduruldu: %1 deger beyne YAZILMADI:\n%2"};
-    QStringList unwritten;
-    for (const int id : order_) {
-        if (state.pendingParameterValues[id] == state.parameterValues[id]) continue;
-        unwritten << parameterLabel(id, language());
-        state.pendingParameterValues[id] = state.parameterValues[id];
-    }
-    if (!unwritten.isEmpty())
-        ctx.showMessage(text(title), text(left).arg(unwritten.size()).arg(unwritten.join(QLatin1Char('\n'))));
 }
 
 void ParameterPage::onParameterConfirmed(int id, int value)

@@ -2,6 +2,7 @@
 
 #include "ui/common/form.h"
 #include "ui/common/input_rule.h"
+#include "link/write_session.h"
 
 #include <QTimer>
 
@@ -44,8 +45,8 @@ struct PageControls {
 };
 
 // The way every parameter page works: it opens in read mode showing what the ECU holds; in write
-// mode its editors are unlocked; the write button copies them into the wanted values, and the
-// write timer sends one frame per tick, in the page's order, until the ECU has confirmed each.
+// mode its editors are unlocked; the write button hands them to the write session, and the write
+// timer sends one frame per tick, in the page's order, until the ECU has confirmed each.
 // A page declares its widgets (named by their design names) and its fields; this runs the rest.
 class ParameterPage : public Form {
     Q_OBJECT
@@ -89,7 +90,10 @@ private:
     void colourLabels(Bound& bound);
     void dropEdits();
     void pressWrite();
-    void startWalk();
+    void startWalk(const std::vector<WriteValue>& values);
+    void onWriteEnded(const WriteReport& report);
+    // The page as the user knows it, for a refusal while it writes.
+    Writer writer() const;
     void onParameterConfirmed(int id, int value);
     int requestedValue(const Bound& bound, const std::optional<long long>& typed) const;
 
@@ -98,5 +102,6 @@ private:
     QRadioButton* readMode_ = nullptr;
     QRadioButton* writeMode_ = nullptr;
     QPushButton* writeButton_ = nullptr;
+    QLabel* writeLine_ = nullptr; // the write's progress
     bool writing_ = false;
 };

@@ -1,9 +1,11 @@
 #include "ui/start/start_window.h"
 
+#include "ui/common/file_dialogs.h"
 #include "ui/common/link_messages.h"
 #include "ui/common/navigator.h"
 #include "ui/common/widgets.h"
 #include "ui/datalog/datalog_viewer.h"
+#include "ui/menu/main_menu.h"
 
 #include <QFont>
 #include <QGridLayout>
@@ -114,7 +116,7 @@ StartWindow::StartWindow(AppContext& context) : Form(context, WindowId::Start)
     layout->addWidget(contactLabel);
 
     connect(menuButton, &QPushButton::clicked, this, &StartWindow::pressMenu);
-    connect(exitButton, &QPushButton::clicked, this, &Form::closeForm);
+    connect(exitButton, &QPushButton::clicked, this, &StartWindow::requestClose);
     connect(italianButton, &QPushButton::clicked, this, [this] { chooseLanguage(1); });
     connect(englishButton, &QPushButton::clicked, this, [this] { chooseLanguage(2); });
     connect(turkishButton, &QPushButton::clicked, this, [this] { chooseLanguage(3); });
@@ -152,6 +154,31 @@ void StartWindow::onActivate()
     updateContactLine();
 }
 
+void StartWindow::requestClose()
+{
+    static constexpr LocalText question{
+        "E' in corso \"%1\": uscendo ora, i valori non ancora scritti non arriveranno alla centralina. "
+        "Uscire ora o attendere la fine?",
+        "\"%1\" is under way: leaving now, the values not written yet will not reach the ECU. Leave now or "
+        "wait for it to end?",
+        "\"%1\" devam ediyor: simdi cikilirsa henuz yazilmayan degerler beyne ulasmayacak. Simdi cikilsin mi, "
+        "yoksa bitmesi beklensin mi?"};
+    static constexpr LocalText leave{"Esci ora", "Leave now", "Simdi cik"};
+    static constexpr LocalText wait{"Attendi", "Wait", "Bekle"};
+    if (ctx.writes.busy()) {
+        if (!ctx.fileDialogs->confirm(this, QStringLiteral("ORVANE"), text(question).arg(ctx.writes.holderName(language())),
+                                      {}, text(leave), text(wait)))
+            return;
+        if (ctx.writes.running()) {
+            // the report of what did not reach the ECU stays on screen; closing it ends the program
+            state.quitOnMessageClose = 1;
+            ctx.writes.abandon();
+            return;
+        }
+    }
+    closeForm();
+}
+
 void StartWindow::onUnload()
 {
     if (ctx.link.isOpen()) ctx.link.close();
@@ -177,6 +204,8 @@ void StartWindow::pressMenu()
     state.lostLinkCount = 0;
     state.exitRequested = 0;
     dropTopMost();
+    // always a new connection: a menu left open from before a port was unplugged reads the ECU again
+    if (windowOpen(WindowId::MainMenu)) ctx.navigator.window<MainMenu>(WindowId::MainMenu)->reconnect();
     openWindow(WindowId::MainMenu);
 }
 

@@ -21,6 +21,8 @@ protected:
     void onActivate() override;
     void onUnload() override;
     std::span<const Caption> captions() const override;
+    // EXIT and the title bar end the program: while a write runs, only after asking.
+    void requestClose() override;
 
 private:
     void pressMenu();
