@@ -581,7 +581,10 @@ private:
         if (start + count > d.size()) throw Damage{QStringLiteral("string cut short")};
         return QString::fromLatin1(d.sliced(start, count));
     }
-    std::optional<WorkbookProblem> take(int row, int column, long long min, long long max, int& out) const;
+    // The value of one cell of the block into `out` (an empty cell gives 0); `numbered` is set
+    // when the cell held a number.
+    std::optional<WorkbookProblem> take(int row, int column, long long min, long long max, int& out,
+                                        bool* numbered = nullptr) const;
 
     QByteArrayView s_;
     bool biff8_ = true;
@@ -820,8 +823,8 @@ void StreamParser::readSheet(qsizetype pos)
     throw Damage{QStringLiteral("worksheet without end")};
 }
 
-std::optional<WorkbookProblem> StreamParser::take(int row, int column, long long min, long long max,
-                                                  int& out) const
+std::optional<WorkbookProblem> StreamParser::take(int row, int column, long long min, long long max, int& out,
+                                                  bool* numbered) const
 {
     out = 0;
     const auto found = cells_.find({row, column});
@@ -852,6 +855,7 @@ std::optional<WorkbookProblem> StreamParser::take(int row, int column, long long
                                          : WorkbookProblem::Kind::CellOutOfRange,
                                address, shown};
     out = static_cast<int>(*whole);
+    if (numbered) *numbered = true;
     return std::nullopt;
 }
 
@@ -873,10 +877,14 @@ std::variant<VehicleSet, WorkbookProblem> StreamParser::parse()
     readSheet(sheet);
 
     VehicleSet set;
+    bool anyParameter = false;
     for (int row = 0; row < kParameterRows; ++row) {
-        if (auto problem = take(row, 0, 0, 0xFFFF, set.parameters[parameterAtWorkbookRow(row + 1)]))
+        if (auto problem =
+                take(row, 0, 0, 0xFFFF, set.parameters[parameterAtWorkbookRow(row + 1)], &anyParameter))
             return *problem;
     }
+    // an empty sheet would otherwise load as a car whose every parameter is 0
+    if (!anyParameter) return WorkbookProblem{WorkbookProblem::Kind::NotAVehicle, {}, {}};
     for (int row = 0; row < kTableRows; ++row)
         for (int c = 0; c < 8; ++c)
             if (auto problem = take(row, kTableFirstColumn + c, 0, 0xFF, set.cells[8 * row + c + 1]))

@@ -1,5 +1,7 @@
 #include "archive/workbook_problem.h"
 
+#include <iterator>
+
 namespace {
 
 // %1 = cell, %2 = detail
@@ -18,8 +20,11 @@ constexpr LocalText kTexts[] = {
      "The parameter in cell %1 is outside 0..65535: %2", "%1 hucresindeki parametre 0..65535 disinda: %2"},
     {"La cella %1 della tabella e' fuori dall'intervallo 0..255: %2", "Table cell %1 is outside 0..255: %2",
      "Tablo hucresi %1 0..255 disinda: %2"},
+    {"Il file non contiene i parametri di una vettura", "The file holds no vehicle's parameters",
+     "Dosyada bir aracin parametreleri yok"},
     {"Impossibile scrivere il file: %2", "The file cannot be written: %2", "Dosya yazilamiyor: %2"},
 };
+static_assert(std::size(kTexts) == static_cast<std::size_t>(WorkbookProblem::Kind::WriteFailed) + 1);
 
 } // namespace
 

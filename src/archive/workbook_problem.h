@@ -15,6 +15,7 @@ struct WorkbookProblem {
         ErrorInCell,         // a cell of the block holds an error value (#DIV/0!, ...)
         ParameterOutOfRange, // a parameter outside 0..65535
         CellOutOfRange,      // a table cell outside 0..255
+        NotAVehicle,         // no number anywhere in the parameter block (an empty sheet)
         WriteFailed,         // the file could not be written; the old one, if any, is untouched
     };
     Kind kind;

@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -39,6 +40,25 @@ int main(int argc, char** argv)
     const QCommandLineOption garbage(QStringLiteral("garbage"),
                                      QStringLiteral("Send stray bytes before each reply."));
     const QCommandLineOption slow(QStringLiteral("slow"), QStringLiteral("Wait 400 ms before each reply."));
+    const QCommandLineOption neverConfirmParameter(
+        QStringLiteral("never-confirm-parameter"),
+        QStringLiteral("Take no write of this parameter (1 to 61): no echo, value unchanged."),
+        QStringLiteral("id"));
+    const QCommandLineOption neverConfirmCell(
+        QStringLiteral("never-confirm-cell"),
+        QStringLiteral("Take no write of this table cell (1 to 64): no echo, value unchanged."),
+        QStringLiteral("cell"));
+    const QCommandLineOption dropFirstWrite(
+        QStringLiteral("drop-first-write"),
+        QStringLiteral("Lose the first write of each parameter and each table cell; take the next."));
+    const QCommandLineOption echoDelay(
+        QStringLiteral("echo-delay"),
+        QStringLiteral("Send each write echo this many ms later (0 to 60000); the value is stored at "
+                       "once, replies behind the echo wait for it."),
+        QStringLiteral("ms"));
+    const QCommandLineOption refuseChangeover(
+        QStringLiteral("refuse-changeover"),
+        QStringLiteral("Answer no fuel change-over request and stay on petrol."));
     const QCommandLineOption unplug(QStringLiteral("unplug"),
                                     QStringLiteral("Sensors that give no signal: any of lambda1, pressure, "
                                                    "temperature1, rpm (engine stopped), comma-separated."),
@@ -52,7 +72,9 @@ int main(int argc, char** argv)
     const QCommandLineOption trace(QStringLiteral("trace"),
                                    QStringLiteral("Write every request read and reply sent to this file."),
                                    QStringLiteral("file"));
-    parser.addOptions({settings, silent, wrongEcho, split, garbage, slow, unplug, idealKgb, trace});
+    parser.addOptions({settings, silent, wrongEcho, split, garbage, slow, neverConfirmParameter,
+                       neverConfirmCell, dropFirstWrite, echoDelay, refuseChangeover, unplug, idealKgb,
+                       trace});
     parser.process(app);
 
     VirtualEcu ecu;
@@ -61,6 +83,33 @@ int main(int argc, char** argv)
     ecu.faults.splitFrames = parser.isSet(split);
     ecu.faults.garbageBetweenFrames = parser.isSet(garbage);
     ecu.faults.slowReplies = parser.isSet(slow);
+    ecu.faults.dropFirstWrite = parser.isSet(dropFirstWrite);
+    ecu.faults.refuseChangeover = parser.isSet(refuseChangeover);
+    // A whole number in min..max for the option, or a message and nullopt.
+    const auto wholeNumber = [&parser](const QCommandLineOption& option, int min,
+                                       int max) -> std::optional<int> {
+        bool ok = false;
+        const int value = parser.value(option).toInt(&ok);
+        if (ok && value >= min && value <= max) return value;
+        std::fprintf(stderr, "orvane-ecu-sim: --%s takes a whole number from %d to %d\n",
+                     qPrintable(option.names().constFirst()), min, max);
+        return std::nullopt;
+    };
+    if (parser.isSet(neverConfirmParameter)) {
+        const auto id = wholeNumber(neverConfirmParameter, 1, kParameterCount);
+        if (!id) return 2;
+        ecu.faults.neverConfirmParameter = *id;
+    }
+    if (parser.isSet(neverConfirmCell)) {
+        const auto cell = wholeNumber(neverConfirmCell, 1, kTableCellCount);
+        if (!cell) return 2;
+        ecu.faults.neverConfirmCell = *cell;
+    }
+    if (parser.isSet(echoDelay)) {
+        const auto ms = wholeNumber(echoDelay, 0, 60000);
+        if (!ms) return 2;
+        ecu.faults.echoDelayMs = *ms;
+    }
     bool kgbOk = false;
     ecu.idealKgb = parser.value(idealKgb).toInt(&kgbOk);
     if (!kgbOk || ecu.idealKgb < 1 || ecu.idealKgb > 65535) {

@@ -4,6 +4,7 @@
 #include "link/parameter_catalogue.h"
 
 #include <algorithm>
+#include <utility>
 
 using frames::byteAt;
 using frames::value16At;
@@ -158,7 +159,10 @@ std::vector<VirtualEcu::Chunk> VirtualEcu::receive(const QByteArray& bytes, qint
         const QByteArray reply = handle(request, nowMs);
         if (reply.isEmpty()) continue;
 
-        const int delay = faults.slowReplies ? 400 : 0;
+        const auto kind = static_cast<RequestKind>(byteAt(request, 5));
+        const bool echo = kind == RequestKind::WriteParameter || kind == RequestKind::WriteTableCell;
+        const int delay =
+            (faults.slowReplies ? 400 : 0) + (echo ? std::max(0, faults.echoDelayMs.load()) : 0);
         if (faults.garbageBetweenFrames) out.push_back({QByteArray("\x13\xff\x00", 3), delay});
         const int garbageDelay = faults.garbageBetweenFrames ? 0 : delay;
         if (faults.splitFrames) {
@@ -184,7 +188,7 @@ QByteArray VirtualEcu::handle(const QByteArray& request, qint64 nowMs)
     case RequestKind::WriteParameter: {
         const int id = byteAt(request, 7);
         const int value = value16At(request, 8);
-        if (id < 1 || id > kParameterCount) return {};
+        if (id < 1 || id > kParameterCount || losesWrite(RequestKind::WriteParameter, id)) return {};
         parameters[id] = value;
         payload.append('\0');
         payload.append(static_cast<char>(id));
@@ -194,6 +198,7 @@ QByteArray VirtualEcu::handle(const QByteArray& request, qint64 nowMs)
     case RequestKind::ReadStatus:
         return statusReply(nowMs);
     case RequestKind::FuelChangeover:
+        if (faults.refuseChangeover) return {};
         engine.requestChangeover(nowMs);
         break;
     case RequestKind::RestoreDefaults:
@@ -214,7 +219,7 @@ QByteArray VirtualEcu::handle(const QByteArray& request, qint64 nowMs)
     case RequestKind::WriteTableCell: {
         const int cell = byteAt(request, 6);
         const int value = byteAt(request, 7);
-        if (cell < 1 || cell > kTableCellCount) return {};
+        if (cell < 1 || cell > kTableCellCount || losesWrite(RequestKind::WriteTableCell, cell)) return {};
         table[cell] = value;
         payload.append(static_cast<char>(cell));
         append8(payload, faults.wrongEcho ? (value + 1) % 0x100 : value);
@@ -248,6 +253,15 @@ QByteArray VirtualEcu::handle(const QByteArray& request, qint64 nowMs)
         break;
     }
     return frames::frame(code, payload);
+}
+
+bool VirtualEcu::losesWrite(RequestKind kind, int index)
+{
+    const bool parameter = kind == RequestKind::WriteParameter;
+    if (index == (parameter ? faults.neverConfirmParameter : faults.neverConfirmCell).load()) return true;
+    if (!faults.dropFirstWrite) return false;
+    bool& dropped = parameter ? firstParameterWriteDropped_[index] : firstCellWriteDropped_[index];
+    return !std::exchange(dropped, true);
 }
 
 int VirtualEcu::kgbAt(int rpm, int tinj) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/frames.h"
 #include "link/shared_state.h"
 #include "sim/engine_model.h"
 
@@ -32,6 +33,18 @@ public:
         std::atomic<bool> splitFrames{false};          // each reply leaves in two parts, 40 ms apart
         std::atomic<bool> garbageBetweenFrames{false}; // stray bytes before each reply
         std::atomic<bool> slowReplies{false};          // 400 ms before each reply
+        // Writes of this parameter id, or of this table cell, are not taken: no echo, memory
+        // unchanged. 0 = off.
+        std::atomic<int> neverConfirmParameter{0};
+        std::atomic<int> neverConfirmCell{0};
+        // The first write of each parameter and of each cell (while this is on) is lost whole;
+        // the next one is taken.
+        std::atomic<bool> dropFirstWrite{false};
+        // Write echoes leave this much later; the value is stored at once. What follows on the
+        // line waits behind the echo.
+        std::atomic<int> echoDelayMs{0};
+        // The change-over request gets no answer and changes nothing: the car stays on its fuel.
+        std::atomic<bool> refuseChangeover{false};
     };
     Faults faults;
 
@@ -77,7 +90,13 @@ private:
     bool keyIsOff(qint64 nowMs) const;
     int kgbAt(int rpm, int tinj) const;
 
+    // A write the faults make the ECU lose: neither stored nor echoed.
+    bool losesWrite(RequestKind kind, int index);
+
     QByteArray input_;
+    // what dropFirstWrite has already lost once
+    OneBased<bool, kParameterCount> firstParameterWriteDropped_;
+    OneBased<bool, kTableCellCount> firstCellWriteDropped_;
     bool calibrationMode_ = false;
     int kgbUnderTest_ = 0;
     bool downloadMode_ = false;

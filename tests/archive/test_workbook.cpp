@@ -100,6 +100,7 @@ private slots:
     void refusals_data();
     void refusals();
     void refusedFileLeavesPendingValuesAlone();
+    void emptyParameterBlockIsNoVehicle();
     void spreadsheetProgramReadsOurFile();
     void filesTheSpreadsheetProgramWrites();
     void problemTexts();
@@ -428,6 +429,34 @@ void TestWorkbook::refusedFileLeavesPendingValuesAlone()
     QCOMPARE(state.pendingParameterValues[29], 29029);
     QCOMPARE(state.pendingParameterValues[61], 7); // not archived, not touched
     QCOMPARE(state.pendingTableCells, sampleSet(8).cells);
+}
+
+void TestWorkbook::emptyParameterBlockIsNoVehicle()
+{
+    QByteArray table;
+    for (int row = 0; row < 8; ++row)
+        for (int c = 2; c < 10; ++c)
+            table += B::rec(0x027E, B::cell(row, c) + B::u32((2u << 2) | 2));
+    const QByteArray blankText = B::rec(0x0204, B::cell(0, 0) + B::string8("  "));
+    const QByteArray outside =
+        B::rec(0x0203, B::cell(60, 0) + B::f64(5)) + B::rec(0x0203, B::cell(0, 1) + B::f64(5));
+    // a new empty sheet, the table alone, blank text and numbers just outside column A's 60 rows
+    for (const QByteArray& sheet : {QByteArray(), table, blankText + table, outside + table}) {
+        const auto result = parseWorkbookStream(B().workbook({B::u32(0) + B::u32(0)}, sheet));
+        QVERIFY(std::holds_alternative<WorkbookProblem>(result));
+        QCOMPARE(std::get<WorkbookProblem>(result).kind, WorkbookProblem::Kind::NotAVehicle);
+    }
+    // one number is enough: the empty cells around it load as 0
+    const auto result = parseWorkbookStream(
+        B().workbook({B::u32(0) + B::u32(0)}, B::rec(0x0203, B::cell(59, 0) + B::f64(0))));
+    QVERIFY(std::holds_alternative<VehicleSet>(result));
+    QCOMPARE(std::get<VehicleSet>(result), VehicleSet{});
+
+    const WorkbookProblem p{WorkbookProblem::Kind::NotAVehicle, {}, {}};
+    QCOMPARE(workbookProblemText(p, Language::English), QString("The file holds no vehicle's parameters"));
+    QCOMPARE(workbookProblemText(p, Language::Italian),
+             QString("Il file non contiene i parametri di una vettura"));
+    QCOMPARE(workbookProblemText(p, Language::Turkish), QString("Dosyada bir aracin parametreleri yok"));
 }
 
 void TestWorkbook::spreadsheetProgramReadsOurFile()

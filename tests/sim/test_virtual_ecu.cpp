@@ -38,6 +38,10 @@ private slots:
     void endOfLineRunsItsPhases();
     void requestsAreFoundInNoisyInput();
     void faultSwitches();
+    void neverConfirmedWritesAreNotTaken();
+    void firstWriteOfEachValueIsLost();
+    void echoDelayHoldsBackOnlyEchoes();
+    void refusedChangeoverStaysOnPetrol();
 
 private:
     // Sends one request and hands the whole reply to the dispatcher, as the serial link would.
@@ -272,6 +276,83 @@ void TestVirtualEcu::faultSwitches()
     ask(*frames::writeParameter(5, 600));
     QCOMPARE(state.parameterValues[5], 0);
     QCOMPARE(ecu->parameters[5], 600);
+}
+
+void TestVirtualEcu::neverConfirmedWritesAreNotTaken()
+{
+    ecu->faults.neverConfirmParameter = param::changeoverRpm;
+    ecu->faults.neverConfirmCell = 64;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QVERIFY(ask(*frames::writeParameter(param::changeoverRpm, 2100)).isEmpty());
+        QVERIFY(ask(*frames::writeTableCell(64, 77)).isEmpty());
+    }
+    QCOMPARE(ecu->parameters[param::changeoverRpm], 1800);
+    QCOMPARE(ecu->table[64], VirtualEcu::defaultTable()[64]);
+    // only that id and that cell
+    QCOMPARE(ask(*frames::writeParameter(param::changeoverRpm + 1, 40)).size(), 9);
+    QCOMPARE(ask(*frames::writeTableCell(63, 77)).size(), 7);
+    ecu->faults.neverConfirmParameter = 0;
+    ecu->faults.neverConfirmCell = 0;
+    QCOMPARE(ask(*frames::writeParameter(param::changeoverRpm, 2100)).size(), 9);
+    QCOMPARE(ask(*frames::writeTableCell(64, 77)).size(), 7);
+    QCOMPARE(ecu->table[64], 77);
+}
+
+void TestVirtualEcu::firstWriteOfEachValueIsLost()
+{
+    ecu->faults.dropFirstWrite = true;
+    // each id and each cell loses its own first write, not just the first write of all
+    for (const int id : {param::changeoverRpm, param::cutoffKgb}) {
+        QVERIFY(ask(*frames::writeParameter(id, 99)).isEmpty());
+        QCOMPARE(ecu->parameters[id], VirtualEcu::defaultParameters()[id]);
+        QCOMPARE(ask(*frames::writeParameter(id, 99)).size(), 9);
+        QCOMPARE(ecu->parameters[id], 99);
+        QCOMPARE(ask(*frames::writeParameter(id, 98)).size(), 9);
+    }
+    // a cell of the same number as a parameter already written still loses its first
+    const int cell = param::changeoverRpm;
+    QVERIFY(ask(*frames::writeTableCell(cell, 1)).isEmpty());
+    QCOMPARE(ecu->table[cell], VirtualEcu::defaultTable()[cell]);
+    QCOMPARE(ask(*frames::writeTableCell(cell, 1)).size(), 7);
+    QCOMPARE(ecu->table[cell], 1);
+}
+
+void TestVirtualEcu::echoDelayHoldsBackOnlyEchoes()
+{
+    ecu->faults.echoDelayMs = 250;
+    auto chunks = ecu->receive(*frames::writeParameter(param::changeoverRpm, 2100), now);
+    // taken at once, answered late
+    QCOMPARE(ecu->parameters[param::changeoverRpm], 2100);
+    QCOMPARE(chunks.size(), size_t(1));
+    QCOMPARE(chunks[0].delayMs, 250);
+    chunks = ecu->receive(*frames::writeTableCell(5, 77), now);
+    QCOMPARE(ecu->table[5], 77);
+    QCOMPARE(chunks[0].delayMs, 250);
+    QCOMPARE(ecu->receive(frames::readStatus(), now)[0].delayMs, 0);
+    // on top of a slow line, and before a split echo's first half
+    ecu->faults.slowReplies = true;
+    ecu->faults.splitFrames = true;
+    chunks = ecu->receive(*frames::writeTableCell(5, 78), now);
+    QCOMPARE(chunks.size(), size_t(2));
+    QCOMPARE(chunks[0].delayMs, 650);
+    QCOMPARE(chunks[1].delayMs, 40);
+}
+
+void TestVirtualEcu::refusedChangeoverStaysOnPetrol()
+{
+    ecu->faults.refuseChangeover = true;
+    for (int i = 0; i < 30; ++i, now += 100) {
+        QVERIFY(ask(frames::fuelChangeover()).isEmpty());
+        ask(frames::readStatus());
+        QCOMPARE(state.liveStatus.ecuState, 0);
+        QCOMPARE(state.liveStatus.onPetrol, 1);
+    }
+    QCOMPARE(state.changeoverAcknowledged, 0);
+    ecu->faults.refuseChangeover = false;
+    QCOMPARE(ask(frames::fuelChangeover()).size(), 5);
+    now += 200;
+    ask(frames::readStatus());
+    QCOMPARE(state.liveStatus.ecuState, 2);
 }
 
 QTEST_GUILESS_MAIN(TestVirtualEcu)

@@ -42,6 +42,8 @@ private slots:
     void cellsAByteCannotCarry();
     void decisions_data();
     void decisions();
+    void deviationThreshold_data();
+    void deviationThreshold();
     void firstPetrolPhaseOnlyTakesTheReference();
     void deadlineArmedOncePerPhase();
     void lostStabilityDiscardsTheWindow();
@@ -116,6 +118,41 @@ void TestAutoCalibrationRules::decisions()
     QCOMPARE(d.kind, kind);
     QCOMPARE(d.testKgb, after);
     QCOMPARE(d.limited, limited);
+}
+
+void TestAutoCalibrationRules::deviationThreshold_data()
+{
+    QTest::addColumn<int>("gasTinjRef");
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<int>("after");
+    QTest::addColumn<int>("maxDeviation");
+    // petrol steady at 600; 200 away from the gas time counts, 199 does not
+    QTest::newRow("gas 199 shorter") << 401 << Kind::Found << 100 << 0;
+    QTest::newRow("gas 200 shorter") << 400 << Kind::Lower << 99 << 200;
+    QTest::newRow("gas 201 shorter") << 399 << Kind::Lower << 99 << 201;
+    QTest::newRow("gas 199 longer") << 799 << Kind::Found << 100 << 0;
+    QTest::newRow("gas 200 longer") << 800 << Kind::Raise << 101 << 200;
+    QTest::newRow("gas 201 longer") << 801 << Kind::Raise << 101 << 201;
+}
+
+void TestAutoCalibrationRules::deviationThreshold()
+{
+    QFETCH(int, gasTinjRef);
+    QFETCH(Kind, kind);
+    QFETCH(int, after);
+    QFETCH(int, maxDeviation);
+    AutoCalibration p;
+    p.reset(100);
+    untilDeadline(p, petrol(600));
+    QVERIFY(p.phaseDeadline(true));
+    p.gasTinjRef = gasTinjRef;
+    std::optional<Decision> decision;
+    QVERIFY(untilDeadline(p, petrol(600), &decision) > 0);
+    QVERIFY(decision);
+    QCOMPARE(decision->kind, kind);
+    QCOMPARE(p.testKgb, after);
+    QCOMPARE(p.maxDeviation, maxDeviation);
+    QCOMPARE(p.found, kind == Kind::Found);
 }
 
 void TestAutoCalibrationRules::firstPetrolPhaseOnlyTakesTheReference()

@@ -83,7 +83,17 @@ void TestCalibrationRules::injectionTimeAndPressureAverages()
     QCOMPARE(steady.tinjSampleCount, 0);
     QCOMPARE(steady.tinjAccumulator, 0);
 
-    // each tenth rounds with halves to even: 12.5 -> 12, 13.5 -> 14
+    // the sum rounds with halves to even, not the tenth alone: 0 + 0.5 -> 0, but 1 + 0.5 -> 2
+    TinjAverage even;
+    even.add(5);
+    QCOMPARE(even.tinjAccumulator, 0);
+    TinjAverage odd;
+    odd.add(10);
+    odd.add(5);
+    QCOMPARE(odd.tinjAccumulator, 2);
+    for (int i = 0; i < 8; ++i)
+        odd.add(10);
+    QCOMPARE(odd.averagedTinj, 10); // one low, the sum would stop at 9 and show 0
     TinjAverage halves;
     for (int i = 0; i < 5; ++i) {
         halves.add(125);

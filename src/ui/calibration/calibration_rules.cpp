@@ -48,8 +48,8 @@ long long divideHalfEven(long long numerator, long long denominator)
 
 void TinjAverage::add(int tinj)
 {
-    // tinj / 10 + accumulator, rounded: the accumulator is whole, so only the tenth rounds
-    tinjAccumulator += static_cast<int>(divideHalfEven(tinj, 10));
+    // the whole sum is rounded: halves go to even by the sum's parity, not the tenth's
+    tinjAccumulator = static_cast<int>(divideHalfEven(tinj + 10LL * tinjAccumulator, 10));
     if (++tinjSampleCount > 9) {
         averagedTinj = tinjAccumulator / 10 * 10;
         tinjAccumulator = 0;
