@@ -29,6 +29,7 @@ private slots:
 
     void findsTheCoefficientAndWritesTheDerivedTable();
     void cellAbove255IsRefusedAndNothingIsWritten();
+    void neverFoundWhileTheEcuStaysOnPetrol();
 
 private:
     AutoCalibrationWindow* window()
@@ -110,6 +111,32 @@ void TestAutoCalibrationRun::cellAbove255IsRefusedAndNothingIsWritten()
     bool calibrating = true;
     sim->withEcu([&calibrating](VirtualEcu& ecu) { calibrating = ecu.calibrationMode(); });
     QVERIFY(!calibrating);
+}
+
+void TestAutoCalibrationRun::neverFoundWhileTheEcuStaysOnPetrol()
+{
+    // the right coefficient from the start: petrol compared with petrol would find it at once
+    startAutomatic(118, 118);
+    sim->withEcu([](VirtualEcu& ecu) { ecu.faults.refuseChangeover = true; });
+    const auto changeovers = [this] {
+        const std::vector<int> log = requests();
+        return std::count(log.begin(), log.end(), 4);
+    };
+    // the first petrol window, then the change-over, asked again while nothing acknowledges it
+    QTRY_VERIFY_WITH_TIMEOUT(changeovers() >= 3, 20000);
+    QTest::qWait(2000);
+    QVERIFY(!control<QPushButton>("Form8", "Command2")->isEnabled());
+    QCOMPARE(window()->procedure().phaseCount, 0);
+    QVERIFY(window()->procedure().changeoverPending());
+    QVERIFY2(control<QLabel>("Form8", "procedureState")->text().contains("non lo ha confermato"),
+             qPrintable(control<QLabel>("Form8", "procedureState")->text()));
+
+    // the ECU takes it at last: the phases go on and the value is found
+    sim->withEcu([](VirtualEcu& ecu) { ecu.faults.refuseChangeover = false; });
+    QTRY_VERIFY_WITH_TIMEOUT(control<QPushButton>("Form8", "Command2")->isEnabled(), 90000);
+    QVERIFY(window()->procedure().phaseCount >= 2);
+    click("Form8", "Command1");
+    QTRY_VERIFY_WITH_TIMEOUT(!app->navigator.isOpen(WindowId::AutoCalibration), 5000);
 }
 
 QTEST_MAIN(TestAutoCalibrationRun)

@@ -208,7 +208,7 @@ void ParameterPage::writeOnly(int parameterId, int value)
 Writer ParameterPage::writer() const
 {
     for (const Caption& caption : captions())
-        if (caption.control == kTitle) return {this, caption.text};
+        if (qstrcmp(caption.control, kTitle) == 0) return {this, caption.text};
     return {this, LocalText{"ORVANE"}};
 }
 
