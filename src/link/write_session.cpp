@@ -65,7 +65,8 @@ bool WriteSession::begin(const Writer& writer, const std::vector<WriteValue>& va
     lostProblem_ = LinkProblem::None;
     // the progress names what goes out first, before the first tick
     current_.reset();
-    const auto first = std::find_if(order_.begin(), order_.end(), [this](const WriteItem& i) { return differs(i); });
+    const auto first =
+        std::find_if(order_.begin(), order_.end(), [this](const WriteItem& i) { return differs(i); });
     if (first != order_.end()) current_ = *first;
     sends_ = 0;
     sentOnWire_ = false;
@@ -126,7 +127,8 @@ bool WriteSession::tick()
         finish(WriteReport::End::PortLost, lossReason());
         return false;
     }
-    const auto next = std::find_if(order_.begin(), order_.end(), [this](const WriteItem& i) { return differs(i); });
+    const auto next =
+        std::find_if(order_.begin(), order_.end(), [this](const WriteItem& i) { return differs(i); });
     if (next == order_.end()) {
         finish(WriteReport::End::Confirmed);
         return false;
@@ -171,7 +173,8 @@ void WriteSession::onConfirmed()
         return;
     }
     // the progress names what goes out next
-    const auto next = std::find_if(order_.begin(), order_.end(), [this](const WriteItem& i) { return differs(i); });
+    const auto next =
+        std::find_if(order_.begin(), order_.end(), [this](const WriteItem& i) { return differs(i); });
     if (current_ != *next) {
         current_ = *next;
         sends_ = 0;

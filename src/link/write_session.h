@@ -46,7 +46,7 @@ struct WriteReport {
     Writer writer;
     End end = End::Confirmed;
     LinkProblem problem = LinkProblem::None; // with PortLost
-    bool ecuSilent = false; // the value going out had been sent many times without an echo
+    bool ecuSilent = false;                  // the value going out had been sent many times without an echo
     int toWrite = 0;
     std::vector<WriteItem> confirmed;
     std::vector<WriteItem> maybeArrived; // sent, no echo yet: the ECU may hold it

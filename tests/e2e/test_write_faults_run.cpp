@@ -54,7 +54,9 @@ private:
     int writesTaken()
     {
         int n = 0;
-        sim->withEcu([&n](VirtualEcu& ecu) { n = static_cast<int>(std::count(ecu.requestLog.begin(), ecu.requestLog.end(), 2)); });
+        sim->withEcu([&n](VirtualEcu& ecu) {
+            n = static_cast<int>(std::count(ecu.requestLog.begin(), ecu.requestLog.end(), 2));
+        });
         return n;
     }
     QString message() { return control<QLabel>("Form12", "Label1")->text(); }

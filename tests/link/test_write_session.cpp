@@ -75,7 +75,8 @@ void TestWriteSession::walksInOrderAndEndsOnTheLastEcho()
     // no echo yet: the same frame again, nothing behind it
     QVERIFY(session->tick());
     QVERIFY(session->tick());
-    QCOMPARE(link->sent, (QList<QByteArray>{*frames::writeParameter(4, 350), *frames::writeParameter(4, 350)}));
+    QCOMPARE(link->sent,
+             (QList<QByteArray>{*frames::writeParameter(4, 350), *frames::writeParameter(4, 350)}));
     echo(link->sent.last());
     // the line names what goes out next as soon as the echo is in
     QCOMPARE(session->progressLine(Language::English),
@@ -88,14 +89,16 @@ void TestWriteSession::walksInOrderAndEndsOnTheLastEcho()
     echo(*frames::writeParameter(21, 8));
     QCOMPARE(state.parameterValues[21], 121);
     QVERIFY(session->waitingForEcu());
-    QCOMPARE(session->progressLine(Language::Italian),
-             QString("1 di 3 valori confermati - in attesa della centralina per parametro 21 (%1) (inviato 11 "
-                     "volte)")
-                 .arg(parameterInfo(21)->name));
+    QCOMPARE(
+        session->progressLine(Language::Italian),
+        QString("1 di 3 valori confermati - in attesa della centralina per parametro 21 (%1) (inviato 11 "
+                "volte)")
+            .arg(parameterInfo(21)->name));
     echo(*frames::writeParameter(21, 7));
     QVERIFY(session->tick());
     QCOMPARE(link->sent.last(), *frames::writeTableCell(3, 9));
-    QCOMPARE(session->progressLine(Language::English), QString("2 of 3 values confirmed - sending: cell 3 (row 1, column 3)"));
+    QCOMPARE(session->progressLine(Language::English),
+             QString("2 of 3 values confirmed - sending: cell 3 (row 1, column 3)"));
 
     // the last echo ends the write at once, confirmed, and leaves nothing to read back
     echo(link->sent.last());

@@ -45,7 +45,8 @@ protected:
         QStringList left;
         for (qsizetype i = messagesSeen; i < messages.size(); ++i) {
             const QString& m = messages[i];
-            if (std::none_of(expected.begin(), expected.end(), [&m](const QString& f) { return m.contains(f); }))
+            if (std::none_of(expected.begin(), expected.end(),
+                             [&m](const QString& f) { return m.contains(f); }))
                 left << m;
         }
         return left;
@@ -56,8 +57,9 @@ protected:
         const QStringList left = app ? unexpectedMessages() : QStringList();
         app.reset();
         if (!left.isEmpty())
-            QTest::qFail(qPrintable(QStringLiteral("unexpected message: ") + left.join(QStringLiteral(" | "))),
-                         __FILE__, __LINE__);
+            QTest::qFail(
+                qPrintable(QStringLiteral("unexpected message: ") + left.join(QStringLiteral(" | "))),
+                __FILE__, __LINE__);
     }
 
     // The window by its design name ("Form3").

@@ -145,6 +145,8 @@ void TestAutoCalibrationRules::deviationThreshold()
     p.reset(100);
     untilDeadline(p, petrol(600));
     QVERIFY(p.phaseDeadline(true));
+    QVERIFY(untilDeadline(p, gas(600)) > 0); // gas measured at the coefficient under test
+    QVERIFY(p.phaseDeadline(false));
     p.gasTinjRef = gasTinjRef;
     std::optional<Decision> decision;
     QVERIFY(untilDeadline(p, petrol(600), &decision) > 0);

@@ -189,7 +189,8 @@ void TestCalibrationRules::writeItemNames()
 {
     QCOMPARE(writeItemName({true, 64}, Language::English), QString("Cell row 8 column 8"));
     QCOMPARE(writeItemName({false, param::mapRpmAxis}, Language::Italian), QString("Asse RPM punto 1"));
-    QCOMPARE(writeItemLabel({false, param::mapTinjAxis + 7}, Language::English), QString("TINJ axis point 8"));
+    QCOMPARE(writeItemLabel({false, param::mapTinjAxis + 7}, Language::English),
+             QString("TINJ axis point 8"));
 }
 
 QTEST_GUILESS_MAIN(TestCalibrationRules)

@@ -316,8 +316,9 @@ void TestCalibrationWindow::unconfirmedValueIsNamedAndExitCountsWhatStays()
     gridBox(16 + 4)->setText("55");
     gridBox(16 + 20)->setText("66");
     click("Form16", "Command7");
-    QCOMPARE(box("Text15")->text(),
-             QString("Scrittura in centralina: 0 di 2 valori confermati - invio: cella 5 (riga 1, colonna 5)"));
+    QCOMPARE(
+        box("Text15")->text(),
+        QString("Scrittura in centralina: 0 di 2 valori confermati - invio: cella 5 (riga 1, colonna 5)"));
     // the ECU does not answer: the same frame every tick, nothing behind it
     for (int i = 0; i < 10; ++i)
         w->writeBackTick();
@@ -329,8 +330,9 @@ void TestCalibrationWindow::unconfirmedValueIsNamedAndExitCountsWhatStays()
              QString("Scrittura in centralina: 0 di 2 valori confermati - in attesa della centralina per "
                      "cella 5 (riga 1, colonna 5) (inviato 11 volte)"));
     emit link->received(link->sent.last());
-    QCOMPARE(box("Text15")->text(),
-             QString("Scrittura in centralina: 1 di 2 valori confermati - invio: cella 21 (riga 3, colonna 5)"));
+    QCOMPARE(
+        box("Text15")->text(),
+        QString("Scrittura in centralina: 1 di 2 valori confermati - invio: cella 21 (riga 3, colonna 5)"));
 
     click("Form16", "Command1");
     QVERIFY(app->navigator.isOpen(WindowId::Messages));

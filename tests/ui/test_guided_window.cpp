@@ -450,7 +450,8 @@ void TestGuidedWindow::exitWhileWritingTheCoilsStopsBeforeTheInjectors()
     window()->guidedTick();
     QCOMPARE(link->sent.last(), *frames::writeParameter(param::coilCount, 3));
     click("Form16", "Command1");
-    QVERIFY(message().contains("ricevuto): parametro 2 (coilCount)\nNON inviati alla centralina (1):\nparametro 1 (injectorCount)"));
+    QVERIFY(message().contains(
+        "ricevuto): parametro 2 (coilCount)\nNON inviati alla centralina (1):\nparametro 1 (injectorCount)"));
     QVERIFY(!timer("Timer5")->isActive());
     window()->handshakeTick(); // the bytes had come: it ends at once
     QCOMPARE(window()->phase(), CalibrationWindow::Phase::Polling);
@@ -471,7 +472,8 @@ void TestGuidedWindow::lostPortEndsTheGuidedCalibration()
     QCOMPARE(app->state.switchingRpmMode, 0);
     QCOMPARE(app->state.pendingParameterValues[param::changeoverRpm], 1800);
     QCOMPARE(box("Text9")->text(), QString("1800"));
-    QVERIFY2(message().startsWith("TARATURA GIRI COMMUTAZIONE: scrittura interrotta (/dev/ttyS0: dispositivo scollegato)"),
+    QVERIFY2(message().startsWith(
+                 "TARATURA GIRI COMMUTAZIONE: scrittura interrotta (/dev/ttyS0: dispositivo scollegato)"),
              qPrintable(message()));
 
     // nothing that writes starts again until a new connection has read the ECU

@@ -84,7 +84,8 @@ constexpr LocalText kDefaultsQuestion{
     "Beynin tum degerleri fabrika degerleriyle degistirilecek: bu aracin ayari kaybolacak. Once \"STORE IN "
     "PC\" ile kaydedin. Devam edilsin mi?"};
 constexpr LocalText kRestore{"Ripristina", "Restore", "Yukle"};
-constexpr LocalText kReplaceQuestion{"Il file %1 esiste gia'. Sostituirlo?", "The file %1 already exists. Replace it?",
+constexpr LocalText kReplaceQuestion{"Il file %1 esiste gia'. Sostituirlo?",
+                                     "The file %1 already exists. Replace it?",
                                      "%1 dosyasi zaten var. Degistirilsin mi?"};
 constexpr LocalText kReplace{"Sostituisci", "Replace", "Degistir"};
 constexpr LocalText kTransferStopped{"Trasferimento interrotto.", "Transfer stopped.", "Aktarim durduruldu."};

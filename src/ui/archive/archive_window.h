@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/common/form.h"
 #include "link/write_session.h"
+#include "ui/common/form.h"
 
 #include <QTimer>
 

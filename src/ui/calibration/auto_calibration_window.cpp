@@ -97,10 +97,9 @@ constexpr LocalText kChangeoverUnacknowledged{
     "Fase %1: cambio carburante richiesto, la centralina non lo ha confermato (inviato %2 volte)",
     "Phase %1: fuel changeover requested, the ECU has not acknowledged it (sent %2 times)",
     "Faz %1: yakit degisimi istendi, beyin onaylamadi (%2 kez gonderildi)"};
-constexpr LocalText kChangeoverNotDone{
-    "Fase %1: cambio carburante confermato, la vettura va ancora a %2",
-    "Phase %1: fuel changeover acknowledged, the car still runs on %2",
-    "Faz %1: yakit degisimi onaylandi, arac hala %2 ile calisiyor"};
+constexpr LocalText kChangeoverNotDone{"Fase %1: cambio carburante confermato, la vettura va ancora a %2",
+                                       "Phase %1: fuel changeover acknowledged, the car still runs on %2",
+                                       "Faz %1: yakit degisimi onaylandi, arac hala %2 ile calisiyor"};
 constexpr LocalText kPetrolName{"benzina", "petrol", "benzin"};
 constexpr LocalText kGasName{"gas", "gas", "gaz"};
 constexpr LocalText kLimited{" (limite 0..255)", " (limit 0..255)", " (sinir 0..255)"};
@@ -147,8 +146,7 @@ QGroupBox* framedValue(QWidget* parent, const char* frameName, QLineEdit* box, c
 
 } // namespace
 
-AutoCalibrationWindow::AutoCalibrationWindow(AppContext& context)
-    : Form(context, WindowId::AutoCalibration)
+AutoCalibrationWindow::AutoCalibrationWindow(AppContext& context) : Form(context, WindowId::AutoCalibration)
 {
     const auto display = [this](const char* name, int width = 70) {
         QLineEdit* box = valueBox(this, QString::fromLatin1(name), width, QStringLiteral("0"));
@@ -491,8 +489,9 @@ void AutoCalibrationWindow::showProcedureState(bool fresh)
     if (p.changeoverPending()) {
         procedureLine->setText(state.changeoverAcknowledged == 0
                                    ? text(kChangeoverUnacknowledged).arg(phaseNumber).arg(changeoverSends_)
-                                   : text(kChangeoverNotDone).arg(phaseNumber).arg(
-                                         text(live.onPetrol == 1 ? kPetrolName : kGasName)));
+                                   : text(kChangeoverNotDone)
+                                         .arg(phaseNumber)
+                                         .arg(text(live.onPetrol == 1 ? kPetrolName : kGasName)));
         return;
     }
     const bool petrol = live.onPetrol == 1;
@@ -545,7 +544,9 @@ void AutoCalibrationWindow::pressOk()
             constexpr int kNamed = 8;
             QStringList named;
             for (int i = 0; i < above.size() && i < kNamed; ++i)
-                named << QStringLiteral("%1 = %2").arg(writeItemLabel({true, above[i]}, language())).arg(cells[above[i]]);
+                named << QStringLiteral("%1 = %2")
+                             .arg(writeItemLabel({true, above[i]}, language()))
+                             .arg(cells[above[i]]);
             which = named.join(QStringLiteral(", "));
             if (above.size() > kNamed) which += text(kMoreCells).arg(above.size() - kNamed);
         }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/calibration/auto_calibration_rules.h"
 #include "link/write_session.h"
+#include "ui/calibration/auto_calibration_rules.h"
 #include "ui/common/form.h"
 #include "ui/status/status_rules.h"
 
@@ -86,7 +86,7 @@ private:
     Phase phase_ = Phase::Sampling;
     auto_calibration::AutoCalibration procedure_;
     LambdaAverage lambdaAverage1{10}, lambdaAverage2{10};
-    int silentTicks_ = 0; // sampling ticks in a row without a calibration frame
+    int silentTicks_ = 0;     // sampling ticks in a row without a calibration frame
     int changeoverSends_ = 0; // requests of the pending changeover
     int changeoverWait_ = 0;  // sampling ticks since the last of them
 };

@@ -740,8 +740,7 @@ void CalibrationWindow::writeBackTick()
     pollTimer.stop();
     writeBackTimer.stop();
     // a tick left over from EXIT has nothing to finish; the end comes from the session
-    if (phase_ == Phase::WritingBack && ctx.writes.ownedBy(this) && ctx.writes.tick())
-        writeBackTimer.start();
+    if (phase_ == Phase::WritingBack && ctx.writes.ownedBy(this) && ctx.writes.tick()) writeBackTimer.start();
 }
 
 void CalibrationWindow::onWriteEnded(const WriteReport& report)

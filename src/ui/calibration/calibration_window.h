@@ -1,10 +1,10 @@
 #pragma once
 
+#include "link/write_session.h"
 #include "ui/calibration/calibration_rules.h"
 #include "ui/calibration/corrective_rules.h"
 #include "ui/calibration/guided_calibration.h"
 #include "ui/common/form.h"
-#include "link/write_session.h"
 #include "ui/status/status_rules.h"
 
 #include <QTimer>

@@ -8,7 +8,6 @@
 
 namespace {
 
-
 int* modeFlag(SharedState& state, GuidedCalibration::Kind kind)
 {
     switch (kind) {

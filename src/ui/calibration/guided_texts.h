@@ -33,5 +33,4 @@ inline constexpr LocalText kWaitingForEcu{
     "Waiting for the ECU to answer... (EXIT again to leave at once)",
     "Beynin cevabi bekleniyor... (hemen cikmak icin tekrar EXIT)"};
 
-
 } // namespace guided_texts

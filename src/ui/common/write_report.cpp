@@ -13,21 +13,22 @@ constexpr LocalText kStopped{"%1: scrittura interrotta (%2).", "%1: writing stop
                              "%1: yazma durduruldu (%2)."};
 constexpr LocalText kByUser{"fermata dall'utente", "stopped by the user", "kullanici tarafindan durduruldu"};
 constexpr LocalText kSilent{"la centralina non ha confermato %1, inviato %2 volte",
-                            "the ECU did not confirm %1, sent %2 times", "beyin %1 degerini onaylamadi, %2 kez gonderildi"};
+                            "the ECU did not confirm %1, sent %2 times",
+                            "beyin %1 degerini onaylamadi, %2 kez gonderildi"};
 constexpr LocalText kConfirmed{"Confermati dalla centralina: %1 di %2 valori.",
-                               "Confirmed by the ECU: %1 of %2 values.", "Beyin tarafindan onaylanan: %2 degerden %1."};
+                               "Confirmed by the ECU: %1 of %2 values.",
+                               "Beyin tarafindan onaylanan: %2 degerden %1."};
 constexpr LocalText kMaybe{"Inviato ma non confermato (la centralina potrebbe averlo ricevuto): %1",
                            "Sent but not confirmed (the ECU may have received it): %1",
                            "Gonderildi ama onaylanmadi (beyin almis olabilir): %1"};
-constexpr LocalText kNotSent{"NON inviati alla centralina (%1):", "NOT sent to the ECU (%1):",
-                             "Beyne GONDERILMEDI (%1):"};
+constexpr LocalText kNotSent{
+    "NON inviati alla centralina (%1):", "NOT sent to the ECU (%1):", "Beyne GONDERILMEDI (%1):"};
 constexpr LocalText kMore{"... e altri %1", "... and %1 more", "... ve %1 tane daha"};
-constexpr LocalText kReading{"I valori della centralina vengono riletti.", "The ECU's values are being read again.",
-                             "Beyin degerleri yeniden okunuyor."};
-constexpr LocalText kReadOnMenu{
-    "I valori della centralina saranno riletti alla prossima connessione (MENU).",
-    "The ECU's values will be read again at the next connection (MENU).",
-    "Beyin degerleri bir sonraki baglantida (MENU) yeniden okunacak."};
+constexpr LocalText kReading{"I valori della centralina vengono riletti.",
+                             "The ECU's values are being read again.", "Beyin degerleri yeniden okunuyor."};
+constexpr LocalText kReadOnMenu{"I valori della centralina saranno riletti alla prossima connessione (MENU).",
+                                "The ECU's values will be read again at the next connection (MENU).",
+                                "Beyin degerleri bir sonraki baglantida (MENU) yeniden okunacak."};
 constexpr LocalText kBusy{"Scrittura non avviata: e' in corso \"%1\". Attendere la fine o interromperla.",
                           "Writing not started: \"%1\" is under way. Wait for it to end or stop it.",
                           "Yazma baslatilmadi: \"%1\" devam ediyor. Bitmesini bekleyin veya durdurun."};
@@ -57,7 +58,8 @@ QString writeReportText(const WriteReport& report, Language language, const QStr
     if (report.end == WriteReport::End::PortLost)
         reason = portName + QStringLiteral(": ") + linkProblemReason(language, report.problem);
     else if (report.ecuSilent && !report.maybeArrived.empty())
-        reason = kSilent.in(language).arg(writeItemLabel(report.maybeArrived.front(), language))
+        reason = kSilent.in(language)
+                     .arg(writeItemLabel(report.maybeArrived.front(), language))
                      .arg(WriteSession::kPatience + 1);
     else
         reason = kByUser.in(language);

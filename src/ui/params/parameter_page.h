@@ -1,8 +1,8 @@
 #pragma once
 
+#include "link/write_session.h"
 #include "ui/common/form.h"
 #include "ui/common/input_rule.h"
-#include "link/write_session.h"
 
 #include <QTimer>
 

@@ -161,13 +161,15 @@ void StartWindow::requestClose()
         "Uscire ora o attendere la fine?",
         "\"%1\" is under way: leaving now, the values not written yet will not reach the ECU. Leave now or "
         "wait for it to end?",
-        "\"%1\" devam ediyor: simdi cikilirsa henuz yazilmayan degerler beyne ulasmayacak. Simdi cikilsin mi, "
+        "\"%1\" devam ediyor: simdi cikilirsa henuz yazilmayan degerler beyne ulasmayacak. Simdi cikilsin "
+        "mi, "
         "yoksa bitmesi beklensin mi?"};
     static constexpr LocalText leave{"Esci ora", "Leave now", "Simdi cik"};
     static constexpr LocalText wait{"Attendi", "Wait", "Bekle"};
     if (ctx.writes.busy()) {
-        if (!ctx.fileDialogs->confirm(this, QStringLiteral("ORVANE"), text(question).arg(ctx.writes.holderName(language())),
-                                      {}, text(leave), text(wait)))
+        if (!ctx.fileDialogs->confirm(this, QStringLiteral("ORVANE"),
+                                      text(question).arg(ctx.writes.holderName(language())), {}, text(leave),
+                                      text(wait)))
             return;
         if (ctx.writes.running()) {
             // the report of what did not reach the ECU stays on screen; closing it ends the program
