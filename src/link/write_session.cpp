@@ -201,6 +201,7 @@ void WriteSession::finish(WriteReport::End end, LinkProblem problem)
     report.problem = problem;
     report.toWrite = toWrite_;
     report.ecuSilent = end != WriteReport::End::Confirmed && waitingForEcu();
+    report.sendsOfLast = sends_;
     for (size_t i = 0; i < order_.size(); ++i) {
         const WriteItem& item = order_[i];
         if (!wanted_[i]) continue;

@@ -47,6 +47,7 @@ struct WriteReport {
     End end = End::Confirmed;
     LinkProblem problem = LinkProblem::None; // with PortLost
     bool ecuSilent = false;                  // the value going out had been sent many times without an echo
+    int sendsOfLast = 0;                     // how many times in a row that value went out
     int toWrite = 0;
     std::vector<WriteItem> confirmed;
     std::vector<WriteItem> maybeArrived; // sent, no echo yet: the ECU may hold it

@@ -46,6 +46,8 @@ private slots:
     void staleValuesAreNeitherStoredNorCompared();
     void lambdaPageWritesInItsOrder();
     void lambdaPageRefusesBadBoxes();
+    void anotherWriterBlocksStoreDefaultsAndTransferBeforeAnyQuestion();
+    void exitAfterTheEcuWentSilentSaysBoth();
 
 private:
     ArchiveWindow* archive() { return app->navigator.window<ArchiveWindow>(WindowId::Archive); }
@@ -421,6 +423,46 @@ void TestArchiveWindow::staleValuesAreNeitherStoredNorCompared()
     click("Form5", "Command5");
     QCOMPARE(dialogs.confirmations, 0);
     QVERIFY(control<QLabel>("Form12", "Label1")->text().contains("vengono riletti"));
+}
+
+void TestArchiveWindow::anotherWriterBlocksStoreDefaultsAndTransferBeforeAnyQuestion()
+{
+    // a page write under way, the archive clicked from behind it
+    click("Form5", "Command1");
+    control<QRadioButton>("Form6", "Option4")->click();
+    auto* lean = control<QLineEdit>("Form6", "Text6");
+    lean->selectAll();
+    QTest::keyClicks(lean, "350");
+    click("Form6", "Command2");
+    QVERIFY(lambda()->writing());
+    app->navigator.activatedByUser(form("Form5"));
+    dialogs.answer = file("half.xls");
+    for (const char* button : {"Command9", "Command7", "Command5"}) {
+        click("Form5", button);
+        QVERIFY2(control<QLabel>("Form12", "Label1")->text().contains("\"ORVANE - Parametri lambda\""),
+                 button);
+        click("Form12", "Command1");
+    }
+    // no dialog, no question, no half-written vehicle on the disk
+    QVERIFY(dialogs.asked.isEmpty());
+    QCOMPARE(dialogs.confirmations, 0);
+    QVERIFY(!QFile::exists(file("half.xls")));
+    QVERIFY(lambda()->writing());
+}
+
+void TestArchiveWindow::exitAfterTheEcuWentSilentSaysBoth()
+{
+    dialogs.answer = workbookWith([](VehicleSet& set) { set.cells[7] = 70; });
+    click("Form5", "Command5");
+    for (int send = 1; send <= 14; ++send)
+        archive()->transferTick();
+    click("Form5", "Command8");
+    QVERIFY2(control<QLabel>("Form12", "Label1")
+                 ->text()
+                 .startsWith(
+                     "Trasferimento archivio: scrittura interrotta (fermata dall'utente; la centralina non "
+                     "aveva confermato cella 7 (riga 1, colonna 7), inviato 14 volte)."),
+             qPrintable(control<QLabel>("Form12", "Label1")->text()));
 }
 
 QTEST_MAIN(TestArchiveWindow)

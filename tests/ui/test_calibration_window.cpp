@@ -377,6 +377,12 @@ void TestCalibrationWindow::exitResendsCalibrationOffUntilAcknowledged()
     w->close();
     QVERIFY(!app->navigator.isOpen(WindowId::Calibration));
     QVERIFY(!timer("Timer3")->isActive());
+    // and so is EXIT pressed again
+    w = openWindow();
+    click("Form16", "Command1");
+    QVERIFY(control<QPushButton>("Form16", "Command1")->isEnabled());
+    click("Form16", "Command1");
+    QVERIFY(!app->navigator.isOpen(WindowId::Calibration));
 }
 
 void TestCalibrationWindow::leavingMidHandshakeOrWithoutAPort()

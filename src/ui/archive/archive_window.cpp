@@ -248,6 +248,11 @@ void ArchiveWindow::onWriteEnded(const WriteReport& report)
 
 void ArchiveWindow::pressDefaults()
 {
+    // refused before the question: a question whose answer is then refused helps nobody
+    if (ctx.writes.busy()) {
+        ecuFreeForWriting(ctx);
+        return;
+    }
     // one click must not replace a vehicle's calibration
     if (!ctx.fileDialogs->confirm(this, text(kArchiveTitle), text(kDefaultsQuestion), {}, text(kRestore),
                                   text(kCancel)))
@@ -297,6 +302,8 @@ void ArchiveWindow::defaultsTick()
 
 bool ArchiveWindow::ecuValuesKnown()
 {
+    // a write under way elsewhere leaves the ECU half old, half new: nothing to keep or compare yet
+    if (ctx.writes.busy()) return ecuFreeForWriting(ctx);
     if (!ctx.writes.ecuUnverified()) return true;
     ctx.showMessage(text(kArchiveTitle), text(ctx.link.isOpen() ? kValuesReading : kValuesUnread));
     return false;

@@ -825,6 +825,13 @@ void CalibrationWindow::onModeAcknowledged(bool on)
 
 void CalibrationWindow::pressExit()
 {
+    // pressed again while the ECU does not acknowledge the mode off (silent, or answering a backlog
+    // of echoes first): the way out, as the title bar's close already is
+    if (phase_ == Phase::Closing) {
+        stopTimers();
+        closeForm();
+        return;
+    }
     if (phase_ == Phase::Automatic && windowOpen(WindowId::AutoCalibration)) {
         // the automatic calibration is left through its own EXIT, which turns the mode off
         openWindow(WindowId::AutoCalibration);
@@ -858,13 +865,7 @@ void CalibrationWindow::pressExit()
 
 void CalibrationWindow::requestClose()
 {
-    // the title bar closes as EXIT does, calibration mode off first; pressed again while the ECU
-    // does not acknowledge, it is the way out
-    if (phase_ == Phase::Closing) {
-        stopTimers();
-        closeForm();
-        return;
-    }
+    // the title bar closes as EXIT does, calibration mode off first, and pressed again is the way out
     // the coils would wait for an injector reply that may never come
     if (state.offlineMode == 0 && guided_.running() == GuidedCalibration::Kind::Coils) abandonGuided(false);
     pressExit();

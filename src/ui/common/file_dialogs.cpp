@@ -50,6 +50,11 @@ bool SystemFileDialogs::confirm(QWidget* parent, const QString& title, const QSt
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(label);
     layout->addWidget(list, 1);
+    // a plain question has no list to show
+    if (details.isEmpty()) {
+        list->hide();
+        label->setMinimumWidth(420);
+    }
     layout->addLayout(buttons);
     return dialog.exec() == QDialog::Accepted;
 }

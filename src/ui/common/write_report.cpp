@@ -12,9 +12,9 @@ constexpr LocalText kTitle{"ORVANE - Scrittura in centralina", "ORVANE - Writing
 constexpr LocalText kStopped{"%1: scrittura interrotta (%2).", "%1: writing stopped (%2).",
                              "%1: yazma durduruldu (%2)."};
 constexpr LocalText kByUser{"fermata dall'utente", "stopped by the user", "kullanici tarafindan durduruldu"};
-constexpr LocalText kSilent{"la centralina non ha confermato %1, inviato %2 volte",
-                            "the ECU did not confirm %1, sent %2 times",
-                            "beyin %1 degerini onaylamadi, %2 kez gonderildi"};
+constexpr LocalText kSilent{"; la centralina non aveva confermato %1, inviato %2 volte",
+                            "; the ECU had not confirmed %1, sent %2 times",
+                            "; beyin %1 degerini onaylamamisti, %2 kez gonderildi"};
 constexpr LocalText kConfirmed{"Confermati dalla centralina: %1 di %2 valori.",
                                "Confirmed by the ECU: %1 of %2 values.",
                                "Beyin tarafindan onaylanan: %2 degerden %1."};
@@ -57,12 +57,12 @@ QString writeReportText(const WriteReport& report, Language language, const QStr
     QString reason;
     if (report.end == WriteReport::End::PortLost)
         reason = portName + QStringLiteral(": ") + linkProblemReason(language, report.problem);
-    else if (report.ecuSilent && !report.maybeArrived.empty())
-        reason = kSilent.in(language)
-                     .arg(writeItemLabel(report.maybeArrived.front(), language))
-                     .arg(WriteSession::kPatience + 1);
     else
         reason = kByUser.in(language);
+    if (report.end != WriteReport::End::PortLost && report.ecuSilent && !report.maybeArrived.empty())
+        reason += kSilent.in(language)
+                      .arg(writeItemLabel(report.maybeArrived.front(), language))
+                      .arg(report.sendsOfLast);
     QStringList parts;
     parts << kStopped.in(language).arg(report.writer.name.in(language), reason);
     parts << kConfirmed.in(language).arg(report.confirmed.size()).arg(report.toWrite);

@@ -90,6 +90,8 @@ void layOutPage(QWidget* page, QLayout* fields, std::initializer_list<QWidget*> 
     auto* writeLine = new QLabel(page);
     writeLine->setObjectName(QStringLiteral("WriteLine"));
     writeLine->setWordWrap(true);
+    // room for two lines from the start: a long line must not squeeze the boxes when it appears
+    writeLine->setMinimumHeight(2 * writeLine->fontMetrics().lineSpacing());
 
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(body);

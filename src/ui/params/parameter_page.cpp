@@ -245,7 +245,8 @@ void ParameterPage::onWriteEnded(const WriteReport& report)
         return;
     }
     setWriteMode(false);
-    const bool connected = state.offlineMode == 0 && ctx.link.isOpen();
+    // a port that went away comes back with "MENU": write mode stays on offer, a write is refused until then
+    const bool connected = state.offlineMode == 0;
     readMode_->setEnabled(connected);
     writeMode_->setEnabled(connected);
     readMode_->setChecked(true);
