@@ -31,6 +31,7 @@ private slots:
     void settingsCloseThePortAndMenuReopensIt();
     void portThatCannotBeOpenedEndsTheProgram();
     void pulledAdapterIsReportedOnce();
+    void menuAgainConnectsAnewAndReadsTheEcuBack();
     void exitRequestClosesMenuAndStartWindow();
     void statusAndCalibrationWaitForTheirFirstReply();
 
@@ -281,6 +282,29 @@ void TestStartAndMenu::pulledAdapterIsReportedOnce()
     QCOMPARE(link->openCalls, 2);
     QVERIFY(link->isOpen());
     QVERIFY(!ended);
+}
+
+void TestStartAndMenu::menuAgainConnectsAnewAndReadsTheEcuBack()
+{
+    click("Form1", "Command1");
+    app->state.versionReceived = app->state.parametersReceived = app->state.tableReceived = 1;
+    menu()->handshakeTick();
+    QCOMPARE(control<QLabel>("Form2", "HandshakeLine")->text(), QString("Centralina collegata"));
+    link->pull();
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().endsWith("dispositivo scollegato"));
+    QCOMPARE(control<QLabel>("Form2", "HandshakeLine")->text(),
+             QString("Collegamento perso: ricollegare la centralina e premere MENU"));
+    click("Form12", "Command1");
+    QVERIFY(app->navigator.isOpen(WindowId::MainMenu));
+
+    // plugged back: MENU with the menu still open is a new connection, from the version on
+    link->sent.clear();
+    click("Form1", "Command1");
+    QCOMPARE(link->openCalls, 2);
+    QVERIFY(!control<QPushButton>("Form2", "Command4")->isEnabled());
+    QCOMPARE(app->state.parametersReceived, 0);
+    menu()->handshakeTick();
+    QCOMPARE(link->sent, QList<QByteArray>{frames::readVersion()});
 }
 
 void TestStartAndMenu::exitRequestClosesMenuAndStartWindow()

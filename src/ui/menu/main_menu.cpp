@@ -35,6 +35,9 @@ constexpr LocalText kReadingParameters{"Lettura parametri (richiesta %1)...",
 constexpr LocalText kReadingTable{"Lettura tabella (richiesta %1)...", "Reading the table (request %1)...",
                                   "Tablo okunuyor (istek %1)..."};
 constexpr LocalText kConnected{"Centralina collegata", "ECU connected", "Beyin bagli"};
+constexpr LocalText kLinkLost{"Collegamento perso: ricollegare la centralina e premere MENU",
+                              "Connection lost: reconnect the ECU and press MENU",
+                              "Baglanti koptu: beyni yeniden baglayin ve MENU'ye basin"};
 constexpr LocalText kVersionUnanswered{"Nessuna risposta alla richiesta della versione.",
                                        "No answer to the version request.", "Surum istegine cevap yok."};
 
@@ -87,6 +90,10 @@ MainMenu::MainMenu(AppContext& context) : Form(context, WindowId::MainMenu)
     connect(calibrationButton, &QPushButton::clicked, this, &MainMenu::pressCalibration);
     connect(downloadButton, &QPushButton::clicked, this, &MainMenu::pressDownload);
 
+    // never "connected" over a port that has gone away
+    connect(&ctx.link, &Link::lost, this, [this] {
+        if (isLoaded()) progressLine->setText(text(kLinkLost));
+    });
     // The version box shows the ECU's answer whenever it comes, even while the menu is closed.
     connect(&ctx.dispatcher, &ReplyDispatcher::versionReceived, versionBox, &QLineEdit::setText);
 }
