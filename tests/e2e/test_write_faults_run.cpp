@@ -3,6 +3,7 @@
 #include "archive/workbook_file.h"
 #include "link/parameter_catalogue.h"
 #include "sim/virtual_ecu.h"
+#include "support/grab.h"
 #include "support/quiet_offscreen.h"
 #include "support/window_test.h"
 #include "ui/params/parameter_page.h"
@@ -144,6 +145,7 @@ void TestWriteFaultsRun::aPulledPortStopsAPageWriteWithAReport()
     click("Form6", "Command2");
     auto* line = control<QLabel>("Form6", "WriteLine");
     QTRY_VERIFY_WITH_TIMEOUT(line->text().contains("in attesa della centralina per parametro 4"), 5000);
+    grabIfAsked(page, "form6_write_waiting");
 
     const QString port = sim->devicePath();
     sim.reset(); // the adapter is pulled
@@ -156,6 +158,7 @@ void TestWriteFaultsRun::aPulledPortStopsAPageWriteWithAReport()
              qPrintable(report));
     QVERIFY(line->text().isEmpty());
     QCOMPARE(page->cursor().shape(), Qt::ArrowCursor);
+    grabIfAsked(form("Form12"), "form12_write_report_port_lost");
 }
 
 QTEST_MAIN(TestWriteFaultsRun)
