@@ -229,6 +229,18 @@ void TestCalibrationWindow::storeWritesOnlyWhatChangedAxesFirst()
                                             *frames::writeTableCell(1, 101)}));
     QCOMPARE(gridBox(3)->text(), QString("2100"));
     QCOMPARE(w->phase(), CalibrationWindow::Phase::Polling);
+
+    // correctives go first, in their own order, not the order the boxes are read in: 25 before 23
+    link->sent.clear();
+    control<QLineEdit>("Form16", "Text25")->setText("1400"); // 23
+    control<QLineEdit>("Form16", "Text24")->setText("1300"); // 25
+    gridBox(16)->setText("102");
+    click("Form16", "Command7");
+    writeEchoingEverything();
+    QCOMPARE(link->sent,
+             (QList<QByteArray>{*frames::writeParameter(param::lambdaCorrectionRpmThreshold, 1300),
+                                *frames::writeParameter(param::pressureCorrectionRpmThreshold, 1400),
+                                *frames::writeTableCell(1, 102)}));
 }
 
 void TestCalibrationWindow::fillIsAnEditThatStoreWrites()

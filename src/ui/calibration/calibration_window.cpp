@@ -701,9 +701,18 @@ void CalibrationWindow::pressStore()
         }
         values[static_cast<size_t>(i)] = static_cast<int>(*value);
     }
+    // the boxes are read in one order and written in another: 25 goes before 23
+    static constexpr int kCorrectiveOrder[] = {param::pressureVariation,
+                                               param::lambdaMaxVariation,
+                                               param::temperatureVariation,
+                                               param::lambdaCorrectionRpmThreshold,
+                                               param::pressureCorrectionRpmThreshold,
+                                               param::pressureInterval,
+                                               param::temperatureInterval};
     std::vector<WriteValue> write;
-    for (const auto& [id, value] : *correctiveValues)
-        write.push_back({{false, id}, value});
+    for (const int id : kCorrectiveOrder)
+        for (const auto& [boxId, value] : *correctiveValues)
+            if (boxId == id) write.push_back({{false, id}, value});
     for (int i = 0; i < 8; ++i)
         write.push_back({{false, param::mapRpmAxis + i}, values[static_cast<size_t>(i)]});
     for (int i = 0; i < 8; ++i)
