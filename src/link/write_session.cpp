@@ -39,7 +39,6 @@ WriteSession::WriteSession(SharedState& state, Link& link, ReplyDispatcher& disp
     // the link's own message comes first: the report, with the reason in it, is what stays on screen
     connect(&link, &Link::lost, this, [this](LinkProblem problem) {
         lostProblem_ = problem;
-        readBackTimer_.stop();
         QMetaObject::invokeMethod(this, &WriteSession::onLinkLost, Qt::QueuedConnection);
     });
 }
@@ -65,8 +64,7 @@ bool WriteSession::begin(const Writer& writer, const std::vector<WriteValue>& va
     lostProblem_ = LinkProblem::None;
     // the progress names what goes out first, before the first tick
     current_.reset();
-    const auto first =
-        std::find_if(order_.begin(), order_.end(), [this](const WriteItem& i) { return differs(i); });
+    const auto first = nextWanted();
     if (first != order_.end()) current_ = *first;
     sends_ = 0;
     sentOnWire_ = false;
@@ -111,6 +109,15 @@ bool WriteSession::differs(const WriteItem& item) const
                      : state_.pendingParameterValues[item.index] != state_.parameterValues[item.index];
 }
 
+std::vector<WriteItem>::const_iterator WriteSession::nextWanted() const
+{
+    // only what the writer asked to change: a value that differs because the ECU's copy changed
+    // meanwhile (another ECU read at a new connection) is not this writer's to send
+    for (size_t i = 0; i < order_.size(); ++i)
+        if (wanted_[i] && differs(order_[i])) return order_.begin() + static_cast<std::ptrdiff_t>(i);
+    return order_.end();
+}
+
 int WriteSession::remaining() const
 {
     if (!running()) return 0;
@@ -127,8 +134,7 @@ bool WriteSession::tick()
         finish(WriteReport::End::PortLost, lossReason());
         return false;
     }
-    const auto next =
-        std::find_if(order_.begin(), order_.end(), [this](const WriteItem& i) { return differs(i); });
+    const auto next = nextWanted();
     if (next == order_.end()) {
         finish(WriteReport::End::Confirmed);
         return false;
@@ -173,8 +179,7 @@ void WriteSession::onConfirmed()
         return;
     }
     // the progress names what goes out next
-    const auto next =
-        std::find_if(order_.begin(), order_.end(), [this](const WriteItem& i) { return differs(i); });
+    const auto next = nextWanted();
     if (current_ != *next) {
         current_ = *next;
         sends_ = 0;
@@ -190,7 +195,9 @@ void WriteSession::onLinkLost()
 
 LinkProblem WriteSession::lossReason() const
 {
-    return lostProblem_ != LinkProblem::None ? lostProblem_ : link_.problem();
+    if (lostProblem_ != LinkProblem::None) return lostProblem_;
+    // closed without a word from the link (the serial settings dialog closes the port)
+    return link_.problem() != LinkProblem::None ? link_.problem() : LinkProblem::PortNotOpen;
 }
 
 void WriteSession::finish(WriteReport::End end, LinkProblem problem)
@@ -249,8 +256,9 @@ QString WriteSession::progressLine(Language language) const
     return sending.in(language).arg(confirmed, all, what);
 }
 
-void WriteSession::startReadBack()
+void WriteSession::startReadBack(int periodMs)
 {
+    readBackTimer_.setInterval(periodMs);
     unverified_ = true;
     state_.parametersReceived = 0;
     state_.tableReceived = 0;
@@ -269,8 +277,11 @@ void WriteSession::readBackTick()
         emit ecuVerified();
         return;
     }
-    // a port that is gone is read by the next "MENU"
-    if (!link_.isOpen()) return;
+    // a port that is gone is read as soon as it is open again, whoever opens it
+    if (!link_.isOpen()) {
+        readBackTimer_.start();
+        return;
+    }
     link_.send(state_.parametersReceived == 0 ? frames::readAllParameters() : frames::readTable());
     readBackTimer_.start();
 }

@@ -111,7 +111,7 @@ public:
     // The ECU's copy is being read back after a write that did not end confirmed.
     bool ecuUnverified() const { return unverified_; }
     // Asks for the parameters and the table again (also after "MENU" opens a new port).
-    void startReadBack();
+    void startReadBack(int periodMs = kReadBackPeriodMs);
 
 signals:
     void progressed();
@@ -127,6 +127,7 @@ private:
     LinkProblem lossReason() const;
     void readBackTick();
     bool differs(const WriteItem& item) const;
+    std::vector<WriteItem>::const_iterator nextWanted() const;
     int pending(const WriteItem& item) const;
 
     SharedState& state_;

@@ -137,6 +137,14 @@ void TestWriteSession::walkTakesFirstDifferenceInItsOwnOrder()
     QVERIFY(!session->busy());
     QCOMPARE(link->sent.size(), 2);
     QCOMPARE(state.pendingParameterValues[30], 9);
+
+    // a value the writer left as it was, that differs once another ECU is read mid-write, is not sent
+    QVERIFY(session->begin({&owner, {"Pagina"}}, {{{false, 3}, 103}, {{false, 4}, 350}}));
+    state.parameterValues[3] = 77;
+    session->tick();
+    QCOMPARE(link->sent.last(), *frames::writeParameter(4, 350));
+    echo(link->sent.last());
+    QVERIFY(!session->busy());
 }
 
 void TestWriteSession::oneWriterAtATime()

@@ -299,6 +299,10 @@ void TestCalibrationWindow::aBoxTypedBackToTheEcuValueIsNoEditAfterStore()
     click("Form16", "Command7");
     writeEchoingEverything();
     QVERIFY(link->sent.isEmpty());
+    // another writer's confirmed cell shows at once in a box nobody typed in
+    app->state.pendingTableCells[11] = 140;
+    emit link->received(*frames::writeTableCell(11, 140));
+    QCOMPARE(gridBox(26)->text(), QString("140"));
     // another writer changes the cell; the window shows it, and the next store does not undo it
     app->state.tableCells[10] = app->state.pendingTableCells[10] = 150;
     app->context.showMessage("ORVANE", "over the window");

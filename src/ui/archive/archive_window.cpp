@@ -272,8 +272,11 @@ void ArchiveWindow::defaultsTick()
 {
     defaultsTimer.stop();
     if (!ctx.link.isOpen()) {
-        // the port went away: its message says why; what the ECU holds is read at the next connection
-        if (ctx.writes.ownedBy(this)) stopDefaults();
+        // the port went away: its message says why and stays; the ECU is read once the port is back
+        if (ctx.writes.ownedBy(this)) {
+            ctx.writes.release(this);
+            ctx.writes.startReadBack();
+        }
         defaultsSends = 0;
         finish();
         return;
@@ -286,9 +289,10 @@ void ArchiveWindow::defaultsTick()
         return;
     }
     if (ctx.writes.ownedBy(this)) {
-        // the defaults may reset the table too: what the PC shows and later compares must be the ECU's
+        // the defaults may reset the table too: what the PC shows and later compares must be the ECU's;
+        // read at this sequence's pace (500 ms, or 2000 ms once the acknowledgement was late)
         ctx.writes.release(this);
-        ctx.writes.startReadBack();
+        ctx.writes.startReadBack(defaultsTimer.interval());
         defaultsSends = 0;
     }
     if (ctx.writes.ecuUnverified()) {

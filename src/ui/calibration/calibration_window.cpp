@@ -311,6 +311,12 @@ CalibrationWindow::CalibrationWindow(AppContext& context)
         if (phase_ == Phase::GuidedWriting) showGuidedProgress();
     });
     connect(&ctx.writes, &WriteSession::ended, this, &CalibrationWindow::onWriteEnded);
+    // the ECU read again after a write that did not complete: the boxes nobody typed in follow it
+    connect(&ctx.writes, &WriteSession::ecuVerified, this, [this] {
+        if (!isLoaded()) return;
+        showTable();
+        correctives->showEcuValues(state);
+    });
 }
 
 std::span<const Caption> CalibrationWindow::captions() const
@@ -803,6 +809,10 @@ void CalibrationWindow::onCellConfirmed(int cell, int value)
     if (ctx.writes.ownedBy(this) || state.autoCalibrationTableReady == 1) {
         grid->box(box)->setText(QString::number(value));
         grid->setEdited(box, false);
+    } else if (!grid->isEdited(box)) {
+        // another writer's value: a box nobody typed in shows it, so a later store cannot put the old one
+        // back
+        grid->box(box)->setText(QString::number(value));
     }
 }
 
@@ -815,8 +825,13 @@ void CalibrationWindow::onParameterConfirmed(int id, int value)
     if (box >= 0 && storing) {
         grid->box(box)->setText(QString::number(value));
         grid->setEdited(box, false);
+    } else if (box >= 0 && !grid->isEdited(box)) {
+        grid->box(box)->setText(QString::number(value));
     }
-    if (storing) correctives->showConfirmed(id, value);
+    if (storing)
+        correctives->showConfirmed(id, value);
+    else
+        correctives->showEcuValues(state); // the boxes nobody changed follow another writer
     // a guided value confirmed late, after EXIT: the box shows what the ECU now holds
     if (phase_ != Phase::Guided &&
         id == GuidedCalibration::parameterOf(GuidedCalibration::atPosition(guidedPosition_)))
