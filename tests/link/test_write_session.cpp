@@ -3,6 +3,7 @@
 #include "link/reply_dispatcher.h"
 #include "link/write_session.h"
 #include "support/fake_link.h"
+#include "support/read_back_replies.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -52,16 +53,8 @@ std::vector<WriteValue> TestWriteSession::someValues() const
 
 void TestWriteSession::answerReadBack()
 {
-    QByteArray values;
-    for (int id = 1; id <= kParameterCount; ++id) {
-        const int v = state.parameterValues[id];
-        values.append(static_cast<char>(v >> 8)).append(static_cast<char>(v & 0xFF));
-    }
-    dispatcher->onSerialEvent(frames::frame(1, values));
-    QByteArray cells;
-    for (int k = 1; k <= kTableCellCount; ++k)
-        cells.append(static_cast<char>(state.tableCells[k]));
-    dispatcher->onSerialEvent(frames::frame(8, cells));
+    for (const QByteArray& reply : readBackReplies(state))
+        dispatcher->onSerialEvent(reply);
 }
 
 void TestWriteSession::walksInOrderAndEndsOnTheLastEcho()

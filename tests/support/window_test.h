@@ -6,6 +6,7 @@
 #include "sim/simulator_thread.h"
 #include "support/fake_dialogs.h"
 #include "support/fake_link.h"
+#include "support/read_back_replies.h"
 #include "ui/menu/main_menu.h"
 
 #include <QObject>
@@ -122,16 +123,8 @@ protected:
     // what the program already believes it holds unless the test changed that first.
     void answerReadBack()
     {
-        QByteArray values;
-        for (int id = 1; id <= kParameterCount; ++id) {
-            const int v = app->state.parameterValues[id];
-            values.append(static_cast<char>(v >> 8)).append(static_cast<char>(v & 0xFF));
-        }
-        emit link->received(frames::frame(1, values));
-        QByteArray cells;
-        for (int k = 1; k <= kTableCellCount; ++k)
-            cells.append(static_cast<char>(app->state.tableCells[k]));
-        emit link->received(frames::frame(8, cells));
+        for (const QByteArray& reply : readBackReplies(app->state))
+            emit link->received(reply);
     }
 
     std::unique_ptr<FakeLink> link;

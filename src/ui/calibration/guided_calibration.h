@@ -3,8 +3,6 @@
 #include "link/shared_state.h"
 #include "link/write_session.h"
 
-#include <QByteArray>
-
 #include <vector>
 
 // The guided calibrations on the shared mode flags that the poll and the receive side also read:
