@@ -383,7 +383,7 @@ void TestAutoCalibrationWindow::calibrationWindowWaitsUnderTheProcedure()
 
     // clicked, the calibration window hands the front back and runs nothing of its own
     const auto clickCalibration = [this] {
-        QTest::mouseClick(control<QLineEdit>("Form16", "Text15"), Qt::LeftButton);
+        QTest::mouseClick(control<QLabel>("Form16", "Text15"), Qt::LeftButton);
         QCOMPARE(activeName(), QString("Form8"));
         for (const char* name : {"Command2", "Command5", "Command7", "Command8", "Command9", "Command11"})
             QVERIFY2(!control<QPushButton>("Form16", name)->isEnabled(), name);

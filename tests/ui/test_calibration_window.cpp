@@ -9,7 +9,9 @@
 #include "ui/calibration/table_editor.h"
 #include "ui/calibration/table_edits.h"
 #include "ui/calibration/table_grid.h"
+#include "ui/common/colours.h"
 #include "ui/common/segment_bar.h"
+#include "ui/status/status_rules.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -91,6 +93,8 @@ private:
     }
     CalibrationWindow* window() { return app->navigator.window<CalibrationWindow>(WindowId::Calibration); }
     QLineEdit* box(const char* name) { return control<QLineEdit>("Form16", name); }
+    QLabel* statusLine() { return control<QLabel>("Form16", "Text15"); }
+    QString statusText() { return statusLine()->text(); }
     QLineEdit* gridBox(int index) { return box(qPrintable(QStringLiteral("Text6_%1").arg(index))); }
     // As the user types: the box knows it was edited.
     void type(int index, const QString& text)
@@ -187,6 +191,23 @@ void TestCalibrationWindow::modeHandshakeResendsUntilAcknowledged()
     QCOMPARE(box("Text11")->text(), QString("121"));
     w->pollTick();
     QCOMPARE(link->sent.last(), *frames::calibrationPoll(121));
+    // typed, or stepped from the keyboard, never beyond what the frame carries
+    QLineEdit* kgb = box("Text11");
+    kgb->selectAll();
+    QTest::keyClicks(kgb, "97");
+    QTest::keyClick(kgb, Qt::Key_Return);
+    QCOMPARE(app->state.calibrationKgb, 97);
+    QCOMPARE(spinner->value(), -97);
+    QTest::keyClick(kgb, Qt::Key_Up);
+    QTest::keyClick(kgb, Qt::Key_PageDown);
+    QCOMPARE(app->state.calibrationKgb, 88);
+    kgb->selectAll();
+    QTest::keyClicks(kgb, "300");
+    expectMessage("KGB TARATURA");
+    QTest::keyClick(kgb, Qt::Key_Return);
+    QCOMPARE(app->state.calibrationKgb, 88);
+    QCOMPARE(kgb->text(), QString("88"));
+    spinner->setValue(-121);
 
     // and off again, with the English texts
     app->state.languageIndex = 2;
@@ -241,6 +262,22 @@ void TestCalibrationWindow::storeWritesOnlyWhatChangedAxesFirst()
              (QList<QByteArray>{*frames::writeParameter(param::lambdaCorrectionRpmThreshold, 1300),
                                 *frames::writeParameter(param::pressureCorrectionRpmThreshold, 1400),
                                 *frames::writeTableCell(1, 102)}));
+
+    // a breakpoint out of order is written only when the installer means it
+    link->sent.clear();
+    gridBox(9)->setText("150");
+    dialogs.confirmAnswer = false;
+    click("Form16", "Command7");
+    QCOMPARE(dialogs.confirmations, 1);
+    QVERIFY2(
+        dialogs.confirmText.contains("Asse TINJ punto 2 (150) non e' maggiore di Asse TINJ punto 1 (200)"),
+        qPrintable(dialogs.confirmText));
+    QCOMPARE(w->phase(), CalibrationWindow::Phase::Polling);
+    QVERIFY(link->sent.isEmpty());
+    dialogs.confirmAnswer = true;
+    click("Form16", "Command7");
+    writeEchoingEverything();
+    QCOMPARE(link->sent, QList<QByteArray>{*frames::writeParameter(param::mapTinjAxis + 1, 150)});
 }
 
 void TestCalibrationWindow::fillIsAnEditThatStoreWrites()
@@ -286,8 +323,8 @@ void TestCalibrationWindow::fillIsAnEditThatStoreWrites()
     }
     QCOMPARE(app->state.pendingParameterValues[param::pressureVariation],
              app->state.parameterValues[param::pressureVariation]);
-    // stored: the history starts again
-    QVERIFY(!control<QPushButton>("Form16", "EditUndo")->isEnabled());
+    // stored: still in the history, to be undone and stored again
+    QVERIFY(control<QPushButton>("Form16", "EditUndo")->isEnabled());
 }
 
 void TestCalibrationWindow::aBoxTypedBackToTheEcuValueIsNoEditAfterStore()
@@ -333,21 +370,21 @@ void TestCalibrationWindow::unconfirmedValueIsNamedAndExitCountsWhatStays()
     gridBox(16 + 20)->setText("66");
     click("Form16", "Command7");
     QCOMPARE(
-        box("Text15")->text(),
+        statusText(),
         QString("Scrittura in centralina: 0 di 2 valori confermati - invio: cella 5 (riga 1, colonna 5)"));
     // the ECU does not answer: the same frame every tick, nothing behind it
     for (int i = 0; i < 10; ++i)
         w->writeBackTick();
     QCOMPARE(link->count(9), 10);
-    QVERIFY(!box("Text15")->text().contains("in attesa"));
+    QVERIFY(!statusText().contains("in attesa"));
     w->writeBackTick();
     QCOMPARE(QSet<QByteArray>(link->sent.begin(), link->sent.end()).size(), 1);
-    QCOMPARE(box("Text15")->text(),
+    QCOMPARE(statusText(),
              QString("Scrittura in centralina: 0 di 2 valori confermati - in attesa della centralina per "
                      "cella 5 (riga 1, colonna 5) (inviato 11 volte)"));
     emit link->received(link->sent.last());
     QCOMPARE(
-        box("Text15")->text(),
+        statusText(),
         QString("Scrittura in centralina: 1 di 2 valori confermati - invio: cella 21 (riga 3, colonna 5)"));
 
     click("Form16", "Command1");
@@ -620,7 +657,7 @@ void TestCalibrationWindow::interpolatedBlockIsUndoneWholeAndSentOnlyOnStore()
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c)
             QCOMPARE(app->state.tableCells[20 + 8 * r + c], bilinear[r][c]);
-    QVERIFY(!control<QPushButton>("Form16", "EditUndo")->isEnabled());
+    QVERIFY(control<QPushButton>("Form16", "EditUndo")->isEnabled());
     QVERIFY(control<QPushButton>("Form16", "EditBoth")->isEnabled());
 }
 

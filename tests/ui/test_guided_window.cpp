@@ -8,9 +8,11 @@
 #include "ui/calibration/calibration_window.h"
 #include "ui/menu/main_menu.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 
@@ -98,6 +100,8 @@ private slots:
     void guidedWriteShowsItsProgress();
     void reopenedWindowForgetsTheLastVisit();
     void menuBringsTheOpenWindowForwardUntouched();
+    void nothingMovesWhileAGuidedCalibrationRuns_data();
+    void nothingMovesWhileAGuidedCalibrationRuns();
 
 private:
     CalibrationWindow* openWindow()
@@ -109,7 +113,21 @@ private:
     }
     CalibrationWindow* window() { return app->navigator.window<CalibrationWindow>(WindowId::Calibration); }
     QLineEdit* box(const char* name) { return control<QLineEdit>("Form16", name); }
+    QLabel* statusLine() { return control<QLabel>("Form16", "Text15"); }
+    QString statusText() { return statusLine()->text(); }
     QScrollBar* bar(const char* name) { return control<QScrollBar>("Form16", name); }
+    // Where the grid, the selector and every button stand in the window, once laid out.
+    QMap<QString, QRect> placesOfControls()
+    {
+        QApplication::processEvents();
+        QMap<QString, QRect> places;
+        QList<QWidget*> controls{control<QWidget>("Form16", "TableGrid"), bar("VScroll5")};
+        for (QPushButton* b : window()->findChildren<QPushButton*>())
+            controls << b;
+        for (QWidget* c : controls)
+            places[c->objectName()] = QRect(c->mapTo(window(), QPoint(0, 0)), c->size());
+        return places;
+    }
     QTimer* timer(const char* name) { return window()->findChild<QTimer*>(QString::fromLatin1(name)); }
     bool shown(const char* name) { return control<QWidget>("Form16", name)->isVisibleTo(window()); }
     // Up arrow `steps` times (negative: down).
@@ -263,13 +281,13 @@ void TestGuidedWindow::switchingRpmIsStoredAndTheWindowRestoredOnTheEcho()
     poll({2300});
     poll({2450});
     QCOMPARE(box("Text9")->text(), QString("2450"));
-    QCOMPARE(box("Text15")->text(), prompt + " - wait for a steady value");
+    QCOMPARE(statusText(), prompt + " - wait for a steady value");
     for (int rpm : {2440, 2470, 2460, 2450})
         poll({rpm});
-    QCOMPARE(box("Text15")->text(), prompt + " - value steady");
+    QCOMPARE(statusText(), prompt + " - value steady");
     grabIfAsked(window(), "form16_guided_rpm_en");
     poll({0});
-    QCOMPARE(box("Text15")->text(), prompt + " - engine stopped: start the engine");
+    QCOMPARE(statusText(), prompt + " - engine stopped: start the engine");
     poll({2450});
 
     link->sent.clear();
@@ -301,7 +319,7 @@ void TestGuidedWindow::storedPressureIsTheSmoothedOne()
     for (int p : {1000, 1000, 1000, 1100})
         poll({2000, p});
     QCOMPARE(box("Text9")->text(), QString("988"));
-    QVERIFY(box("Text15")->text().startsWith("Premere MODIFICA quando pronti"));
+    QVERIFY(statusText().startsWith("Premere MODIFICA quando pronti"));
     click("Form16", "Command7");
     const QList<QByteArray> writes = writeEchoing();
     QCOMPARE(writes.first(), *frames::writeParameter(param::calibrationPressure, 988));
@@ -330,7 +348,7 @@ void TestGuidedWindow::coilsAndInjectors()
     step("VScroll6", 1);
     QCOMPARE(app->state.trialCoilCount, 2);
     QCOMPARE(box("Text8")->text(), QString("2"));
-    QCOMPARE(box("Text15")->text(), QString("Premere OK quando giri corretti"));
+    QCOMPARE(statusText(), QString("Premere OK quando giri corretti"));
     poll({4000}, 13);
     QCOMPARE(link->sent.last(), *frames::calibrationPollCoils(2));
 
@@ -355,7 +373,7 @@ void TestGuidedWindow::coilsAndInjectors()
     link->sent.clear();
     poll({2000});
     QCOMPARE(code(link->sent.last()), 10);
-    QCOMPARE(box("Text15")->text(), QString("Premere MODIFICA per memorizzare Premere EXIT altrimenti"));
+    QCOMPARE(statusText(), QString("Premere MODIFICA per memorizzare Premere EXIT altrimenti"));
     grabIfAsked(window(), "form16_guided_coils_it");
 
     click("Form16", "Command7");
@@ -491,12 +509,12 @@ void TestGuidedWindow::coilsLeftWhileTheEcuStaysSilent()
     openWindow();
     startAt(5);
     poll({0}, 13);
-    QVERIFY2(box("Text15")->text().contains("motore fermo"), qPrintable(box("Text15")->text()));
+    QVERIFY2(statusText().contains("motore fermo"), qPrintable(statusText()));
     click("Form16", "Command1");
-    QCOMPARE(box("Text15")->text(), waiting);
+    QCOMPARE(statusText(), waiting);
     window()->handshakeTick();
     poll({0}, 13); // neither the coil prompt nor the engine is what is awaited now
-    QCOMPARE(box("Text15")->text(), waiting);
+    QCOMPARE(statusText(), waiting);
     grabIfAsked(window(), "form16_coils_abandon_waiting_it");
     link->sent.clear();
     click("Form16", "Command1"); // again: out without the reply
@@ -511,7 +529,7 @@ void TestGuidedWindow::coilsLeftWhileTheEcuStaysSilent()
     click("Form16", "Command4");
     click("Form16", "Command3");
     poll({0}, 13);
-    QCOMPARE(box("Text15")->text(), QString("Premere OK quando giri corretti"));
+    QCOMPARE(statusText(), QString("Premere OK quando giri corretti"));
     link->sent.clear();
     window()->close();
     QCOMPARE(app->state.coilCalibrationMode, 0);
@@ -564,12 +582,10 @@ void TestGuidedWindow::guidedWriteShowsItsProgress()
     startAt(3);
     poll({2000, 1200});
     click("Form16", "Command7");
-    QCOMPARE(box("Text15")->text(),
-             QString("0 of 1 values confirmed - sending: parameter 29 (calibrationPressure)"));
+    QCOMPARE(statusText(), QString("0 of 1 values confirmed - sending: parameter 29 (calibrationPressure)"));
     for (int i = 0; i <= WriteSession::kPatience; ++i)
         window()->guidedTick();
-    QVERIFY2(box("Text15")->text().contains("waiting for the ECU to confirm parameter 29"),
-             qPrintable(box("Text15")->text()));
+    QVERIFY2(statusText().contains("waiting for the ECU to confirm parameter 29"), qPrintable(statusText()));
     grabIfAsked(window(), "form16_guided_write_waiting_en");
 }
 
@@ -594,7 +610,7 @@ void TestGuidedWindow::reopenedWindowForgetsTheLastVisit()
     QCOMPARE(app->state.coilCalibrationMode, 0);
     emit link->received(extraReply({1, 1, 1, 1, 0, 0, 0, 0}));
     poll({2000});
-    QCOMPARE(box("Text15")->text(), QString(" "));
+    QCOMPARE(statusText(), QString(" "));
 }
 
 void TestGuidedWindow::menuBringsTheOpenWindowForwardUntouched()
@@ -624,4 +640,29 @@ void TestGuidedWindow::menuBringsTheOpenWindowForwardUntouched()
 }
 
 QTEST_MAIN(TestGuidedWindow)
+void TestGuidedWindow::nothingMovesWhileAGuidedCalibrationRuns_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::newRow("it") << 0;
+    QTest::newRow("tr") << 1;
+    QTest::newRow("en") << 2;
+}
+
+void TestGuidedWindow::nothingMovesWhileAGuidedCalibrationRuns()
+{
+    QFETCH(int, language);
+    app->state.languageIndex = language;
+    openWindow();
+    QVERIFY(window()->width() <= 1366 && window()->height() <= 720);
+    const QMap<QString, QRect> before = placesOfControls();
+    startAt(2);
+    poll({2450});
+    QCOMPARE(placesOfControls(), before);
+    click("Form16", "Command1");
+    startAt(5);
+    step("VScroll6", 3);
+    poll({2450});
+    QCOMPARE(placesOfControls(), before);
+}
+
 #include "test_guided_window.moc"

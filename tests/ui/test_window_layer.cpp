@@ -43,6 +43,7 @@ const SameEverywhere kSameEverywhere[] = {
     {"Form16", "Label10", "RPM", "the grid's axis, a unit"},
     {"Form16", "Label9", "TINJ", "the grid's axis, the ECU's own name"},
     {"Form16", "Command3", "OK", "the same word in both languages"},
+    {"Form16", "Text15", nullptr, "a status line, blank until the ECU or a calibration says something"},
     {"Form16", "Label5_*", nullptr, "an injector's number and ON or OFF"},
     {"Form16", nullptr, "Lambda1", "the sensor's name on the line"},
     {"Form16", "EditSet", "=", "a block edit's symbol; its tip is in the language"},
