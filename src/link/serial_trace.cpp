@@ -3,6 +3,7 @@
 #include "link/link.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 
 #include <utility>
 
@@ -16,6 +17,11 @@ SerialTrace::~SerialTrace()
 bool SerialTrace::open(const QString& path, const QString& program)
 {
     close();
+    // opening a pipe for writing waits for a reader: the program would hang before its first window
+    if (const QFileInfo info(path); info.exists() && !info.isFile()) {
+        error_ = QStringLiteral("not a regular file (a pipe, a device or a folder)");
+        return false;
+    }
     file_.setFileName(path);
     // Unbuffered: a write that fails says so at once, and what was written is in the file.
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {

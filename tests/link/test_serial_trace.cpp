@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -166,7 +167,10 @@ void TestSerialTrace::reachesTheDiskWithoutClosing()
 void TestSerialTrace::pathThatCannotBeWrittenIsRefusedAtOpen()
 {
     QTemporaryDir dir;
-    for (const QString& path : {dir.filePath("missing/t.trace"), dir.path(), QString("/dev/full")}) {
+    // a pipe nobody reads would block the open for ever
+    const QString fifo = dir.filePath("pipe");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {dir.filePath("missing/t.trace"), dir.path(), QString("/dev/full"), fifo}) {
         SerialTrace trace(SerialTrace::Side::Pc);
         QVERIFY2(!trace.open(path, "test"), qPrintable(path));
         QVERIFY2(!trace.errorText().isEmpty(), qPrintable(path));
