@@ -176,9 +176,14 @@ void TestEolAndDownload::downloadStepsThenTheProgramCloses()
         for (int l = 0; l < 3; ++l)
             QCOMPARE(control<QLabel>("Form7", labels[l])->isVisibleTo(form("Form7")), l <= step);
     }
-    grabIfAsked(form("Form7"), "form7_steps_it");
     QVERIFY(!ended);
-    download()->stepTick(); // closes; the menu and then the start window follow
+    // the steps stay, and the window says what comes next until the user leaves
+    download()->stepTick();
+    QVERIFY(!timer->isActive());
+    QVERIFY(control<QLabel>("Form7", "DownloadNext")->isVisibleTo(form("Form7")));
+    QVERIFY(control<QLabel>("Form7", "Label3")->isVisibleTo(form("Form7")));
+    grabIfAsked(form("Form7"), "form7_steps_it");
+    click("Form7", "Command1"); // the menu and then the start window follow
     QVERIFY(!app->navigator.isOpen(WindowId::Download));
     QVERIFY(!app->navigator.isOpen(WindowId::MainMenu));
     // not connected: the start window does not end the program on its own
@@ -195,8 +200,8 @@ void TestEolAndDownload::downloadExitBeforeStartKeepsTheProgram()
     click("Form1", "Command7");
     click("Form1", "Command1");
     click("Form2", "Command6");
-    QCOMPARE(control<QLabel>("Form7", "Label1")->text(), QString(" "));
-    QCOMPARE(control<QLabel>("Form7", "Label3")->text(), QString(" "));
+    QCOMPARE(control<QLabel>("Form7", "Label1")->text(), QString("Exit from this application"));
+    QCOMPARE(control<QLabel>("Form7", "Label3")->text(), QString("Start downloading"));
     QCOMPARE(control<QPushButton>("Form7", "Command1")->text(), QString("CIKIS"));
     click("Form7", "Command1");
     QCOMPARE(app->navigator.active()->objectName(), QString("Form2"));

@@ -24,9 +24,21 @@ const Caption kCaptions[] = {
     {kTitle, kTitleText},
     {"Command1", shared_texts::exit},
     {"Command2", {"Aggiorna applicativo", "Update software version", "Uygulamalari guncellestir"}},
-    {"Label1", {"Uscire dal programma", "Exit from this application", " "}},
-    {"Label2", {"Togliere e ridare chiave", "Turn key off and on", " "}},
-    {"Label3", {"Lanciare applicativo di scarico", "Start downloading", " "}},
+    // Turkish has no steps of its own: the English ones, not a blank window
+    {"Label1", {"Uscire dal programma", "Exit from this application", "Exit from this application"}},
+    {"Label2", {"Togliere e ridare chiave", "Turn key off and on", "Turn key off and on"}},
+    {"Label3", {"Lanciare applicativo di scarico", "Start downloading", "Start downloading"}},
+    {"DownloadIntro",
+     {"Il pulsante mette la centralina in modalita' scarico. Poi questo programma si chiude e il nuovo "
+      "software si carica con l'applicativo di scarico.",
+      "The button puts the ECU into download mode. Then this program closes and the new software is loaded "
+      "with the download application.",
+      "Dugme beyni yukleme moduna alir. Sonra bu program kapanir ve yeni yazilim yukleme uygulamasiyla "
+      "yuklenir."}},
+    {"DownloadNext",
+     {"La centralina e' pronta. Premere EXIT: il programma si chiude; poi seguire i passi qui sopra.",
+      "The ECU is ready. Press EXIT: the program closes; then follow the steps above.",
+      "Beyin hazir. CIKIS'a basin: program kapanir; sonra yukaridaki adimlari izleyin."}},
 };
 
 QLabel* stepLabel(QWidget* parent, const char* name)
@@ -56,12 +68,19 @@ DownloadWindow::DownloadWindow(AppContext& context) : Form(context, WindowId::Do
     exitStep = stepLabel(this, "Label1");
     keyStep = stepLabel(this, "Label2");
     launchStep = stepLabel(this, "Label3");
+    nextStep = stepLabel(this, "DownloadNext");
+    auto* intro = new QLabel(this);
+    intro->setObjectName(QStringLiteral("DownloadIntro"));
+    intro->setWordWrap(true);
+    nextStep->setWordWrap(true);
 
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
     layout->addWidget(updateButton);
     layout->addWidget(exitStep);
     layout->addWidget(keyStep);
     layout->addWidget(launchStep);
+    layout->addWidget(nextStep);
     layout->addStretch(1);
     layout->addWidget(exitButton, 0, Qt::AlignRight);
     setMinimumWidth(360);
@@ -74,7 +93,7 @@ DownloadWindow::DownloadWindow(AppContext& context) : Form(context, WindowId::Do
 void DownloadWindow::onLoad()
 {
     stepTimer.setInterval(500);
-    for (QLabel* l : {exitStep, keyStep, launchStep})
+    for (QLabel* l : {exitStep, keyStep, launchStep, nextStep})
         l->setVisible(false);
 }
 
@@ -127,7 +146,8 @@ void DownloadWindow::stepTick()
         launchStep->setVisible(true);
         break;
     default:
-        closeForm();
+        // the steps stay on screen until the user leaves: the program closes with this window
+        nextStep->setVisible(true);
         return;
     }
     stepTimer.start();

@@ -30,6 +30,7 @@ private:
     QLabel* exitStep;          // Label1 "USCIRE DAL PROGRAMMA"
     QLabel* keyStep;           // Label2 "TOGLIERE E RIDARE CHIAVE"
     QLabel* launchStep;        // Label3 "LANCIARE APPLICATIVO DI SCARICO"
+    QLabel* nextStep;          // what to do once the ECU is ready
     QTimer stepTimer;          // Timer1, 500 ms then 1500 ms
     int step = 0;
 };
