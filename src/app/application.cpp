@@ -25,6 +25,10 @@ Application::Application(Link& link)
                                                      writeSession, navigator, &systemFileDialogs,
                                                      {},           false,     {}}
 {
+    context.openDatalog = [this](const QString& path) {
+        navigator.open(WindowId::DatalogViewer);
+        navigator.window<DatalogViewer>(WindowId::DatalogViewer)->openFile(path);
+    };
     context.showMessage = [this](const QString& title, const QString& text) {
         navigator.window<MessageWindow>(WindowId::Messages)->showMessage(title, text);
     };

@@ -138,6 +138,14 @@ void TestDatalogRun::statusDriveReadsBackWithWhatTheWindowShowed()
     button->click();
     QVERIFY(!recorder->isRecording());
     QCOMPARE(button->text(), idle);
+    // the stop says where the drive went, and opens it on a click
+    auto* saved = control<QPushButton>("Form3", "DatalogOpen");
+    QVERIFY(saved->isVisible());
+    QCOMPARE(saved->text(), QStringLiteral("Salvata: status_drive.csv (%1 righe) - apri").arg(replies));
+    QCOMPARE(saved->toolTip(), path);
+    saved->click();
+    QCOMPARE(activeName(), QString("DatalogViewer"));
+    QCOMPARE(viewer()->log().rowCount(), replies);
 
     // the viewer, from the start window, proposes the Datalog folder
     dialogs.answer = path;

@@ -151,6 +151,7 @@ CalibrationWindow::CalibrationWindow(AppContext& context) : Form(context, Window
                            graphicalButton, recorder->button()})
         buttons->addWidget(b);
     buttons->addStretch(1);
+    buttons->addWidget(recorder->openButton());
     buttons->addWidget(exitButton);
 
     auto* layout = new QVBoxLayout(this);

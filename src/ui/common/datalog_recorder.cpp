@@ -3,7 +3,9 @@
 #include "ui/common/form.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QPushButton>
 
 #include <algorithm>
@@ -27,6 +29,9 @@ constexpr LocalText kWriteFailed{
     "Kayit durduruldu: %1 dosyasina yazilamiyor (%2). Dosyaya kaydedilen satirlar: %3; ECU okunmaya "
     "devam ediyor."};
 
+constexpr LocalText kSaved{"Salvata: %1 (%2 righe) - apri", "Saved: %1 (%2 rows) - open",
+                           "Kaydedildi: %1 (%2 satir) - ac"};
+
 constexpr int kFlushMs = 1000;
 
 } // namespace
@@ -48,6 +53,14 @@ DatalogRecorder::DatalogRecorder(AppContext& context, Form& window, DatalogSourc
     button_->setObjectName(QStringLiteral("DatalogRecord"));
     button_->setFocusPolicy(Qt::NoFocus);
     connect(button_, &QPushButton::clicked, this, &DatalogRecorder::toggle);
+    // after a stop: where the drive went, and the way to look at it
+    openButton_ = new QPushButton(&window);
+    openButton_->setObjectName(QStringLiteral("DatalogOpen"));
+    openButton_->setFocusPolicy(Qt::NoFocus);
+    openButton_->hide();
+    connect(openButton_, &QPushButton::clicked, this, [this] {
+        if (ctx.openDatalog) ctx.openDatalog(savedPath_);
+    });
     flushTimer_.setInterval(kFlushMs);
     flushTimer_.setTimerType(Qt::PreciseTimer);
     connect(&flushTimer_, &QTimer::timeout, this, &DatalogRecorder::flushTick);
@@ -62,7 +75,10 @@ bool DatalogRecorder::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == &window_) {
         // a fresh visit starts with the button idle, in the language chosen now
-        if (event->type() == QEvent::Show) showState();
+        if (event->type() == QEvent::Show) {
+            openButton_->hide();
+            showState();
+        }
         // the cast fails while the window is being destroyed, when it is no Form any more
         const auto* form = qobject_cast<const Form*>(watched);
         if (event->type() == QEvent::Hide && form && !form->isLoaded()) stop();
@@ -111,6 +127,7 @@ void DatalogRecorder::start()
     clock_.start();
     lastFlushMs_ = 0;
     flushTimer_.start();
+    openButton_->hide();
     showState();
 }
 
@@ -122,7 +139,13 @@ void DatalogRecorder::stop()
         return;
     }
     flushTimer_.stop();
+    savedPath_ = writer_.path();
+    const qint64 rows = writer_.rows();
     writer_.close();
+    const Language language = languageOf(ctx.state.languageIndex);
+    openButton_->setText(kSaved.in(language).arg(QFileInfo(savedPath_).fileName(), QString::number(rows)));
+    openButton_->setToolTip(QDir::toNativeSeparators(savedPath_));
+    openButton_->show();
     showState();
 }
 

@@ -24,7 +24,8 @@ public:
     DatalogRecorder(AppContext& context, Form& window, DatalogSource source, std::vector<int> replyCodes,
                     std::function<void(std::vector<int>&)> row);
 
-    QPushButton* button() const { return button_; } // "DatalogRecord"
+    QPushButton* button() const { return button_; }         // "DatalogRecord"
+    QPushButton* openButton() const { return openButton_; } // "DatalogOpen", shown after a stop
     bool isRecording() const { return writer_.isOpen(); }
     QString path() const { return writer_.path(); }
     qint64 rows() const { return writer_.rows(); }
@@ -52,6 +53,8 @@ private:
     std::function<void(std::vector<int>&)> row_;
     std::vector<int> values_;
     QPushButton* button_;
+    QPushButton* openButton_;
+    QString savedPath_;
     DatalogWriter writer_;
     QElapsedTimer clock_;
     qint64 lastFlushMs_ = 0;

@@ -239,6 +239,7 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
     auto* rpmRow = new QHBoxLayout;
     rpmRow->addWidget(rpmBox);
     rpmRow->addWidget(rpmUnit);
+    rpmRow->addWidget(recorder->openButton()); // in the free space: nothing moves when it shows
     rpmRow->addStretch(1);
     rpmRow->addWidget(chartToggle);
     rpmRow->addWidget(petrolLamp);
