@@ -5,6 +5,7 @@
 #include "link/serial_trace.h"
 #include "sim/simulator_thread.h"
 #include "ui/common/trace_messages.h"
+#include "ui/common/user_settings.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -69,6 +70,7 @@ int main(int argc, char** argv)
         app.context.simulatedPort = portName;
     }
     app.state.serialPortName = portName; // the start window's start values leave it alone
+    app.context.settingsPath = defaultUserSettingsPath();
     app.start();
     if (command.exitWhenShown) {
         QTimer::singleShot(0, [] {

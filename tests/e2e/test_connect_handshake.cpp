@@ -5,11 +5,16 @@
 #include "support/quiet_offscreen.h"
 #include "support/window_test.h"
 #include "ui/menu/main_menu.h"
+#include "ui/start/serial_settings_dialog.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 class TestConnectHandshake : public VirtualEcuWindowTest {
     Q_OBJECT
@@ -26,6 +31,7 @@ private slots:
 
     void menuReadsVersionParametersAndTableInOrder();
     void silentEcuIsReportedAndMenuCanBeRetried();
+    void searchFindsTheEcuAmongOtherDevices();
 
 private:
     QPushButton* button(const char* formName, const char* name)
@@ -80,4 +86,27 @@ void TestConnectHandshake::silentEcuIsReportedAndMenuCanBeRetried()
 }
 
 QTEST_MAIN(TestConnectHandshake)
+void TestConnectHandshake::searchFindsTheEcuAmongOtherDevices()
+{
+    // a pseudo-terminal nobody answers on, a port that is not there, and the virtual ECU
+    const int silent = ::posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(silent >= 0 && ::grantpt(silent) == 0 && ::unlockpt(silent) == 0);
+    const QString silentPort = QString::fromLocal8Bit(::ptsname(silent));
+    button("Form1", "Command6")->click();
+    auto* dialog = app->navigator.window<SerialSettingsDialog>(WindowId::SerialSettings);
+    dialog->searchWaitMs = 600;
+    dialog->searchCandidates = [&] { return QStringList{silentPort, "/dev/ttyNOTHERE", sim->devicePath()}; };
+    dialog->findChild<QPushButton*>("SearchEcu")->click();
+    auto* result = dialog->findChild<QLabel*>("SearchResult");
+    QTRY_VERIFY_WITH_TIMEOUT(result->text().contains("trovata"), 5000);
+    QCOMPARE(result->text(), QString("Centralina 2.1.7 trovata su %1: porta scelta.").arg(sim->devicePath()));
+    grabIfAsked(dialog, "serial_settings_search_it");
+    dialog->findChild<QPushButton*>("Command1")->click();
+    QCOMPARE(app->state.serialPortName, sim->devicePath());
+    ::close(silent);
+    // the port found is the one MENU opens
+    button("Form1", "Command1")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(button("Form2", "Command3")->isEnabled(), 8000);
+}
+
 #include "test_connect_handshake.moc"

@@ -70,8 +70,7 @@ void TestGuidedRun::eachGuidedCalibrationIsHeldByTheEcu()
     up("VScroll5", 1);
     click("Form16", "Command4");
     // the window says when the smoothed pressure has settled
-    QTRY_VERIFY_WITH_TIMEOUT(control<QLabel>("Form16", "Text15")->text().endsWith(" - valore stabile"),
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(control<QLabel>("Form16", "Text15")->text().endsWith(" - valore stabile"), 5000);
     QVERIFY(storeAndWait("Text9", param::calibrationPressure));
 
     up("VScroll5", 1);

@@ -6,9 +6,11 @@
 #include "ui/menu/main_menu.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestStartAndMenu : public FakeLinkWindowTest {
@@ -29,11 +31,12 @@ private slots:
     void answeringEcuEnablesTheButtonsAfterTheTable();
     void serialSettingsTexts();
     void settingsCloseThePortAndMenuReopensIt();
-    void portThatCannotBeOpenedEndsTheProgram();
+    void portThatCannotBeOpenedIsNamedAndLeavesTheStartWindow();
     void pulledAdapterIsReportedOnce();
     void menuAgainConnectsAnewAndReadsTheEcuBack();
     void exitRequestClosesMenuAndStartWindow();
     void statusAndCalibrationWaitForTheirFirstReply();
+    void choicesComeBackNextRunAndADamagedFileIsIgnored();
 
 private:
     // The replies a working ECU gives, straight into the dispatcher.
@@ -53,6 +56,14 @@ void TestStartAndMenu::startsItalianAndConnected()
     QVERIFY(control<QLabel>("Form1", "Label15")->text().contains("/dev/ttyS0"));
     QCOMPARE(link->openCalls, 0);
     grabIfAsked(form("Form1"), "form1_it");
+    click("Form1", "About");
+    const QString about = control<QLabel>("Form12", "Label1")->text();
+    QVERIFY2(about.startsWith(
+                 "ORVANE Service 1.4.3\nCentralina: non ancora letta\nPorta: /dev/ttyS0 (9600,n,8,1)"),
+             qPrintable(about));
+    QVERIFY(about.contains("/ArchivioVetture\n") && about.contains("/Datalog\n"));
+    click("Form12", "Command1");
+    QCOMPARE(activeName(), QString("Form1"));
 }
 
 void TestStartAndMenu::notConnectedMenuNeedsNoPort()
@@ -133,9 +144,10 @@ void TestStartAndMenu::silentEcuGetsFiveVersionRequests()
     QCOMPARE(activeName(), QString("Form12"));
     QCOMPARE(form("Form12")->windowTitle(), QString("ORVANE - Comunicazione"));
     const QString text = control<QLabel>("Form12", "Label1")->text();
-    QVERIFY(text.startsWith(
-        "Problemi sulla linea di comunicazione. Controllare i collegamenti e assicurarsi che la "
-        "centralina sia alimentata.\n/dev/ttyS0: "));
+    QVERIFY(text.startsWith("/dev/ttyS0: "));
+    QVERIFY(
+        text.contains("\nProblemi sulla linea di comunicazione. Controllare i collegamenti e assicurarsi che "
+                      "la centralina sia alimentata."));
     grabIfAsked(form("Form12"), "form12_link_problem_it");
     QCOMPARE(app->state.quitOnMessageClose, 0);
     click("Form12", "Command1");
@@ -238,26 +250,32 @@ void TestStartAndMenu::settingsCloseThePortAndMenuReopensIt()
     QCOMPARE(app->state.versionReceived, 0);
 }
 
-void TestStartAndMenu::portThatCannotBeOpenedEndsTheProgram()
+void TestStartAndMenu::portThatCannotBeOpenedIsNamedAndLeavesTheStartWindow()
 {
     link->openSucceeds = false;
     app->state.serialPortName = "/dev/ttyUSB0";
     click("Form1", "Command1");
     QVERIFY(!app->navigator.isOpen(WindowId::MainMenu));
     QCOMPARE(activeName(), QString("Form12"));
-    QCOMPARE(app->state.quitOnMessageClose, 1);
+    QCOMPARE(app->state.quitOnMessageClose, 0);
     QCOMPARE(form("Form12")->windowTitle(), QString("ORVANE - Comunicazione"));
-    QCOMPARE(
-        control<QLabel>("Form12", "Label1")->text(),
-        QString(
-            "Problemi sulla porta di comunicazione. Chiudere tutte le applicazioni che stanno utilizzando la "
-            "porta selezionata e riprovare\n/dev/ttyUSB0: accesso negato o porta usata da un altro "
-            "programma"));
+    QCOMPARE(control<QLabel>("Form12", "Label1")->text(),
+             QString("/dev/ttyUSB0: accesso negato o porta usata da un altro programma\n"
+                     "Problemi sulla porta di comunicazione. Chiudere tutte le applicazioni che stanno "
+                     "utilizzando la porta selezionata e riprovare"));
     grabIfAsked(form("Form12"), "form12_port_problem_it");
-    QVERIFY(!ended);
+    // a port that is not there: the user is sent to choose another, and the program goes on
     click("Form12", "Command1");
-    QVERIFY(ended);
-    QVERIFY(!app->navigator.isOpen(WindowId::Start));
+    QVERIFY(!ended);
+    QCOMPARE(activeName(), QString("Form1"));
+    link->refusal = LinkProblem::PortMissing;
+    click("Form1", "Command1");
+    QCOMPARE(control<QLabel>("Form12", "Label1")->text(),
+             QString("/dev/ttyUSB0: porta inesistente\nScegliere la porta della centralina con \"Parametri "
+                     "seriale\"."));
+    click("Form12", "Command1");
+    QVERIFY(!ended);
+    QCOMPARE(activeName(), QString("Form1"));
 }
 
 void TestStartAndMenu::pulledAdapterIsReportedOnce()
@@ -268,14 +286,14 @@ void TestStartAndMenu::pulledAdapterIsReportedOnce()
     QCOMPARE(activeName(), QString("Form12"));
     QCOMPARE(form("Form12")->windowTitle(), QString("ORVANE - Communication"));
     QCOMPARE(control<QLabel>("Form12", "Label1")->text(),
-             QString("Problems on communication line. Check connections and make sure the ECU is powered.\n"
-                     "/dev/ttyS0: device removed"));
+             QString("/dev/ttyS0: device removed\n"
+                     "Problems on communication line. Check connections and make sure the ECU is powered."));
     QCOMPARE(app->state.quitOnMessageClose, 0);
     // the handshake stops at its next tick: nothing sent, the menu closed, the message kept
     menu()->handshakeTick();
     QCOMPARE(link->sent.size(), 0);
     QVERIFY(!app->navigator.isOpen(WindowId::MainMenu));
-    QVERIFY(control<QLabel>("Form12", "Label1")->text().endsWith("device removed"));
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().startsWith("/dev/ttyS0: device removed"));
     click("Form12", "Command1");
     QCOMPARE(activeName(), QString("Form1"));
     click("Form1", "Command1");
@@ -291,7 +309,7 @@ void TestStartAndMenu::menuAgainConnectsAnewAndReadsTheEcuBack()
     menu()->handshakeTick();
     QCOMPARE(control<QLabel>("Form2", "HandshakeLine")->text(), QString("Centralina collegata"));
     link->pull();
-    QVERIFY(control<QLabel>("Form12", "Label1")->text().endsWith("dispositivo scollegato"));
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains(": dispositivo scollegato\n"));
     QCOMPARE(control<QLabel>("Form2", "HandshakeLine")->text(),
              QString("Collegamento perso: ricollegare la centralina e premere MENU"));
     click("Form12", "Command1");
@@ -350,4 +368,40 @@ void TestStartAndMenu::statusAndCalibrationWaitForTheirFirstReply()
 }
 
 QTEST_MAIN(TestStartAndMenu)
+void TestStartAndMenu::choicesComeBackNextRunAndADamagedFileIsIgnored()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("config/orvane.conf");
+    const auto run = [&] {
+        stopAll();
+        startOnFakeLink();
+        app->context.settingsPath = path;
+        app->start();
+    };
+    // one run chooses English and a device ...
+    run();
+    click("Form1", "Command4");
+    app->state.serialPortName = "/dev/ttyUSB3";
+    click("Form1", "Command6");
+    click(app->navigator.window(WindowId::SerialSettings)->objectName().toLatin1().constData(), "Command1");
+    // ... the next starts with them
+    run();
+    QCOMPARE(app->state.languageIndex, 2);
+    QCOMPARE(app->state.serialPortName, QString("/dev/ttyUSB3"));
+    QCOMPARE(control<QPushButton>("Form1", "Command7")->text(), QString("OFF line"));
+
+    // a file that cannot be used: the defaults, and a word about it
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[port]\nsettings=fast please\nlanguage=\xff\xfe\n");
+    file.close();
+    run();
+    QTRY_COMPARE(activeName(), QString("Form12"));
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains(path));
+    QCOMPARE(app->state.languageIndex, 1);
+    QCOMPARE(app->state.serialSettings, QString("9600,n,8,1"));
+    click("Form12", "Command1");
+    QCOMPARE(activeName(), QString("Form1"));
+}
+
 #include "test_start_and_menu.moc"

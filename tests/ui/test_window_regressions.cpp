@@ -46,6 +46,7 @@ private slots:
     void controlsStayWhereTheUserAims();
     void chosenLanguageShowsAndMenuHasFocus();
     void startWindowGivesUpTopMostForTheMenu();
+    void escapeLeavesAsExitDoes();
 
 private:
     void answer(int code, const QByteArray& payload = {})
@@ -74,7 +75,7 @@ void TestWindowRegressions::pulledAdapterMidHandshakeKeepsItsMessage()
     link->pull();
     menu()->handshakeTick();
     QVERIFY(!app->navigator.isOpen(WindowId::MainMenu));
-    QVERIFY(control<QLabel>("Form12", "Label1")->text().endsWith("dispositivo scollegato"));
+    QVERIFY(control<QLabel>("Form12", "Label1")->text().contains(": dispositivo scollegato\n"));
 }
 
 void TestWindowRegressions::menuAfterAnOfflineDownloadStartsANewConnection()
@@ -129,7 +130,7 @@ void TestWindowRegressions::refusedSettingsAreNotCalledABusyPort()
         portProblemMessage(Language::English, "/dev/ttyS0", LinkProblem::SettingsRefused, "9600,n,4,1");
     QVERIFY(!m.text.contains("close all the applications"));
     QVERIFY(m.text.contains("does not accept these settings"));
-    QVERIFY(m.text.endsWith("/dev/ttyS0: settings not accepted: 9600,n,4,1"));
+    QVERIFY(m.text.startsWith("/dev/ttyS0: settings not accepted: 9600,n,4,1\n"));
 
     // the message sends the user to the settings: closing it must leave them the start window
     link->openSucceeds = false;
@@ -315,4 +316,15 @@ void TestWindowRegressions::startWindowGivesUpTopMostForTheMenu()
 }
 
 QTEST_MAIN(TestWindowRegressions)
+void TestWindowRegressions::escapeLeavesAsExitDoes()
+{
+    // not the start window: a stray Escape must not end the program
+    QTest::keyClick(form("Form1"), Qt::Key_Escape);
+    QVERIFY(app->navigator.isOpen(WindowId::Start));
+    connectedMenu();
+    QTest::keyClick(form("Form2"), Qt::Key_Escape);
+    QVERIFY(!app->navigator.isOpen(WindowId::MainMenu));
+    QCOMPARE(activeName(), QString("Form1"));
+}
+
 #include "test_window_regressions.moc"

@@ -27,6 +27,10 @@ struct AppContext {
     // Set when the program serves its own virtual ECU (--simulate), on this device.
     bool simulated = false;
     QString simulatedPort;
+    // Opens a recorded drive in the datalog viewer.
+    std::function<void(const QString& path)> openDatalog{};
+    // Where the language and the port are kept between runs; empty: nothing is kept (tests).
+    QString settingsPath{};
 };
 
 // The port "MENU" opens: a named device when one was chosen, otherwise port 1..4.

@@ -6,8 +6,10 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 Form::Form(AppContext& context, WindowId id) : QWidget(nullptr), ctx(context), state(context.state), id_(id)
 {
@@ -134,6 +136,22 @@ void Form::closeEvent(QCloseEvent* event)
         return;
     }
     QWidget::closeEvent(event);
+}
+
+void Form::keyPressEvent(QKeyEvent* event)
+{
+    // Escape leaves as the window's EXIT does, and only while EXIT may be pressed; never the start
+    // window, whose EXIT ends the program
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && id_ != WindowId::Start) {
+        const QString exitText = text(shared_texts::exit);
+        for (QPushButton* b : findChildren<QPushButton*>()) {
+            if (b->text() == exitText && b->isVisible() && b->isEnabled()) {
+                b->click();
+                return;
+            }
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Form::registerTimer(QTimer& timer, const char* designName, int periodMs)

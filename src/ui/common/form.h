@@ -75,6 +75,7 @@ protected:
     std::optional<long long> readBox(const QLineEdit* box, const FieldRule& rule) const;
 
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
     AppContext& ctx;
     SharedState& state;

@@ -12,6 +12,9 @@ constexpr LocalText kSettingsText{
     "La porta selezionata non accetta queste impostazioni. Sceglierne altre con \"Parametri seriale\".",
     "The selected port does not accept these settings. Choose others with \"Serial parameters\".",
     "Secilen port bu ayarlari kabul etmiyor. \"PC'e Baglanma Sekli\" ile baska ayarlar secin."};
+constexpr LocalText kNoSuchPortText{"Scegliere la porta della centralina con \"Parametri seriale\".",
+                                    "Choose the ECU's port with \"Serial parameters\".",
+                                    "Beynin portunu \"PC'e Baglanma Sekli\" ile secin."};
 constexpr LocalText kLinkText{
     "Problemi sulla linea di comunicazione. Controllare i collegamenti e assicurarsi che la centralina sia "
     "alimentata.",
@@ -56,7 +59,8 @@ LinkMessage compose(Language language, const LocalText& text, const QString& por
     const QString shownPort = port.size() > 80 ? port.left(77) + QStringLiteral("...") : port;
     const QString line = shownPort + QStringLiteral(": ") + linkProblemReason(language, problem, detail);
     const QString body = text.in(language);
-    return {kTitle.in(language), body.isEmpty() ? line : body + QLatin1Char('\n') + line};
+    // the reason first: what to do about it follows
+    return {kTitle.in(language), body.isEmpty() ? line : line + QLatin1Char('\n') + body};
 }
 
 } // namespace
@@ -71,8 +75,12 @@ QString linkProblemReason(Language language, LinkProblem problem, const QString&
 LinkMessage portProblemMessage(Language language, const QString& port, LinkProblem problem,
                                const QString& detail)
 {
-    return compose(language, problem == LinkProblem::SettingsRefused ? kSettingsText : kPortText, port,
-                   problem, detail);
+    const bool noSuchPort = problem == LinkProblem::PortMissing || problem == LinkProblem::NameTooLong;
+    return compose(language,
+                   problem == LinkProblem::SettingsRefused ? kSettingsText
+                   : noSuchPort                            ? kNoSuchPortText
+                                                           : kPortText,
+                   port, problem, detail);
 }
 
 LinkMessage linkProblemMessage(Language language, const QString& port, LinkProblem problem,

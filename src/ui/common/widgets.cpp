@@ -3,6 +3,7 @@
 #include "ui/common/colours.h"
 
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,6 +37,15 @@ QLineEdit* valueBox(QWidget* parent, const QString& designName, int width, const
     palette.setColor(QPalette::Disabled, QPalette::Text, colours::disabledValueText);
     box->setPalette(palette);
     return box;
+}
+
+void showLocked(QLineEdit* box, bool locked)
+{
+    box->setReadOnly(locked);
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, locked ? palette.color(QPalette::Window)
+                                            : QGuiApplication::palette().color(QPalette::Base));
+    box->setPalette(palette);
 }
 
 QGroupBox* namedFrame(QWidget* parent, const char* designName)

@@ -15,6 +15,10 @@ QLabel* productNameLabel(QWidget* parent, const QString& designName);
 // A read-only value box of a fixed width, right-aligned.
 QLineEdit* valueBox(QWidget* parent, const QString& designName, int width, const QString& text = QString());
 
+// A box that can be typed into only at times: read-only, and drawn on the window's own colour while
+// locked, so that it does not look as if it took typing.
+void showLocked(QLineEdit* box, bool locked);
+
 // A captioned frame named by its design name.
 QGroupBox* namedFrame(QWidget* parent, const char* designName);
 

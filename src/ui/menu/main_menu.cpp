@@ -70,6 +70,10 @@ MainMenu::MainMenu(AppContext& context) : Form(context, WindowId::MainMenu)
     version->addWidget(versionBox);
     version->addStretch(1);
     progressLine = namedLabel(this, QStringLiteral("HandshakeLine"), QString());
+    // the handshake's words change every second: they wrap inside the menu instead of widening it
+    progressLine->setWordWrap(true);
+    progressLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    progressLine->setFixedHeight(2 * progressLine->fontMetrics().lineSpacing() + 4);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(productLabel);
     layout->addWidget(subtitleLabel);

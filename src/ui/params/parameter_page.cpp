@@ -2,6 +2,7 @@
 
 #include "link/frames.h"
 #include "ui/common/colours.h"
+#include "ui/common/widgets.h"
 #include "ui/common/write_report.h"
 
 #include <QCheckBox>
@@ -151,7 +152,7 @@ void ParameterPage::setWriteMode(bool on)
 {
     for (Bound& bound : bound_) {
         if (bound.field->kind == PageField::Kind::Box)
-            findChild<QLineEdit*>(QString::fromLatin1(bound.field->controls[0]))->setReadOnly(!on);
+            showLocked(findChild<QLineEdit*>(QString::fromLatin1(bound.field->controls[0])), !on);
         for (QAbstractButton* control : bound.controls)
             control->setEnabled(on);
     }

@@ -1,18 +1,23 @@
 #include "ui/start/start_window.h"
 
+#include "archive/datalog.h"
+#include "ui/archive/archive_window.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/link_messages.h"
 #include "ui/common/navigator.h"
+#include "ui/common/user_settings.h"
 #include "ui/common/widgets.h"
 #include "ui/datalog/datalog_viewer.h"
 #include "ui/menu/main_menu.h"
 
+#include <QDir>
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -24,6 +29,7 @@ const Caption kCaptions[] = {
     {"Label16", {"VERSIONE SW", "SW VERSION", "VERSIONE SW"}},
     {"Label2", shared_texts::subtitle},
     {"OpenDatalog", {"Apri registrazione", "Open datalog", "Kayit ac"}},
+    {"About", {"Informazioni", "About", "Hakkinda"}},
 };
 // not a caption: any language other than Italian and English takes the Turkish one
 constexpr LocalText kOfflineTitleText{"ORVANE - Non connesso", "ORVANE - Not connected",
@@ -74,6 +80,8 @@ StartWindow::StartWindow(AppContext& context) : Form(context, WindowId::Start)
     offlineButton->setObjectName(QStringLiteral("Command7"));
     datalogButton = new QPushButton(this);
     datalogButton->setObjectName(QStringLiteral("OpenDatalog"));
+    aboutButton = new QPushButton(this);
+    aboutButton->setObjectName(QStringLiteral("About"));
     for (QPushButton* b : {menuButton, exitButton})
         b->setMinimumHeight(40);
     versionBox->setFocusPolicy(Qt::NoFocus);
@@ -106,7 +114,8 @@ StartWindow::StartWindow(AppContext& context) : Form(context, WindowId::Start)
     buttons->addWidget(exitButton, 0, 1);
     buttons->addWidget(settingsButton, 1, 0);
     buttons->addWidget(offlineButton, 1, 1);
-    buttons->addWidget(datalogButton, 2, 0, 1, 2);
+    buttons->addWidget(datalogButton, 2, 0);
+    buttons->addWidget(aboutButton, 2, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(header);
@@ -123,6 +132,7 @@ StartWindow::StartWindow(AppContext& context) : Form(context, WindowId::Start)
     connect(settingsButton, &QPushButton::clicked, this, &StartWindow::pressSerialSettings);
     connect(offlineButton, &QPushButton::clicked, this, &StartWindow::toggleOffline);
     // a recorded drive needs no ECU: open in either mode
+    connect(aboutButton, &QPushButton::clicked, this, &StartWindow::showAbout);
     connect(datalogButton, &QPushButton::clicked, this, [this] {
         openWindow(WindowId::DatalogViewer);
         ctx.navigator.window<DatalogViewer>(WindowId::DatalogViewer)->chooseFile();
@@ -133,7 +143,13 @@ void StartWindow::onLoad()
 {
     versionBox->setText(programVersion());
     applyStartValues(state);
-    italianButton->setChecked(true);
+    // the last run's choices; a port named on the command line wins over the stored one
+    const QString commandLinePort = state.serialPortName;
+    if (const std::optional<QString> problem = loadUserSettings(ctx.settingsPath, state))
+        QTimer::singleShot(0, this,
+                           [this, text = *problem] { ctx.showMessage(QStringLiteral("ORVANE"), text); });
+    if (!commandLinePort.isEmpty()) state.serialPortName = commandLinePort;
+    showLanguage(state.languageIndex);
     menuButton->setFocus();
 }
 
@@ -192,9 +208,7 @@ void StartWindow::pressMenu()
     if (!ctx.link.isOpen() && state.offlineMode == 0) {
         const QString port = selectedPortName(state);
         if (!ctx.link.open(port, state.serialSettings)) {
-            // settings the port refuses are mended here, in "Parametri seriale": the message
-            // that says so must not end the program
-            state.quitOnMessageClose = ctx.link.problem() == LinkProblem::SettingsRefused ? 0 : 1;
+            // a port is mended here, in "Parametri seriale": closing the message comes back to this window
             const LinkMessage m =
                 portProblemMessage(language(), port, ctx.link.problem(), ctx.link.errorText());
             ctx.showMessage(m.title, m.text);
@@ -238,7 +252,45 @@ QString StartWindow::offlineTitle() const
     return kOfflineTitleText.in(static_cast<Language>(column));
 }
 
+void StartWindow::showAbout()
+{
+    static constexpr LocalText title{"ORVANE - Informazioni", "ORVANE - About", "ORVANE - Hakkinda"};
+    static constexpr LocalText body{
+        "ORVANE Service %1\nCentralina: %2\nPorta: %3 (%4)\nArchivio vetture: %5\nRegistrazioni: %6\n"
+        "Impostazioni: %7\nLicenza: software proprietario; usa Qt 6 (LGPL 3) e libgsf (LGPL 2.1).",
+        "ORVANE Service %1\nECU: %2\nPort: %3 (%4)\nVehicle archive: %5\nDatalogs: %6\nSettings: %7\n"
+        "Licence: proprietary software; uses Qt 6 (LGPL 3) and libgsf (LGPL 2.1).",
+        "ORVANE Service %1\nBeyin: %2\nPort: %3 (%4)\nArac arsivi: %5\nKayitlar: %6\nAyarlar: %7\n"
+        "Lisans: ozel yazilim; Qt 6 (LGPL 3) ve libgsf (LGPL 2.1) kullanir."};
+    static constexpr LocalText notRead{"non ancora letta", "not read yet", "henuz okunmadi"};
+    static constexpr LocalText notKept{"non salvate", "not kept", "saklanmiyor"};
+    const bool read = state.ecuVersion[1] != 0 || state.ecuVersion[2] != 0 || state.ecuVersion[3] != 0;
+    const QString ecu = read ? QStringLiteral("%1.%2.%3")
+                                   .arg(state.ecuVersion[1])
+                                   .arg(state.ecuVersion[2])
+                                   .arg(state.ecuVersion[3])
+                             : text(notRead);
+    const QStringList values = {programVersion(),
+                                ecu,
+                                selectedPortName(state),
+                                state.serialSettings,
+                                QDir::toNativeSeparators(ArchiveWindow::vehicleFolder()),
+                                QDir::toNativeSeparators(datalogFolder()),
+                                ctx.settingsPath.isEmpty() ? text(notKept)
+                                                           : QDir::toNativeSeparators(ctx.settingsPath)};
+    // every value at once: a "%1" in a folder's name stays as it is
+    QString shown = text(body);
+    shown = shown.arg(values[0], values[1], values[2], values[3], values[4], values[5], values[6]);
+    ctx.showMessage(text(title), shown);
+}
+
 void StartWindow::chooseLanguage(int languageIndex)
+{
+    showLanguage(languageIndex);
+    saveUserSettings(ctx.settingsPath, state, !(ctx.simulated && state.serialPortName == ctx.simulatedPort));
+}
+
+void StartWindow::showLanguage(int languageIndex)
 {
     state.languageIndex = languageIndex;
     (languageIndex == 2   ? englishButton

@@ -29,6 +29,8 @@ private:
     void pressSerialSettings();
     void toggleOffline();
     void chooseLanguage(int languageIndex);
+    void showAbout();
+    void showLanguage(int languageIndex);
     QString offlineTitle() const;
     void updateContactLine();
 
@@ -46,4 +48,5 @@ private:
     QPushButton* settingsButton; // Command6 "Parametri seriale"
     QPushButton* offlineButton;  // Command7 "Non connesso"
     QPushButton* datalogButton;  // opens a recorded drive
+    QPushButton* aboutButton;    // program, ECU, port, folders, licence
 };
