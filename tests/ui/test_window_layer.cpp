@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -147,6 +148,7 @@ private slots:
     void clickActivatesAWindowBelow();
     void boxReadingAcceptsWholeNumbersAndRounds();
     void boxReadingRefusesNamingTheField();
+    void noCaptionIsCut();
 
 private:
     // Opens the window alone as the user would find it in this language and mode.
@@ -355,4 +357,38 @@ void TestWindowLayer::boxReadingRefusesNamingTheField()
 }
 
 QTEST_MAIN(TestWindowLayer)
+void TestWindowLayer::noCaptionIsCut()
+{
+    QStringList cut;
+    for (WindowId id : kAllWindows) {
+        if (!app->navigator.has(id)) continue;
+        for (int language : {1, 2, 3}) {
+            Form* f = openIn(id, language, 0);
+            if (f->layout()) f->layout()->activate();
+            for (QWidget* w : f->findChildren<QWidget*>()) {
+                if (!w->isVisibleTo(f) || w->objectName().isEmpty()) continue;
+                QString shown;
+                int room = w->width();
+                if (auto* b = qobject_cast<QPushButton*>(w)) {
+                    shown = b->text();
+                    room -= 6; // the frame of the button
+                } else if (auto* l = qobject_cast<QLabel*>(w); l && !l->wordWrap() && l->pixmap().isNull()) {
+                    shown = l->text();
+                }
+                if (shown.isEmpty() || shown.contains(QLatin1Char('\n')) ||
+                    shown.startsWith(QLatin1Char('<')))
+                    continue;
+                if (w->fontMetrics().horizontalAdvance(shown) > room)
+                    cut << QStringLiteral("%1.%2 (language %3): \"%4\" in %5 px")
+                               .arg(designName(id), w->objectName())
+                               .arg(language)
+                               .arg(shown)
+                               .arg(w->width());
+            }
+            app->navigator.close(f);
+        }
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+}
+
 #include "test_window_layer.moc"
