@@ -45,7 +45,6 @@ constexpr LocalText kUndo{"Annulla", "Undo", "Geri al"};
 constexpr LocalText kRedo{"Ripeti", "Redo", "Yinele"};
 constexpr LocalText kValue{"Valore per il blocco", "Value for the block", "Blok icin deger"};
 constexpr LocalText kTitle{"ORVANE - Tabella", "ORVANE - Table", "ORVANE - Tablo"};
-constexpr int kMaxPercent = 1000;
 
 bool needsValue(TableEditor::Action a)
 {
