@@ -440,6 +440,8 @@ void CalibrationWindow::showTable()
         if (!grid->isEdited(box)) grid->box(box)->setText(QString::number(value));
     };
     for (int i = 0; i < 8; ++i) {
+        grid->setEcuAxis(i, state.parameterValues[param::mapRpmAxis + i]);
+        grid->setEcuAxis(8 + i, state.parameterValues[param::mapTinjAxis + i]);
         show(i, state.parameterValues[param::mapRpmAxis + i]);
         show(8 + i, state.parameterValues[param::mapTinjAxis + i]);
     }
@@ -822,6 +824,7 @@ void CalibrationWindow::onParameterConfirmed(int id, int value)
     if (id >= param::mapRpmAxis && id < param::mapRpmAxis + 8) box = id - param::mapRpmAxis;
     if (id >= param::mapTinjAxis && id < param::mapTinjAxis + 8) box = 8 + id - param::mapTinjAxis;
     const bool storing = ctx.writes.ownedBy(this) && phase_ == Phase::WritingBack;
+    if (box >= 0) grid->setEcuAxis(box, value);
     if (box >= 0 && storing) {
         grid->box(box)->setText(QString::number(value));
         grid->setEdited(box, false);
