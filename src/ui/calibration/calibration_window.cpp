@@ -729,7 +729,6 @@ void CalibrationWindow::pressStore()
         write.push_back({{true, k}, values[static_cast<size_t>(TableGrid::kFirstCellBox - 1 + k)]});
     if (!beginWrite(ctx, {this, kStore}, write)) return;
     correctives->forgetEdits();
-    editor->forgetHistory();
     startWriteBack();
 }
 
