@@ -261,6 +261,10 @@ void TableGrid::setEcuAxis(int index, int value)
 
 void TableGrid::setLanguage(Language language)
 {
+    static constexpr LocalText kLegend{"Colori delle celle: dal valore piu' basso della tabella al piu' alto",
+                                       "Cell colours: from the table's lowest value to its highest",
+                                       "Hucre renkleri: tablonun en dusuk degerinden en yuksegine"};
+    legend_->setToolTip(kLegend.in(language));
     if (language == language_) return;
     language_ = language;
     for (int i = 0; i < kBoxes; ++i)
