@@ -1,5 +1,5 @@
 // Block edits of the KGB table without widgets: the results, their rounding, the refusal that
-// names the cell, and undo and redo.
+// names the cell, smoothing, pasted text, and undo and redo.
 #include "ui/calibration/table_edits.h"
 
 #include "support/contrast.h"
@@ -16,6 +16,8 @@ private slots:
     void resultOutsideTheCellRangeIsRefusedNamingTheCell();
     void undoAndRedoWholeEdits();
     void heatScaleKeepsEveryValueReadable();
+    void smoothingMovesHalfwayToTheNeighboursMean();
+    void pastedTextIsReadWholeOrRefused();
 };
 
 namespace {
@@ -108,6 +110,14 @@ void TestTableEdits::setAddAndScaleRoundAndStayInsideTheBlock()
     QCOMPARE(scaled.grid[0][0], 10); // 10.5
     QCOMPARE(scaled.grid[0][1], 32); // 31.5
     QCOMPARE(scaleBlock(s, CellBlock{0, 0, 0, 1}, 0).grid[0][1], 0);
+    // a typed percentage is kept exact: 30 × 97.5 % = 29.25, 10 × 97.5 % = 9.75
+    const PercentReading percent = readPercent(" 97,5 ", "Valore", Language::Italian);
+    QVERIFY(percent.refusal.isEmpty());
+    const BlockResult fraction = scaleBlock(s, CellBlock{0, 0, 0, 1}, percent.numerator, percent.denominator);
+    QCOMPARE(fraction.grid[0][0], 10);
+    QCOMPARE(fraction.grid[0][1], 29);
+    QVERIFY(readPercent("1001", "Valore", Language::Italian).refusal.startsWith("Valore: \"1001\""));
+    QVERIFY(!readPercent("-5", "Valore", Language::Italian).refusal.isEmpty());
 }
 
 void TestTableEdits::resultOutsideTheCellRangeIsRefusedNamingTheCell()
@@ -181,6 +191,85 @@ void TestTableEdits::heatScaleKeepsEveryValueReadable()
                 8);
         previous = background;
     }
+}
+
+void TestTableEdits::smoothingMovesHalfwayToTheNeighboursMean()
+{
+    CellGrid g{};
+    for (auto& row : g)
+        row.fill(100);
+    g[3][3] = 140;
+    // a lone peak: its 8 neighbours' mean is 100, halfway from 140 is 120
+    QCOMPARE(smoothBlock(g, CellBlock{3, 3, 3, 3}).grid[3][3], 120);
+    // a block: every cell from the values before smoothing; (100 + 105) / 2 = 102.5 goes to 102
+    const CellBlock block{2, 2, 4, 4};
+    const BlockResult smoothed = smoothBlock(g, block);
+    QCOMPARE(smoothed.grid[2][2], 102);
+    QCOMPARE(smoothed.grid[2][3], 102); // 103 had it taken the smoothed 102 beside it
+    QCOMPARE(smoothed.grid[3][3], 120);
+    QVERIFY(onlyBlockChanged(g, smoothed.grid, block));
+    // a corner has 3 neighbours, not 8 with zeros: (0 + 31 / 3) / 2 = 5.17
+    g[0][0] = 0;
+    g[0][1] = 10;
+    g[1][0] = 10;
+    g[1][1] = 11;
+    QCOMPARE(smoothBlock(g, CellBlock{0, 0, 0, 0}).grid[0][0], 5);
+    const CellGrid flat = setBlock(g, CellBlock{0, 0, 7, 7}, 77).grid;
+    QCOMPARE(smoothBlock(flat, CellBlock{0, 0, 7, 7}).grid, flat);
+}
+
+void TestTableEdits::pastedTextIsReadWholeOrRefused()
+{
+    const CellGrid g = ramp();
+    // as LibreOffice copies (\n) and as other spreadsheets do (\r\n), blanks around a value allowed
+    for (const QString& text :
+         {QString("1\t2\n3\t4\n"), QString(" 1 \t2\r\n3\t 4\r\n"), QString("1\t2\n3\t4")}) {
+        const PasteResult p = pasteBlock(g, 6, 6, text);
+        QVERIFY2(!p.refusal, qPrintable(text));
+        QCOMPARE(QList<int>({p.grid[6][6], p.grid[6][7], p.grid[7][6], p.grid[7][7]}),
+                 QList<int>({1, 2, 3, 4}));
+        QCOMPARE(QList<int>({p.block.top(), p.block.left(), p.block.bottom(), p.block.right()}),
+                 QList<int>({6, 6, 7, 7}));
+        QVERIFY(onlyBlockChanged(g, p.grid, p.block));
+    }
+    struct Case {
+        QString text;
+        PasteRefusal::Kind kind;
+        int row, column;
+        QString field;
+    };
+    const Case refused[] = {
+        {"1\t2\n3\t12a", PasteRefusal::Kind::NotACell, 6, 6, "12a"},
+        {"256", PasteRefusal::Kind::NotACell, 5, 5, "256"},
+        {"", PasteRefusal::Kind::NotACell, 5, 5, ""},
+        {"1\n\n2", PasteRefusal::Kind::NotACell, 6, 5, ""},
+        {"1\t2\t3\t4", PasteRefusal::Kind::DoesNotFit, 5, 5, ""},
+        {"1\n2\n3\n4", PasteRefusal::Kind::DoesNotFit, 5, 5, ""},
+        {QString(100000, QLatin1Char('7')), PasteRefusal::Kind::NotACell, 5, 5,
+         QString(24, QLatin1Char('7')) + "…"},
+    };
+    for (const Case& c : refused) {
+        const PasteResult p = pasteBlock(g, 5, 5, c.text);
+        QVERIFY2(p.refusal, qPrintable(c.text.left(20)));
+        QCOMPARE(p.grid, g);
+        QCOMPARE(p.refusal->kind, c.kind);
+        QCOMPARE(p.refusal->row, c.row);
+        QCOMPARE(p.refusal->column, c.column);
+        QCOMPARE(p.refusal->text, c.field);
+    }
+    QCOMPARE(pasteRefusalText(*pasteBlock(g, 5, 5, "1\t2\n3\t12a").refusal, Language::Italian),
+             QString("Cella riga 7 colonna 7: \"12a\" non e' un numero intero da 0 a 255. La tabella non e' "
+                     "stata cambiata."));
+    QVERIFY(
+        pasteRefusalText(*pasteBlock(g, 5, 5, "1\t2\t3\t4").refusal, Language::English)
+            .startsWith("Cell row 6 column 6: from here the pasted block runs past the table (3 rows and 3 "
+                        "columns at most)."));
+    // copied back the way it was pasted
+    TextGrid texts;
+    for (int r = 0; r < kTableSide; ++r)
+        for (int c = 0; c < kTableSide; ++c)
+            texts[r][c] = QString::number(g[r][c]);
+    QCOMPARE(blockText(texts, CellBlock{1, 2, 0, 4}), QString("2\t3\t4\n12\t13\t14\n"));
 }
 
 QTEST_APPLESS_MAIN(TestTableEdits)

@@ -54,8 +54,10 @@ void CalibrationTable::showEcu(const SharedState& state)
         // what the user typed and has not stored yet stays
         if (!grid_->isEdited(box)) grid_->box(box)->setText(QString::number(value));
     };
-    for (int i = 0; i < 16; ++i)
+    for (int i = 0; i < 16; ++i) {
+        grid_->setEcuAxis(i, state.parameterValues[axisParameter(i)]);
         show(i, state.parameterValues[axisParameter(i)]);
+    }
     for (int k = 1; k <= kTableCellCount; ++k) {
         grid_->setEcuCell(k, state.tableCells[k]);
         show(cellBoxIndex(k), state.tableCells[k]);
@@ -149,6 +151,7 @@ void CalibrationTable::parameterConfirmed(int id, int value, bool take)
 {
     const int box = axisBox(id);
     if (box < 0) return;
+    grid_->setEcuAxis(box, value);
     if (take) {
         grid_->box(box)->setText(QString::number(value));
         grid_->setEdited(box, false);

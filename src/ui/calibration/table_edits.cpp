@@ -1,6 +1,9 @@
 #include "ui/calibration/table_edits.h"
 
 #include "ui/calibration/calibration_rules.h"
+#include "ui/common/input_rule.h"
+
+#include <QStringTokenizer>
 
 #include <algorithm>
 #include <cmath>
@@ -69,8 +72,36 @@ BlockResult addToBlock(const CellGrid& grid, const CellBlock& block, int amount)
 
 BlockResult scaleBlock(const CellGrid& grid, const CellBlock& block, int percent)
 {
+    return scaleBlock(grid, block, percent, 1);
+}
+
+BlockResult scaleBlock(const CellGrid& grid, const CellBlock& block, long long numerator,
+                       long long denominator)
+{
     return apply(grid, block, [&](int r, int c) {
-        return roundedQuotient(static_cast<long long>(grid[at(r)][at(c)]) * percent, 100);
+        return roundedQuotient(static_cast<long long>(grid[at(r)][at(c)]) * numerator, 100 * denominator);
+    });
+}
+
+Interpolation interpolationFor(const CellBlock& block)
+{
+    if (block.top() == block.bottom()) return Interpolation::Rows;
+    if (block.left() == block.right()) return Interpolation::Columns;
+    return Interpolation::Both;
+}
+
+BlockResult smoothBlock(const CellGrid& grid, const CellBlock& block)
+{
+    return apply(grid, block, [&](int r, int c) {
+        long long sum = 0, count = 0;
+        for (int nr = std::max(0, r - 1); nr <= std::min(kTableSide - 1, r + 1); ++nr)
+            for (int nc = std::max(0, c - 1); nc <= std::min(kTableSide - 1, c + 1); ++nc)
+                if (nr != r || nc != c) {
+                    sum += grid[at(nr)][at(nc)];
+                    ++count;
+                }
+        // (v + sum / count) / 2 as one quotient, so the rounding happens once
+        return roundedQuotient(grid[at(r)][at(c)] * count + sum, 2 * count);
     });
 }
 
@@ -108,6 +139,13 @@ QString blockRefusalText(const BlockRefusal& refusal, Language language)
     return kRefusal.in(language).arg(cell, QString::number(refusal.value), QString::number(kCellMax));
 }
 
+QColor heatColour(int value, int low, int high)
+{
+    if (high <= low) return heatColour((kCellMax + 1) / 2);
+    const long long spread = static_cast<long long>(std::clamp(value, low, high) - low) * kCellMax;
+    return heatColour(static_cast<int>(roundedQuotient(spread, high - low)));
+}
+
 QColor heatColour(int value)
 {
     const int v = std::clamp(value, 0, kCellMax);
@@ -142,4 +180,100 @@ QColor readableTextOn(const QColor& background)
 {
     // contrast ratios against black (L + 0.05) / 0.05 and white 1.05 / (L + 0.05) cross here
     return luminance(background) > 0.179 ? QColor(0, 0, 0) : QColor(255, 255, 255);
+}
+
+PercentReading readPercent(const QString& text, const QString& fieldName, Language language)
+{
+    FieldRule rule;
+    rule.max = kMaxPercent;
+    rule.roundsFractions = true;
+    rule.shownName = fieldName;
+    const BoxReading reading = readWholeNumber(text, rule, language);
+    if (!reading.value) return {0, 1, reading.refusalTitle, reading.refusal};
+    // the rule has checked the shape (digits, one decimal point or comma); the digits give the exact
+    // value. Beyond six decimals a percentage cannot move a cell of 0..255 across a half.
+    const QString digits = text.trimmed();
+    const qsizetype point = std::max(digits.indexOf(QLatin1Char('.')), digits.indexOf(QLatin1Char(',')));
+    const QString fraction = point < 0 ? QString() : digits.mid(point + 1, 6);
+    PercentReading out;
+    for (qsizetype i = 0; i < fraction.size(); ++i)
+        out.denominator *= 10;
+    out.numerator =
+        (point < 0 ? digits : digits.left(point)).toLongLong() * out.denominator + fraction.toLongLong();
+    return out;
+}
+
+QString blockText(const TextGrid& texts, const CellBlock& block)
+{
+    QString out;
+    for (int r = block.top(); r <= block.bottom(); ++r) {
+        for (int c = block.left(); c <= block.right(); ++c) {
+            if (c > block.left()) out += QLatin1Char('\t');
+            out += texts[at(r)][at(c)].trimmed();
+        }
+        out += QLatin1Char('\n');
+    }
+    return out;
+}
+
+PasteResult pasteBlock(const CellGrid& grid, int top, int left, const QString& text)
+{
+    top = std::clamp(top, 0, kTableSide - 1);
+    left = std::clamp(left, 0, kTableSide - 1);
+    PasteResult out{grid, CellBlock{top, left, top, left}, std::nullopt};
+    const auto refuse = [&](PasteRefusal::Kind kind, int row, int column, QStringView field) {
+        QString shown = field.left(25).toString();
+        if (shown.size() > 24) shown = shown.left(24) + QStringLiteral("…");
+        return PasteResult{grid, out.block, PasteRefusal{kind, row, column, shown}};
+    };
+    QStringView rest(text);
+    if (rest.endsWith(u"\r\n"))
+        rest.chop(2);
+    else if (rest.endsWith(u'\n') || rest.endsWith(u'\r'))
+        rest.chop(1);
+    int row = top;
+    qsizetype start = 0;
+    while (true) {
+        qsizetype end = start;
+        while (end < rest.size() && rest[end] != u'\n' && rest[end] != u'\r')
+            ++end;
+        if (row >= kTableSide) return refuse(PasteRefusal::Kind::DoesNotFit, top, left, {});
+        int column = left;
+        for (const QStringView field : QStringTokenizer(rest.mid(start, end - start), u'\t')) {
+            if (column >= kTableSide) return refuse(PasteRefusal::Kind::DoesNotFit, top, left, {});
+            FieldRule rule;
+            rule.max = kCellMax;
+            rule.shownName = QStringLiteral("-"); // the refusal is worded by pasteRefusalText
+            const BoxReading reading = readWholeNumber(field.trimmed().toString(), rule, Language::English);
+            if (!reading.value) return refuse(PasteRefusal::Kind::NotACell, row, column, field.trimmed());
+            out.grid[at(row)][at(column)] = static_cast<int>(*reading.value);
+            out.block.column1 = std::max(out.block.column1, column);
+            ++column;
+        }
+        out.block.row1 = row;
+        if (end >= rest.size()) break;
+        start = end + (rest[end] == u'\r' && end + 1 < rest.size() && rest[end + 1] == u'\n' ? 2 : 1);
+        ++row;
+    }
+    return out;
+}
+
+QString pasteRefusalText(const PasteRefusal& refusal, Language language)
+{
+    static constexpr LocalText kNotACell{
+        "%1: \"%2\" non e' un numero intero da 0 a %3. La tabella non e' stata cambiata.",
+        "%1: \"%2\" is not a whole number from 0 to %3. The table was not changed.",
+        "%1: \"%2\" 0 ile %3 arasinda bir tam sayi degil. Tablo degistirilmedi."};
+    static constexpr LocalText kDoesNotFit{
+        "%1: da qui il blocco incollato esce dalla tabella (al piu' %2 righe e %3 colonne). La tabella non "
+        "e' stata cambiata.",
+        "%1: from here the pasted block runs past the table (%2 rows and %3 columns at most). The table was "
+        "not changed.",
+        "%1: yapistirilan blok buradan tablonun disina tasiyor (en cok %2 satir ve %3 sutun). Tablo "
+        "degistirilmedi."};
+    const QString cell = writeItemName({true, refusal.row * kTableSide + refusal.column + 1}, language);
+    if (refusal.kind == PasteRefusal::Kind::NotACell)
+        return kNotACell.in(language).arg(cell, refusal.text, QString::number(kCellMax));
+    return kDoesNotFit.in(language).arg(cell, QString::number(kTableSide - refusal.row),
+                                        QString::number(kTableSide - refusal.column));
 }

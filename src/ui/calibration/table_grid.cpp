@@ -2,6 +2,7 @@
 
 #include "ui/calibration/calibration_rules.h"
 #include "ui/calibration/table_edits.h"
+#include "ui/common/colours.h"
 #include "ui/common/widgets.h"
 
 #include <QFrame>
@@ -9,16 +10,27 @@
 #include <QLineEdit>
 #include <QPainter>
 
+#include <algorithm>
+
 using namespace grid_twips;
 
 namespace {
-// The far corner of the marker's range (7440, 4320) plus its side.
+// The far corner of the marker's range (7440, 4320) plus its side; the legend below it.
 constexpr int kWidthTwips = 7440 + kMarkerSide;
-constexpr int kHeightTwips = 4320 + kMarkerSide;
+constexpr int kLegendTop = 4320 + kMarkerSide + 45, kLegendHeight = 285;
+constexpr int kHeightTwips = kLegendTop + kLegendHeight;
+constexpr int kCellsRight = kColumnLeft + 7 * kColumnPitch + kBoxWidth;
+
+QRect cellsArea(const TableGrid* grid)
+{
+    return grid->cellBox(1)->geometry().united(grid->cellBox(64)->geometry());
+}
 } // namespace
 
-// Drawn over the cells without taking their clicks: a corner mark on each cell not yet written,
-// a black and white outline (readable on every heat colour) around the operating point's cell.
+// Drawn over the cells without taking their clicks: a corner mark on each box not yet written,
+// the block being edited, and the operating point: the marker's cross-hair runs only through the
+// gaps between the boxes, with a pointer on each axis, and its cell is outlined, so every number
+// stays readable.
 class CellMarks : public QWidget {
 public:
     explicit CellMarks(TableGrid* grid) : QWidget(grid), grid_(grid)
@@ -32,9 +44,9 @@ protected:
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         const int side = std::max(6, grid_->pixels(150));
-        for (int cell = 1; cell <= 64; ++cell) {
-            if (!grid_->isPending(cell)) continue;
-            const QRect r = grid_->cellBox(cell)->geometry();
+        for (int index = 0; index < TableGrid::kBoxes; ++index) {
+            if (!grid_->isBoxPending(index)) continue;
+            const QRect r = grid_->box(index)->geometry();
             const QPolygon corner(
                 {r.topLeft(), r.topLeft() + QPoint(side, 0), r.topLeft() + QPoint(0, side)});
             p.setPen(QPen(Qt::white, 1));
@@ -49,6 +61,7 @@ protected:
             p.setPen(QPen(QColor(0, 90, 255), 2));
             p.drawRect(block);
         }
+        if (!grid_->marker()->isHidden()) paintMarker(p);
         if (const int cell = grid_->operatingCell()) {
             const QRect r = grid_->cellBox(cell)->geometry();
             p.setBrush(Qt::NoBrush);
@@ -57,6 +70,78 @@ protected:
             p.setPen(QPen(Qt::white, 1));
             p.drawRect(r.adjusted(-2, -2, 1, 1));
         }
+    }
+
+private:
+    void paintMarker(QPainter& p)
+    {
+        const QPointF centre = QRectF(grid_->marker()->geometry()).center();
+        const QRect cells = cellsArea(grid_);
+        p.save();
+        QRegion gaps(rect());
+        for (int index = 0; index < TableGrid::kBoxes; ++index)
+            gaps -= grid_->box(index)->geometry();
+        p.setClipRegion(gaps);
+        const QLineF across(cells.left() - grid_->pixels(120), centre.y(), cells.right(), centre.y());
+        const QLineF down(centre.x(), cells.top() - grid_->pixels(120), centre.x(), cells.bottom());
+        p.setPen(QPen(Qt::black, 3));
+        p.drawLine(across);
+        p.drawLine(down);
+        p.setPen(QPen(colours::yellow, 1));
+        p.drawLine(across);
+        p.drawLine(down);
+        p.restore();
+        // the pointers stand in the gaps between the breakpoints and the first row and column
+        const qreal size = grid_->pixels(150);
+        const qreal above = cells.top() - grid_->pixels(45), beside = cells.left() - grid_->pixels(45);
+        const QPolygonF downward({{centre.x() - size / 2, above - size},
+                                  {centre.x() + size / 2, above - size},
+                                  {centre.x(), above}});
+        const QPolygonF rightward({{beside - size, centre.y() - size / 2},
+                                   {beside - size, centre.y() + size / 2},
+                                   {beside, centre.y()}});
+        p.setPen(QPen(Qt::black, 1));
+        p.setBrush(colours::yellow);
+        p.drawPolygon(downward);
+        p.drawPolygon(rightward);
+    }
+
+    TableGrid* grid_;
+};
+
+// The two ends of the heat colours with the values they stand for.
+class HeatLegend : public QWidget {
+public:
+    explicit HeatLegend(TableGrid* grid) : QWidget(grid), grid_(grid)
+    {
+        setObjectName(QStringLiteral("TableLegend"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        const int low = grid_->heatLow(), high = grid_->heatHigh();
+        const QRect bar = rect().adjusted(0, 1, -1, -2);
+        if (high > low) {
+            QLinearGradient scale(bar.topLeft(), bar.topRight());
+            // the scale is straight between these five colours
+            for (int leg = 0; leg <= 4; ++leg)
+                scale.setColorAt(leg / 4.0, heatColour(std::min(kCellMax, leg * (kCellMax + 1) / 4)));
+            p.fillRect(bar, scale);
+        } else {
+            p.fillRect(bar, heatColour(low, low, high));
+        }
+        p.setPen(QPen(QColor(90, 90, 90), 1));
+        p.drawRect(bar);
+        QFont small = font();
+        small.setBold(true);
+        p.setFont(small);
+        const QRect text = bar.adjusted(4, 0, -4, 0);
+        p.setPen(readableTextOn(heatColour(low, low, high)));
+        p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, QString::number(low));
+        p.setPen(readableTextOn(heatColour(high, low, high)));
+        p.drawText(text, Qt::AlignRight | Qt::AlignVCenter, QString::number(high));
     }
 
 private:
@@ -89,6 +174,7 @@ TableGrid::TableGrid(QWidget* parent) : QWidget(parent)
         box->setTextMargins(0, 0, 2, 0);
         paintAsDisplay(box);
         connect(box, &QLineEdit::textEdited, this, [this, i] { edited_[static_cast<size_t>(i)] = true; });
+        connect(box, &QLineEdit::textChanged, this, [this, i] { showBox(i); });
         boxes_[static_cast<size_t>(i)] = box;
         if (i < 8)
             place(box, kColumnLeft + kColumnPitch * i, kColumnHeaderTop, kBoxWidth, kBoxHeight);
@@ -105,28 +191,25 @@ TableGrid::TableGrid(QWidget* parent) : QWidget(parent)
         bold.setBold(true);
         boxes_[static_cast<size_t>(i)]->setFont(bold);
     }
-    for (int cell = 1; cell <= 64; ++cell)
-        connect(cellBox(cell), &QLineEdit::textChanged, this, [this, cell] { showCell(cell); });
     rpmLabel = namedLabel(this, QStringLiteral("Label10"), QStringLiteral("RPM"));
     place(rpmLabel, 360, 120, 600, 300);
     tinjLabel = namedLabel(this, QStringLiteral("Label9"), QStringLiteral("TINJ"));
     place(tinjLabel, 120, 480, 600, 300);
 
+    legend_ = new HeatLegend(this);
+    place(legend_, kColumnLeft, kLegendTop, kCellsRight - kColumnLeft, kLegendHeight);
     marks_ = new CellMarks(this);
-    marks_->setGeometry(rect());
     marker_ = new QFrame(this);
     marker_->setObjectName(QStringLiteral("Shape1"));
-    // an outline: the cell under it stays readable and can still be clicked
-    marker_->setStyleSheet(
-        QStringLiteral("QFrame#Shape1 { border: 2px solid rgb(255,255,0); background: transparent; }"));
+    // it only says where the operating point is: the cross-hair drawn from it leaves the numbers free
+    marker_->setFrameShape(QFrame::NoFrame);
     marker_->setAttribute(Qt::WA_TransparentForMouseEvents);
     place(marker_, 960, 720, kMarkerSide, kMarkerSide);
     setFixedSize(sizeHint());
     marks_->setGeometry(rect());
     marks_->raise();
-    marker_->raise();
-    for (int cell = 1; cell <= 64; ++cell)
-        showCell(cell);
+    for (int i = 0; i < kBoxes; ++i)
+        showBox(i);
 }
 
 int TableGrid::pixels(int twips) const
@@ -146,7 +229,10 @@ void TableGrid::place(QWidget* widget, int leftTwips, int topTwips, int widthTwi
 
 void TableGrid::moveMarker(int leftTwips, int topTwips)
 {
-    marker_->move(pixels(leftTwips), pixels(topTwips));
+    const QPoint to(pixels(leftTwips), pixels(topTwips));
+    if (marker_->pos() == to) return;
+    marker_->move(to);
+    marks_->update();
 }
 
 void TableGrid::setTextColour(const QColor& colour)
@@ -159,9 +245,30 @@ void TableGrid::setTextColour(const QColor& colour)
 
 void TableGrid::setEcuCell(int cell, int value)
 {
-    if (cell < 1 || cell > 64 || ecuCells_[static_cast<size_t>(cell - 1)] == value) return;
-    ecuCells_[static_cast<size_t>(cell - 1)] = value;
-    showCell(cell);
+    if (cell < 1 || cell > 64) return;
+    const int index = kFirstCellBox - 1 + cell;
+    if (ecuValues_[static_cast<size_t>(index)] == value) return;
+    ecuValues_[static_cast<size_t>(index)] = value;
+    showBox(index);
+}
+
+void TableGrid::setEcuAxis(int index, int value)
+{
+    if (index < 0 || index >= kFirstCellBox || ecuValues_[static_cast<size_t>(index)] == value) return;
+    ecuValues_[static_cast<size_t>(index)] = value;
+    showBox(index);
+}
+
+void TableGrid::setLanguage(Language language)
+{
+    static constexpr LocalText kLegend{"Colori delle celle: dal valore piu' basso della tabella al piu' alto",
+                                       "Cell colours: from the table's lowest value to its highest",
+                                       "Hucre renkleri: tablonun en dusuk degerinden en yuksegine"};
+    legend_->setToolTip(kLegend.in(language));
+    if (language == language_) return;
+    language_ = language;
+    for (int i = 0; i < kBoxes; ++i)
+        showBox(i);
 }
 
 void TableGrid::setSelection(const std::optional<CellBlock>& block)
@@ -172,9 +279,21 @@ void TableGrid::setSelection(const std::optional<CellBlock>& block)
 
 int TableGrid::cellAt(const QPoint& point) const
 {
-    for (int cell = 1; cell <= 64; ++cell)
-        if (cellBox(cell)->geometry().contains(point)) return cell;
-    return 0;
+    const int index = boxAt(point);
+    return index >= kFirstCellBox ? index - kFirstCellBox + 1 : 0;
+}
+
+int TableGrid::boxAt(const QPoint& point) const
+{
+    for (int i = 0; i < kBoxes; ++i)
+        if (box(i)->geometry().contains(point)) return i;
+    return -1;
+}
+
+int TableGrid::indexOf(const QObject* widget) const
+{
+    const auto found = std::find(boxes_.begin(), boxes_.end(), widget);
+    return found == boxes_.end() ? -1 : static_cast<int>(found - boxes_.begin());
 }
 
 void TableGrid::setOperatingCell(int cell)
@@ -184,22 +303,60 @@ void TableGrid::setOperatingCell(int cell)
     marks_->update();
 }
 
+void TableGrid::showBox(int index)
+{
+    QLineEdit* box = boxes_[static_cast<size_t>(index)];
+    bool ok = false;
+    const int value = box->text().trimmed().toInt(&ok);
+    const int ecu = ecuValues_[static_cast<size_t>(index)];
+    const bool pending = !ok || value != ecu;
+    static constexpr LocalText kEcuValue{"Centralina: %1", "ECU: %1", "Beyin: %1"};
+    box->setToolTip(pending ? kEcuValue.in(language_).arg(ecu) : QString());
+    if (pending != pending_[static_cast<size_t>(index)]) {
+        pending_[static_cast<size_t>(index)] = pending;
+        marks_->update();
+    }
+    if (index < kFirstCellBox) return;
+    // a new least or greatest value moves every colour
+    if (updateHeatRange()) {
+        for (int cell = 1; cell <= 64; ++cell)
+            showCell(cell);
+        legend_->update();
+    } else {
+        showCell(index - kFirstCellBox + 1);
+    }
+}
+
+bool TableGrid::updateHeatRange()
+{
+    int low = kCellMax, high = 0;
+    bool any = false;
+    for (int cell = 1; cell <= 64; ++cell) {
+        bool ok = false;
+        const int value = cellBox(cell)->text().trimmed().toInt(&ok);
+        if (!ok) continue;
+        any = true;
+        low = std::min(low, std::clamp(value, 0, kCellMax));
+        high = std::max(high, std::clamp(value, 0, kCellMax));
+    }
+    if (!any) low = high = 0;
+    if (low == heatLow_ && high == heatHigh_) return false;
+    heatLow_ = low;
+    heatHigh_ = high;
+    return true;
+}
+
 void TableGrid::showCell(int cell)
 {
     QLineEdit* box = cellBox(cell);
     bool ok = false;
     const int value = box->text().trimmed().toInt(&ok);
     // what store would refuse keeps the dark display look; it is marked as not written all the same
-    const QColor base = ok ? heatColour(value) : QColor(24, 24, 24);
+    const QColor base = ok ? heatColour(value, heatLow_, heatHigh_) : QColor(24, 24, 24);
     QPalette palette = box->palette();
     if (palette.color(QPalette::Base) != base) {
         palette.setColor(QPalette::Base, base);
         palette.setColor(QPalette::Text, ok ? readableTextOn(base) : QColor(255, 255, 255));
         box->setPalette(palette);
-    }
-    const bool pending = !ok || value != ecuCells_[static_cast<size_t>(cell - 1)];
-    if (pending != pending_[static_cast<size_t>(cell - 1)]) {
-        pending_[static_cast<size_t>(cell - 1)] = pending;
-        marks_->update();
     }
 }

@@ -9,6 +9,7 @@
 #include <optional>
 
 class CellMarks;
+class HeatLegend;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -20,6 +21,7 @@ void setDisplayColour(QLineEdit* box, const QColor& colour);
 // The KGB table as the design draws it: 80 boxes at fixed twip positions (`Text6`(0..7) the RPM
 // breakpoints, (8..15) the TINJ breakpoints, (16..79) the cells), the "RPM" and "TINJ" labels and
 // the operating-point marker `Shape1`. 15 twips to a pixel at 96 dpi, scaled with the screen.
+// Below the cells a legend gives the values at the two ends of their heat colours.
 class TableGrid : public QWidget {
     Q_OBJECT
 public:
@@ -40,7 +42,12 @@ public:
 
     // The ECU's value of cell 1..64: a cell showing anything else is marked as not yet written.
     void setEcuCell(int cell, int value);
-    bool isPending(int cell) const { return pending_[static_cast<size_t>(cell - 1)]; }
+    // The same for the breakpoint of box 0..15.
+    void setEcuAxis(int index, int value);
+    // What the ECU holds for box 0..79.
+    int ecuValue(int index) const { return ecuValues_[static_cast<size_t>(index)]; }
+    bool isPending(int cell) const { return isBoxPending(kFirstCellBox - 1 + cell); }
+    bool isBoxPending(int index) const { return pending_[static_cast<size_t>(index)]; }
     // Typed into (or edited as a block) since the box last showed the ECU's value: kept on refresh.
     bool isEdited(int index) const { return edited_[static_cast<size_t>(index)]; }
     void setEdited(int index, bool edited) { edited_[static_cast<size_t>(index)] = edited; }
@@ -49,6 +56,15 @@ public:
     void setSelection(const std::optional<CellBlock>& block);
     // The cell 1..64 under a point of this widget, 0 for none.
     int cellAt(const QPoint& point) const;
+    // The box 0..79 under a point of this widget, -1 for none.
+    int boxAt(const QPoint& point) const;
+    // The box that is `widget`, -1 for none.
+    int indexOf(const QObject* widget) const;
+    // The language of the hints on the boxes (the ECU's value of an edited box).
+    void setLanguage(Language language);
+    // The values at the two ends of the heat colours: the least and the greatest cell shown.
+    int heatLow() const { return heatLow_; }
+    int heatHigh() const { return heatHigh_; }
 
     // The cell 1..64 of the operating point, outlined; 0 for none.
     void setOperatingCell(int cell);
@@ -58,7 +74,10 @@ public:
 
 private:
     friend class CellMarks;
+    friend class HeatLegend;
+    void showBox(int index);
     void showCell(int cell);
+    bool updateHeatRange();
     void place(QWidget* widget, int leftTwips, int topTwips, int widthTwips, int heightTwips);
 
     std::array<QLineEdit*, kBoxes> boxes_{};
@@ -67,8 +86,11 @@ private:
     QFrame* marker_;   // Shape1
     QColor textColour_;
     CellMarks* marks_;
-    std::array<int, 64> ecuCells_{};
-    std::array<bool, 64> pending_{};
+    HeatLegend* legend_;
+    std::array<int, kBoxes> ecuValues_{};
+    std::array<bool, kBoxes> pending_{};
+    Language language_ = Language::Italian;
+    int heatLow_ = 0, heatHigh_ = 0;
     int operatingCell_ = 0;
     std::array<bool, kBoxes> edited_{};
     std::optional<CellBlock> selection_;
