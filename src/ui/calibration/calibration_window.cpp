@@ -1,6 +1,7 @@
 #include "ui/calibration/calibration_window.h"
 
 #include "link/frames.h"
+#include "link/input_rule.h"
 #include "link/parameter_catalogue.h"
 #include "ui/calibration/calibration_mode_texts.h"
 #include "ui/calibration/corrective_panel.h"
@@ -10,7 +11,6 @@
 #include "ui/calibration/table_grid.h"
 #include "ui/common/datalog_recorder.h"
 #include "ui/common/file_dialogs.h"
-#include "ui/common/input_rule.h"
 #include "ui/common/segment_bar.h"
 #include "ui/common/widgets.h"
 #include "ui/common/write_report.h"

@@ -1,11 +1,11 @@
 // The calibration window's guided calibrations: the selector, start, the coil counts and their
 // handshake, store and its write tick, EXIT. The state itself lives in GuidedCalibration.
 #include "link/frames.h"
+#include "link/input_rule.h"
 #include "ui/calibration/calibration_window.h"
 #include "ui/calibration/corrective_panel.h"
 #include "ui/calibration/corrective_rules.h"
 #include "ui/calibration/guided_texts.h"
-#include "ui/common/input_rule.h"
 #include "ui/common/write_report.h"
 
 #include <QGroupBox>

@@ -1,8 +1,8 @@
 #include "ui/calibration/table_editor.h"
 
+#include "link/input_rule.h"
 #include "ui/calibration/calibration_rules.h"
 #include "ui/calibration/table_grid.h"
-#include "ui/common/input_rule.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

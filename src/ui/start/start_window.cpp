@@ -1,7 +1,7 @@
 #include "ui/start/start_window.h"
 
+#include "link/link_messages.h"
 #include "ui/common/file_dialogs.h"
-#include "ui/common/link_messages.h"
 #include "ui/common/navigator.h"
 #include "ui/common/widgets.h"
 #include "ui/datalog/datalog_viewer.h"
