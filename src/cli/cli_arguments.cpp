@@ -49,15 +49,15 @@ constexpr LocalText kDuration{"--for: '%1' non e' una durata (60s, 5m, 1500ms)",
 constexpr LocalText kSeeHelp{" (orvane-cli --help)", " (orvane-cli --help)", " (orvane-cli --help)"};
 
 // options taking a value, and the commands each belongs to (empty: every command)
-struct OptionSpec {
+struct KnownOption {
     const char* name;
     bool takesValue;
     QStringList commands;
 };
 
-const std::vector<OptionSpec>& optionSpecs()
+const std::vector<KnownOption>& knownOptions()
 {
-    static const std::vector<OptionSpec> specs = {
+    static const std::vector<KnownOption> options = {
         {"--port", true, {}},
         {"--simulate", false, {}},
         {"--settings", true, {}},
@@ -75,13 +75,13 @@ const std::vector<OptionSpec>& optionSpecs()
         {"--report", true, {QStringLiteral("eol")}},
         {"--timeout", true, {QStringLiteral("eol")}},
     };
-    return specs;
+    return options;
 }
 
-const OptionSpec* findOption(const QString& name)
+const KnownOption* findOption(const QString& name)
 {
-    for (const OptionSpec& spec : optionSpecs())
-        if (name == QLatin1String(spec.name)) return &spec;
+    for (const KnownOption& option : knownOptions())
+        if (name == QLatin1String(option.name)) return &option;
     return nullptr;
 }
 
@@ -209,14 +209,14 @@ CliRequest parseCliArguments(const QStringList& arguments, Language systemLangua
             value = argument.mid(equals + 1);
             inlineValue = true;
         }
-        const OptionSpec* spec = findOption(name);
-        if (!spec) return refuse(kUnknownOption.in(language).arg(name));
+        const KnownOption* known = findOption(name);
+        if (!known) return refuse(kUnknownOption.in(language).arg(name));
         if (seen.contains(name)) return refuse(kTwice.in(language).arg(name));
         seen << name;
-        if (spec->takesValue && !inlineValue) {
+        if (known->takesValue && !inlineValue) {
             if (i + 1 >= arguments.size()) return refuse(kNeedsValue.in(language).arg(name));
             value = arguments[++i];
-        } else if (!spec->takesValue && inlineValue) {
+        } else if (!known->takesValue && inlineValue) {
             return refuse(kUnknownOption.in(language).arg(argument));
         }
         if (name == QLatin1String("--port")) {
@@ -288,8 +288,8 @@ CliRequest parseCliArguments(const QStringList& arguments, Language systemLangua
     if (request.command.isEmpty()) return refuse(kNoCommand.in(language));
     if (!helpCommand(request.command)) return refuse(kUnknownCommand.in(language).arg(request.command));
     for (const QString& name : seen) {
-        const OptionSpec* spec = findOption(name);
-        if (!spec->commands.isEmpty() && !spec->commands.contains(request.command))
+        const KnownOption* known = findOption(name);
+        if (!known->commands.isEmpty() && !known->commands.contains(request.command))
             return refuse(kNotHere.in(language).arg(name, request.command));
     }
     if (request.command == QLatin1String("table") || request.command == QLatin1String("param")) {

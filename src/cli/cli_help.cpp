@@ -7,7 +7,9 @@
 namespace {
 
 constexpr HelpOption kGlobal[] = {
-    {"--port", "DEVICE", "The serial device of the ECU: /dev/ttyUSB0, a pseudo-terminal, COM5."},
+    {"--port", "DEVICE",
+     "The serial device of the ECU: /dev/ttyUSB0, a pseudo-terminal, COM5; 1 to 4 for the program's "
+     "numbered ports."},
     {"--simulate", nullptr,
      "Start the built-in virtual ECU on a pseudo-terminal and talk to it, as orvane --simulate does."},
     {"--settings", "TEXT",

@@ -29,6 +29,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <optional>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -130,8 +131,9 @@ private:
 
     // The connection and the version: kExitDone or the failure, told.
     int connect();
-    // Asks on the terminal unless --yes; nullopt when nobody can be asked (told).
-    std::optional<bool> ask(const QString& question) const;
+    // Asks on the terminal unless --yes. Nothing when the answer is yes; otherwise the exit status
+    // to stop with, told: 0 for a no (`onNo`), 2 without a terminal to ask on, 130 for Ctrl+C.
+    std::optional<int> refusal(const QString& question, const QString& onNo) const;
     // Writes through the write session at the transfer's pace and tells its progress and its end;
     // fills `out` with what happened.
     int write(const Writer& writer, const std::vector<WriteValue>& values, QJsonObject& out);
@@ -204,27 +206,36 @@ int Runner::connect()
     return session_.readVersion();
 }
 
-std::optional<bool> Runner::ask(const QString& question) const
+std::optional<int> Runner::refusal(const QString& question, const QString& onNo) const
 {
-    if (request_.yes) return true;
+    if (request_.yes) return std::nullopt;
     if (!::isatty(STDIN_FILENO)) {
         say(text(cli_texts::noTerminal));
-        return std::nullopt;
+        return kExitUsage;
     }
     std::fputs((question + text(cli_texts::yesNo)).toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
-    // a plain read, so that Ctrl+C on the question is a no and not a wait for Enter
     QByteArray answer;
-    char c = 0;
     for (;;) {
-        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
-        if (n < 0 && errno == EINTR) return false;
-        if (n <= 0 || c == '\n') break;
+        pollfd wait[2] = {{STDIN_FILENO, POLLIN, 0}, {interruptDescriptor(), POLLIN, 0}};
+        if (::poll(wait, wait[1].fd >= 0 ? 2 : 1, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (wait[1].revents & POLLIN) {
+            std::fputc('\n', stderr);
+            say(text(cli_texts::interrupted));
+            return kExitInterrupted;
+        }
+        char c = 0;
+        if (::read(STDIN_FILENO, &c, 1) <= 0 || c == '\n') break;
         answer.append(c);
     }
     const QByteArray word = answer.trimmed().toLower();
     // any of the three languages' yes: s(i), y(es), e(vet)
-    return !word.isEmpty() && (word[0] == 's' || word[0] == 'y' || word[0] == 'e');
+    if (!word.isEmpty() && (word[0] == 's' || word[0] == 'y' || word[0] == 'e')) return std::nullopt;
+    say(onNo);
+    return kExitDone;
 }
 
 int Runner::write(const Writer& writer, const std::vector<WriteValue>& values, QJsonObject& out)
@@ -352,12 +363,9 @@ int Runner::backup()
 {
     const QString path = request_.operands[0];
     if (QFileInfo::exists(path)) {
-        const std::optional<bool> replace = ask(text(archive_texts::replaceQuestion).arg(path));
-        if (!replace) return kExitUsage;
-        if (!*replace) {
-            say(text(cli_texts::notReplaced).arg(path));
-            return kExitDone;
-        }
+        if (const auto stop = refusal(text(archive_texts::replaceQuestion).arg(path),
+                                      text(cli_texts::notReplaced).arg(path)))
+            return *stop;
     }
     if (const int failed = connect()) return failed;
     if (const int failed = session_.readParameters()) return failed;
@@ -446,13 +454,10 @@ int Runner::restore()
                                  .arg(changes)
                                  .arg(difference.parameterChanges)
                                  .arg(changes - difference.parameterChanges);
-    const std::optional<bool> go =
-        ask(request_.json ? lines.join(QLatin1Char('\n')) + QLatin1Char('\n') + question : question);
-    if (!go) return kExitUsage;
-    if (!*go) {
-        say(text(cli_texts::declined));
-        return kExitDone;
-    }
+    if (const auto stop =
+            refusal(request_.json ? lines.join(QLatin1Char('\n')) + QLatin1Char('\n') + question : question,
+                    text(cli_texts::declined)))
+        return *stop;
     int written = write({&session_, archive_texts::transfer}, difference.values, out);
     if (written == kExitDone) {
         say(text(archive_texts::done));
@@ -465,12 +470,8 @@ int Runner::restore()
 int Runner::defaults()
 {
     if (const int failed = connect()) return failed;
-    const std::optional<bool> go = ask(text(archive_texts::defaultsQuestion));
-    if (!go) return kExitUsage;
-    if (!*go) {
-        say(text(cli_texts::declined));
-        return kExitDone;
-    }
+    if (const auto stop = refusal(text(archive_texts::defaultsQuestion), text(cli_texts::declined)))
+        return *stop;
     SharedState& state = session_.state;
     if (!session_.writes.claim({&session_, archive_texts::defaults})) return kExitNotConfirmed;
     state.defaultsAcknowledged = 0;

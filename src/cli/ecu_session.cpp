@@ -4,10 +4,12 @@
 #include "cli/cli_texts.h"
 #include "link/frames.h"
 #include "link/link_messages.h"
+#include "link/serial_ports.h"
 #include "sim/pty_host.h"
 #include "sim/simulator_thread.h"
 
 #include <QEventLoop>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -37,6 +39,11 @@ void installInterruptHandler()
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+}
+
+int interruptDescriptor()
+{
+    return interruptPipe[0];
 }
 
 EcuSession::EcuSession(const CliRequest& request) : request_(request)
@@ -94,7 +101,10 @@ int EcuSession::open()
     }
     connect(&link, &Link::received, &dispatcher, &ReplyDispatcher::onSerialEvent);
 
+    // 1..4: the program's numbered ports
     QString port = request_.port;
+    static const QRegularExpression numbered(QStringLiteral("^[1-4]$"));
+    if (numbered.match(port).hasMatch()) port = portNameForNumber(port.toInt());
     if (request_.simulate) {
         simulator_ = std::make_unique<SimulatorThread>(PtyHost::bytesPerSecondForSettings(request_.settings));
         if (!simulator_->start()) {

@@ -89,3 +89,5 @@ private:
 // Ctrl+C and SIGTERM turn into EcuSession::interruptRequested in the event loop instead of ending
 // the process where it stands: a write stops at a frame boundary, a file is never left half written.
 void installInterruptHandler();
+// Readable once Ctrl+C was pressed (-1 without the handler): for a wait outside the event loop.
+int interruptDescriptor();

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -267,6 +268,10 @@ void TestCliRun::endOfLineVerdict()
 
 void TestCliRun::statusParameterAndLog()
 {
+    const QJsonObject info = run(onEcu({"--json", "info"})).json();
+    for (const char* key : {"program", "version", "ecuVersion", "port", "settings", "simulated"})
+        QVERIFY2(info.contains(key), key);
+
     const Run status = run(onEcu({"--json", "status"}));
     QCOMPARE(status.exit, 0);
     const QJsonObject live = status.json();
@@ -279,6 +284,25 @@ void TestCliRun::statusParameterAndLog()
     QCOMPARE(set.json()["value"].toInt(), 1700); // halves to even
     QCOMPARE(set.json()["verified"].toBool(), true);
     QCOMPARE(run(onEcu({"param", "get", "31"})).out.trimmed(), QString("31 cutoffRpmThreshold 1700 rpm"));
+
+    // a table as a spreadsheet in a comma-decimal locale saves it: semicolons, 131,5 rounds to even
+    const VehicleSet before = ecuSet();
+    QStringList rows;
+    for (int r = 0; r < 8; ++r) {
+        QStringList cells;
+        for (int c = 1; c <= 8; ++c)
+            cells << QString::number(before.cells[8 * r + c]);
+        rows << cells.join(';');
+    }
+    rows[1].replace(QRegularExpression("^\\d+"), "131,5");
+    QFile csv(dir.filePath("table.csv"));
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    csv.write(rows.join('\n').toUtf8() + '\n');
+    csv.close();
+    const Run load = run(onEcu({"--json", "table", "load", csv.fileName()}));
+    QCOMPARE(load.exit, 0);
+    QCOMPARE(load.json()["toWrite"].toInt(), 1);
+    QCOMPARE(ecuSet().cells[9], 132);
 
     const QString log = dir.filePath("drive.csv");
     const Run logged = run(onEcu({"--json", "log", log, "--for", "1500ms"}));
