@@ -60,18 +60,24 @@ double processRun(const QString& device, bool backup, const QString& file)
 
 double inProcessRun(const QString& device, bool backup, const QString& file)
 {
-    // the data lines of `info` are not what is measured
+    // what the command prints is not what is measured
     std::fflush(stdout);
-    const int saved = ::dup(STDOUT_FILENO);
+    std::fflush(stderr);
+    const int savedOut = ::dup(STDOUT_FILENO);
+    const int savedErr = ::dup(STDERR_FILENO);
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, STDOUT_FILENO);
+    ::dup2(null, STDERR_FILENO);
     QElapsedTimer clock;
     clock.start();
     const int status = runCli(QStringList{"orvane-cli"} + arguments(device, backup, file));
     const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     std::fflush(stdout);
-    ::dup2(saved, STDOUT_FILENO);
-    ::close(saved);
+    std::fflush(stderr);
+    ::dup2(savedOut, STDOUT_FILENO);
+    ::dup2(savedErr, STDERR_FILENO);
+    ::close(savedOut);
+    ::close(savedErr);
     ::close(null);
     return status == 0 ? ms : -1;
 }
