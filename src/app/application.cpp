@@ -1,10 +1,10 @@
 #include "app/application.h"
 
+#include "link/link_messages.h"
 #include "ui/archive/archive_window.h"
 #include "ui/calibration/auto_calibration_window.h"
 #include "ui/calibration/calibration_window.h"
 #include "ui/calibration/graphical_window.h"
-#include "ui/common/link_messages.h"
 #include "ui/datalog/datalog_viewer.h"
 #include "ui/download/download_window.h"
 #include "ui/eol/eol_window.h"

@@ -33,6 +33,12 @@ std::span<const DatalogChannel> datalogChannels(DatalogSource source);
 QString datalogColumnTitle(const DatalogChannel& channel, Language language);
 QString datalogTimeTitle(Language language);
 
+namespace datalog_texts {
+inline constexpr LocalText cannotCreate{"Impossibile creare il file di registrazione %1 (%2).",
+                                        "Cannot create the recording file %1 (%2).",
+                                        "Kayit dosyasi olusturulamiyor: %1 (%2)."};
+} // namespace datalog_texts
+
 // Documents/Datalog, beside the vehicle archive; made when missing. `made` is false when it could
 // not be made.
 QString datalogFolder(bool* made = nullptr);

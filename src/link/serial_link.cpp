@@ -98,6 +98,12 @@ bool SerialLink::open(const QString& portName, const QString& settingsText)
 
 void SerialLink::close()
 {
+    // a frame still waiting in the write buffer leaves whole: the ECU never sees half of one
+    if (port_.isOpen() && !closing_ && port_.bytesToWrite() > 0) {
+        closing_ = true;
+        port_.flush();
+        closing_ = false;
+    }
     if (port_.isOpen()) port_.close();
     buffer_.clear();
     beforeSend_.clear();

@@ -55,4 +55,5 @@ private:
     LinkProblem problem_ = LinkProblem::None;
     QString errorText_;
     bool flushQueued_ = false;
+    bool closing_ = false;
 };

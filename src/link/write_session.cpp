@@ -163,6 +163,11 @@ void WriteSession::abandon()
     if (running()) finish(WriteReport::End::Abandoned);
 }
 
+void WriteSession::giveUp()
+{
+    if (running()) finish(WriteReport::End::Unanswered);
+}
+
 void WriteSession::handOver(const Writer& writer)
 {
     if (!running()) return;
@@ -220,7 +225,7 @@ void WriteSession::finish(WriteReport::End end, LinkProblem problem)
         (onWire ? report.maybeArrived : report.notSent).push_back(item);
         // nothing left wanted goes out with the next writer; a frame on the wire keeps its wanted
         // value so that its late echo is still taken (no echo comes through a port that is gone)
-        if (onWire && end == WriteReport::End::Abandoned) continue;
+        if (onWire && end != WriteReport::End::PortLost) continue;
         if (item.cell)
             state_.pendingTableCells[item.index] = state_.tableCells[item.index];
         else

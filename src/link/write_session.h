@@ -39,9 +39,10 @@ struct Writer {
 // How a write ended, value by value.
 struct WriteReport {
     enum class End {
-        Confirmed, // the ECU confirmed every value
-        Abandoned, // EXIT, a closed window, the program ending
-        PortLost,  // the port went away: nothing more could be sent
+        Confirmed,  // the ECU confirmed every value
+        Abandoned,  // EXIT, a closed window, the program ending
+        PortLost,   // the port went away: nothing more could be sent
+        Unanswered, // the writer gave up on a value the ECU left unconfirmed past its patience
     };
     Writer writer;
     End end = End::Confirmed;
@@ -94,6 +95,9 @@ public:
     bool tick();
     // EXIT, a closing window, the program ending: nothing more is sent.
     void abandon();
+    // A writer that cannot wait for ever (a script) stops once the ECU has left the value going out
+    // unconfirmed past the patience; nothing more is sent.
+    void giveUp();
     // The write goes on for another writer: a window closing mid-write hands it to the one below.
     void handOver(const Writer& writer);
 

@@ -69,12 +69,17 @@ int main(int argc, char** argv)
                        "agree in calibration mode (default 118; from 229 a table "
                        "derived for LPG needs cells above 255)."),
         QStringLiteral("value"), QStringLiteral("118"));
+    const QCommandLineOption failEol(
+        QStringLiteral("fail-eol"),
+        QStringLiteral("Report this end-of-line check failed, named as the test names it (EMUL 3, "
+                       "RELE EMUL INJ 1-2, TPS_ANALOGICO); may be given more than once."),
+        QStringLiteral("check"));
     const QCommandLineOption trace(QStringLiteral("trace"),
                                    QStringLiteral("Write every request read and reply sent to this file."),
                                    QStringLiteral("file"));
     parser.addOptions({settings, silent, wrongEcho, split, garbage, slow, neverConfirmParameter,
                        neverConfirmCell, dropFirstWrite, echoDelay, refuseChangeover, unplug, idealKgb,
-                       trace});
+                       failEol, trace});
     parser.process(app);
 
     VirtualEcu ecu;
@@ -127,6 +132,13 @@ int main(int argc, char** argv)
             ecu.engine.engineStopped = true;
         else {
             std::fprintf(stderr, "orvane-ecu-sim: unknown sensor \"%s\"\n", qPrintable(sensor));
+            return 2;
+        }
+    }
+
+    for (const QString& check : parser.values(failEol)) {
+        if (!ecu.failEolCheck(check)) {
+            std::fprintf(stderr, "orvane-ecu-sim: no end-of-line check is named \"%s\"\n", qPrintable(check));
             return 2;
         }
     }

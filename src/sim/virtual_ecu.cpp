@@ -1,5 +1,6 @@
 #include "sim/virtual_ecu.h"
 
+#include "link/eol_rules.h"
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
 
@@ -368,11 +369,47 @@ QByteArray VirtualEcu::eolResultsReply(qint64 nowMs)
     const int phase = eolPhase(nowMs);
     QByteArray payload;
     append8(payload, phase);
-    // a believable bench: cylinder 3's emulation and the analogue throttle input fail
     const bool results = phase == 2;
     for (int c = 1; c <= 8; ++c)
-        append8(payload, results && c == 3 && c <= eolCylinders_ ? 0x04 : 0);
+        append8(payload, results && c <= eolCylinders_ ? eolCylinderBytes[c] : 0);
     for (int check = 1; check <= 9; ++check)
-        append8(payload, results && check == 3 ? 0x02 : 0);
+        append8(payload, results ? eolCheckBytes[check] : 0);
     return frames::frame(static_cast<int>(RequestKind::ReadEolResults), payload);
+}
+
+bool VirtualEcu::failEolCheck(const QString& name)
+{
+    int indicator = -1;
+    for (int i = 0; i < kEolIndicatorCount; ++i)
+        if (i != kEolPowerLatch && i != kEolWatchDog && eolCheckName(i) == name) indicator = i;
+    if (indicator < 0) return false;
+    // the one result bit that paints it red on its own
+    const auto redWith = [indicator](const EolResults& results) {
+        OneBased<int, kCylinderCount> marks;
+        for (const auto& [painted, red] : eolResultIndicators(results, marks))
+            if (painted == indicator && red) return true;
+        return false;
+    };
+    for (int c = 1; c <= kCylinderCount; ++c)
+        for (int bit : {8, 4, 2, 1}) {
+            EolResults results;
+            results.eolCylinderResults[c] = bit;
+            if (!redWith(results)) continue;
+            eolCylinderBytes[c] |= bit;
+            return true;
+        }
+    for (int check = 1; check <= 9; ++check)
+        for (int bit : {16, 8, 4, 2, 1}) {
+            EolResults results;
+            results.eolChecks[check] = bit;
+            if (!redWith(results)) continue;
+            eolCheckBytes[check] |= bit;
+            return true;
+        }
+    if (indicator < pairIndicator(1)) return false;
+    // a pair's relay: the emulation of both its cylinders
+    const int first = 2 * (indicator - pairIndicator(1)) + 1;
+    eolCylinderBytes[first] |= 4;
+    eolCylinderBytes[first + 1] |= 4;
+    return true;
 }

@@ -80,6 +80,12 @@ public:
         int resetAfter = 9500;
         int doneAfter = 12000;
     } eolTimeline;
+    // What the bench reports in the results phase: every check passed unless a test fails one.
+    OneBased<int, kCylinderCount> eolCylinderBytes;
+    OneBased<int, 9> eolCheckBytes;
+    // Makes the bench report the check of that name failed, as the end-of-line test names it
+    // ("EMUL 3", "RELE EMUL INJ 1-2", "TPS_ANALOGICO"); false for a name no result byte can fail.
+    bool failEolCheck(const QString& name);
 
 private:
     QByteArray handle(const QByteArray& request, qint64 nowMs);

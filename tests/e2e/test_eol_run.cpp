@@ -25,7 +25,10 @@ void TestEolRun::wholeRun()
     QVERIFY(startOnVirtualEcu());
     // a quicker bench: results at 0.4 s, key off 1.5..4.5 s (room for ten unanswered polls on a
     // busy machine), reset 4.5..5.5 s, done at 6.5 s
-    sim->withEcu([](VirtualEcu& ecu) { ecu.eolTimeline = {400, 1500, 4500, 5500, 6500}; });
+    sim->withEcu([](VirtualEcu& ecu) {
+        ecu.eolTimeline = {400, 1500, 4500, 5500, 6500};
+        ecu.failEolCheck("EMUL 3");
+    });
     app->start();
     QVERIFY(connectToEcu());
     click("Form2", "Command2");

@@ -214,6 +214,9 @@ void TestVirtualEcu::operatingPointMovesOverTheTable()
 
 void TestVirtualEcu::endOfLineRunsItsPhases()
 {
+    QVERIFY(ecu->failEolCheck("EMUL 3"));
+    QVERIFY(ecu->failEolCheck("TPS_ANALOGICO"));
+    QVERIFY(!ecu->failEolCheck("WATCH DOG")); // the reset phases, not a result byte
     ask(*frames::eolCommand(6));
     QCOMPARE(state.eolCommandAcknowledged, 1);
     QList<int> phases;

@@ -1,4 +1,5 @@
 // The parameter archive and the lambda page on a fake link: the test plays the ECU and the user.
+#include "archive/vehicle_transfer.h"
 #include "archive/workbook_file.h"
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
@@ -288,13 +289,13 @@ void TestArchiveWindow::exitMidTransferSaysWhatIsLeft()
 
 void TestArchiveWindow::walkOrderAndNotConnectedLook()
 {
-    const QList<int> order(ArchiveWindow::parameterOrder().begin(), ArchiveWindow::parameterOrder().end());
+    const QList<int> order(transferParameterOrder().begin(), transferParameterOrder().end());
     QCOMPARE(order,
              (QList<int>{19, 20, 16, 17, 18, 2,  1,  29, 28, 10, 11, 12, 14, 15, 13, 30, 59, 60, 31, 32,
                          33, 21, 22, 24, 26, 27, 3,  4,  5,  25, 23, 50, 51, 52, 6,  7,  8,  9,  53, 54,
                          55, 56, 58, 57, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49}));
-    QCOMPARE(ArchiveWindow::cellOrder().front(), 1);
-    QCOMPARE(ArchiveWindow::cellOrder().back(), 64);
+    QCOMPARE(transferCellOrder().front(), 1);
+    QCOMPARE(transferCellOrder().back(), 64);
     QCOMPARE(form("Form5")->findChild<QTimer*>("Timer2")->interval(), 200);
 
     click("Form5", "Command8");

@@ -1,4 +1,4 @@
-#include "ui/eol/eol_rules.h"
+#include "link/eol_rules.h"
 
 #include <QTest>
 

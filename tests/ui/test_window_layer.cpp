@@ -1,8 +1,8 @@
 // What every window gets from the window layer: captions in each language, typed ids, timers that
 // stop with the window, activation by the program rather than the window manager, the input rule.
+#include "link/input_rule.h"
 #include "support/quiet_offscreen.h"
 #include "support/window_test.h"
-#include "ui/common/input_rule.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>

@@ -1,5 +1,6 @@
 #include "ui/archive/archive_window.h"
 
+#include "archive/vehicle_transfer.h"
 #include "archive/workbook_file.h"
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
@@ -14,8 +15,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QVBoxLayout>
-
-#include <numeric>
 
 namespace {
 
@@ -44,22 +43,8 @@ const Caption kCaptions[] = {
 constexpr LocalText kDialogTitle{"Seleziona vettura"};
 constexpr LocalText kArchiveTitle{"ORVANE - Archivio vetture", "ORVANE - Vehicle archive",
                                   "ORVANE - Arac arsivi"};
-constexpr LocalText kSaved{"Parametri salvati in %1", "Parameters stored in %1", "Degerler kaydedildi: %1"};
-constexpr LocalText kEqual{
-    "Il file %1 contiene gli stessi valori della centralina: non c'e' nulla da inviare.",
-    "The file %1 holds the same values as the ECU: there is nothing to send.",
-    "%1 dosyasi beyin ile ayni degerleri iceriyor: gonderilecek bir sey yok."};
-constexpr LocalText kConfirm{
-    "Il file %1 cambia %2 valori della centralina (%3 parametri, %4 celle della tabella). Inviarli?",
-    "The file %1 changes %2 values of the ECU (%3 parameters, %4 table cells). Send them?",
-    "%1 dosyasi beyinde %2 degeri degistiriyor (%3 parametre, %4 tablo hucresi). Gonderilsin mi?"};
-constexpr LocalText kChange{"%1: centralina %2 -> file %3", "%1: ECU %2 -> file %3",
-                            "%1: beyin %2 -> dosya %3"};
 constexpr LocalText kSend{"Invia", "Send", "Gonder"};
 constexpr LocalText kCancel{"Annulla", "Cancel", "Iptal"};
-constexpr LocalText kDone{"Trasferimento completato: la centralina ha confermato tutti i valori.",
-                          "Transfer complete: the ECU has confirmed every value.",
-                          "Aktarim tamamlandi: beyin tum degerleri onayladi."};
 constexpr LocalText kValuesReading{
     "I valori della centralina vengono riletti dopo una scrittura non completata: attendere qualche secondo "
     "prima di salvare o confrontare.",
@@ -74,59 +59,11 @@ constexpr LocalText kValuesUnread{
     "reconnect the ECU and press MENU before storing or comparing.",
     "Tamamlanmayan bir yazmadan sonra beyin degerleri okunmadi ve port acik degil: kaydetmeden veya "
     "karsilastirmadan once beyni baglayin ve MENU'ye basin."};
-constexpr LocalText kTransfer{"Trasferimento archivio", "Archive transfer", "Arsiv aktarimi"};
-constexpr LocalText kDefaults{"Valori di default", "Default values", "Sabit Degerler"};
-constexpr LocalText kDefaultsQuestion{
-    "Tutti i parametri della centralina saranno sostituiti dai valori di fabbrica: la taratura di questa "
-    "vettura andra' persa. Salvarla prima con \"MEMORIZZA SU PC\". Continuare?",
-    "Every parameter of the ECU will be replaced by its factory value: this vehicle's calibration will be "
-    "lost. Store it first with \"STORE IN PC\". Go on?",
-    "Beynin tum degerleri fabrika degerleriyle degistirilecek: bu aracin ayari kaybolacak. Once \"STORE IN "
-    "PC\" ile kaydedin. Devam edilsin mi?"};
 constexpr LocalText kRestore{"Ripristina", "Restore", "Yukle"};
-constexpr LocalText kReplaceQuestion{"Il file %1 esiste gia'. Sostituirlo?",
-                                     "The file %1 already exists. Replace it?",
-                                     "%1 dosyasi zaten var. Degistirilsin mi?"};
 constexpr LocalText kReplace{"Sostituisci", "Replace", "Degistir"};
 constexpr LocalText kTransferStopped{"Trasferimento interrotto.", "Transfer stopped.", "Aktarim durduruldu."};
-constexpr LocalText kDefaultsWaiting{"Valori di default: attesa conferma della centralina (invio %1)",
-                                     "Default values: waiting for the ECU to confirm (send %1)",
-                                     "Sabit degerler: beyin onayi bekleniyor (gonderim %1)"};
-constexpr LocalText kDefaultsReading{"Valori di default: lettura dei parametri (richiesta %1)",
-                                     "Default values: reading the parameters (request %1)",
-                                     "Sabit degerler: degerler okunuyor (istek %1)"};
-constexpr LocalText kDefaultsDone{"Valori di default ripristinati e riletti.",
-                                  "Default values restored and read back.",
-                                  "Sabit degerler yuklendi ve okundu."};
-constexpr LocalText kDefaultsAbandoned{
-    "Ripristino dei valori di default interrotto prima della conferma della centralina: i valori della "
-    "centralina saranno riletti.",
-    "Restoring the default values was stopped before the ECU confirmed it: the ECU's values will be read "
-    "again.",
-    "Sabit degerlerin yuklenmesi beyin onaylamadan durduruldu: beyin degerleri yeniden okunacak."};
-
-constexpr int kParameterOrder[] = {19, 20, 16, 17, 18, 2,  1,  29, 28, 10, 11, 12, 14, 15, 13,
-                                   30, 59, 60, 31, 32, 33, 21, 22, 24, 26, 27, 3,  4,  5,  25,
-                                   23, 50, 51, 52, 6,  7,  8,  9,  53, 54, 55, 56, 58, 57, 34,
-                                   35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49};
-
-const std::array<int, kTableCellCount> kCellOrder = [] {
-    std::array<int, kTableCellCount> cells{};
-    std::iota(cells.begin(), cells.end(), 1);
-    return cells;
-}();
 
 } // namespace
-
-std::span<const int> ArchiveWindow::parameterOrder()
-{
-    return kParameterOrder;
-}
-
-std::span<const int> ArchiveWindow::cellOrder()
-{
-    return kCellOrder;
-}
 
 QString ArchiveWindow::vehicleFolder()
 {
@@ -235,14 +172,14 @@ void ArchiveWindow::stopDefaults()
     ctx.writes.release(this);
     ctx.writes.startReadBack();
     defaultsSends = 0;
-    ctx.showMessage(text(kArchiveTitle), text(kDefaultsAbandoned));
+    ctx.showMessage(text(kArchiveTitle), text(archive_texts::defaultsAbandoned));
 }
 
 void ArchiveWindow::onWriteEnded(const WriteReport& report)
 {
     if (report.writer.owner != this) return;
     transferTimer.stop();
-    if (isLoaded()) finish(report.complete() ? text(kDone) : text(kTransferStopped));
+    if (isLoaded()) finish(report.complete() ? text(archive_texts::done) : text(kTransferStopped));
     tellWriteEnded(ctx, report);
 }
 
@@ -254,16 +191,16 @@ void ArchiveWindow::pressDefaults()
         return;
     }
     // one click must not replace a vehicle's calibration
-    if (!ctx.fileDialogs->confirm(this, text(kArchiveTitle), text(kDefaultsQuestion), {}, text(kRestore),
-                                  text(kCancel)))
+    if (!ctx.fileDialogs->confirm(this, text(kArchiveTitle), text(archive_texts::defaultsQuestion), {},
+                                  text(kRestore), text(kCancel)))
         return;
-    if (!claimEcu(ctx, {this, kDefaults})) return;
+    if (!claimEcu(ctx, {this, archive_texts::defaults})) return;
     setButtonsEnabled(false);
     state.defaultsAcknowledged = 0;
     setBusy(true);
     ctx.link.send(frames::restoreDefaults());
     defaultsSends = 1;
-    progressLine->setText(text(kDefaultsWaiting).arg(defaultsSends));
+    progressLine->setText(text(archive_texts::defaultsWaiting).arg(defaultsSends));
     defaultsTimer.setInterval(500);
     defaultsTimer.start();
 }
@@ -283,7 +220,7 @@ void ArchiveWindow::defaultsTick()
     }
     if (state.defaultsAcknowledged == 0) {
         ctx.link.send(frames::restoreDefaults());
-        progressLine->setText(text(kDefaultsWaiting).arg(++defaultsSends));
+        progressLine->setText(text(archive_texts::defaultsWaiting).arg(++defaultsSends));
         defaultsTimer.setInterval(2000);
         defaultsTimer.start();
         return;
@@ -296,12 +233,12 @@ void ArchiveWindow::defaultsTick()
         defaultsSends = 0;
     }
     if (ctx.writes.ecuUnverified()) {
-        progressLine->setText(text(kDefaultsReading).arg(++defaultsSends));
+        progressLine->setText(text(archive_texts::defaultsReading).arg(++defaultsSends));
         defaultsTimer.start();
         return;
     }
     defaultsSends = 0;
-    finish(text(kDefaultsDone));
+    finish(text(archive_texts::defaultsDone));
 }
 
 bool ArchiveWindow::ecuValuesKnown()
@@ -329,8 +266,8 @@ void ArchiveWindow::pressStoreOnPc()
     // the dialog asked about the name it was given, not about the one with the extension
     if (path != chosen && QFileInfo::exists(path) &&
         !ctx.fileDialogs->confirm(this, text(kArchiveTitle),
-                                  text(kReplaceQuestion).arg(QDir::toNativeSeparators(path)), {},
-                                  text(kReplace), text(kCancel)))
+                                  text(archive_texts::replaceQuestion).arg(QDir::toNativeSeparators(path)),
+                                  {}, text(kReplace), text(kCancel)))
         return finish();
     state.archiveFileName = path;
     if (const auto problem = writeWorkbookFile(path, vehicleSetOf(state))) {
@@ -338,7 +275,7 @@ void ArchiveWindow::pressStoreOnPc()
         ctx.showMessage(text(kArchiveTitle), workbookProblemText(*problem, language()));
         return;
     }
-    finish(text(kSaved).arg(QDir::toNativeSeparators(path)));
+    finish(text(archive_texts::saved).arg(QDir::toNativeSeparators(path)));
 }
 
 void ArchiveWindow::pressStoreOnEcu()
@@ -361,29 +298,22 @@ void ArchiveWindow::pressStoreOnEcu()
     const QString name = QFileInfo(path).fileName();
 
     // what will change, before anything goes out: sending the wrong vehicle loses a calibration
-    QStringList changes;
-    int parameters = 0;
-    std::vector<WriteValue> values;
-    const auto note = [&](const WriteItem& item, int ecu, int wanted) {
-        values.push_back({item, wanted});
-        if (wanted != ecu)
-            changes << text(kChange).arg(writeItemLabel(item, language()), QString::number(ecu),
-                                         QString::number(wanted));
-    };
-    for (int id : kParameterOrder)
-        note({false, id}, state.parameterValues[id], file.parameters[id]);
-    parameters = static_cast<int>(changes.size());
-    for (int cell : kCellOrder)
-        note({true, cell}, state.tableCells[cell], file.cells[cell]);
-    if (changes.isEmpty()) {
-        finish(text(kEqual).arg(name));
+    const VehicleDifference difference = vehicleDifference(vehicleSetOf(state), file);
+    if (difference.equal()) {
+        finish(text(archive_texts::equal).arg(name));
         return;
     }
-    const QString question =
-        text(kConfirm).arg(name).arg(changes.size()).arg(parameters).arg(changes.size() - parameters);
+    QStringList changes;
+    for (const VehicleChange& change : difference.changes)
+        changes << vehicleChangeLine(change, language());
+    const QString question = text(archive_texts::confirm)
+                                 .arg(name)
+                                 .arg(changes.size())
+                                 .arg(difference.parameterChanges)
+                                 .arg(changes.size() - difference.parameterChanges);
     if (!ctx.fileDialogs->confirm(this, text(kArchiveTitle), question, changes, text(kSend), text(kCancel)))
         return finish();
-    if (!beginWrite(ctx, {this, kTransfer}, values)) return finish();
+    if (!beginWrite(ctx, {this, archive_texts::transfer}, difference.values)) return finish();
     progressLine->setText(ctx.writes.progressLine(language()));
     transferTimer.start();
 }

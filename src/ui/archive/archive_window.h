@@ -21,10 +21,6 @@ public:
     void defaultsTick(); // Timer1
     void transferTick(); // Timer2
 
-    // The order the transfer writes in: the parameters in their fixed order, then the table's cells.
-    static std::span<const int> parameterOrder();
-    static std::span<const int> cellOrder();
-
     // The folder the file dialog opens in, made when missing.
     static QString vehicleFolder();
 

@@ -1,9 +1,9 @@
 #include "ui/calibration/auto_calibration_window.h"
 
 #include "link/frames.h"
+#include "link/input_rule.h"
 #include "ui/calibration/calibration_rules.h"
 #include "ui/common/colours.h"
-#include "ui/common/input_rule.h"
 #include "ui/common/navigator.h"
 #include "ui/common/segment_bar.h"
 #include "ui/common/widgets.h"

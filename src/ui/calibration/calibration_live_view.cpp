@@ -2,7 +2,7 @@
 
 #include "link/parameter_catalogue.h"
 #include "ui/calibration/table_grid.h"
-#include "ui/common/input_rule.h"
+#include "link/input_rule.h"
 #include "ui/common/segment_bar.h"
 #include "ui/common/widgets.h"
 

@@ -3,7 +3,7 @@
 #include "link/parameter_catalogue.h"
 #include "ui/calibration/table_editor.h"
 #include "ui/calibration/table_grid.h"
-#include "ui/common/input_rule.h"
+#include "link/input_rule.h"
 
 #include <QLineEdit>
 

@@ -1,6 +1,7 @@
 #include "ui/calibration/calibration_window.h"
 
 #include "link/frames.h"
+#include "link/input_rule.h"
 #include "link/parameter_catalogue.h"
 #include "ui/calibration/calibration_live_view.h"
 #include "ui/calibration/calibration_mode_texts.h"
@@ -11,7 +12,6 @@
 #include "ui/calibration/table_grid.h"
 #include "ui/common/datalog_recorder.h"
 #include "ui/common/file_dialogs.h"
-#include "ui/common/input_rule.h"
 #include "ui/common/widgets.h"
 #include "ui/common/write_report.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "link/input_rule.h"
 #include "link/shared_state.h"
 #include "ui/common/captions.h"
-#include "ui/common/input_rule.h"
 
 #include <QWidget>
 

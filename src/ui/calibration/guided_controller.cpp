@@ -5,7 +5,7 @@
 #include "ui/calibration/corrective_panel.h"
 #include "ui/calibration/guided_texts.h"
 #include "ui/calibration/table_grid.h"
-#include "ui/common/input_rule.h"
+#include "link/input_rule.h"
 #include "ui/common/widgets.h"
 #include "ui/common/write_report.h"
 

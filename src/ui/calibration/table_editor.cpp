@@ -1,9 +1,9 @@
 #include "ui/calibration/table_editor.h"
 
+#include "link/input_rule.h"
 #include "link/parameter_catalogue.h"
 #include "ui/calibration/calibration_rules.h"
 #include "ui/calibration/table_grid.h"
-#include "ui/common/input_rule.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

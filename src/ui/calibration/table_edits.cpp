@@ -1,7 +1,7 @@
 #include "ui/calibration/table_edits.h"
 
 #include "ui/calibration/calibration_rules.h"
-#include "ui/common/input_rule.h"
+#include "link/input_rule.h"
 
 #include <QStringTokenizer>
 

@@ -16,9 +16,6 @@ constexpr LocalText kRecord{"● Registra", "● Record", "● Kayit"};
 constexpr LocalText kRecording{"■ Stop  %1  -  %2 righe", "■ Stop  %1  -  %2 rows",
                                "■ Durdur  %1  -  %2 satir"};
 constexpr LocalText kRecordingTitle{"ORVANE - Registrazione", "ORVANE - Recording", "ORVANE - Kayit"};
-constexpr LocalText kCannotCreate{"Impossibile creare il file di registrazione %1 (%2).",
-                                  "Cannot create the recording file %1 (%2).",
-                                  "Kayit dosyasi olusturulamiyor: %1 (%2)."};
 constexpr LocalText kNoFolder{"Impossibile creare la cartella %1: la registrazione non parte.",
                               "Cannot create the folder %1: the recording does not start.",
                               "%1 klasoru olusturulamiyor: kayit baslamadi."};
@@ -120,7 +117,7 @@ void DatalogRecorder::start()
     }
     if (result != DatalogWriter::Result::Ok) {
         ctx.showMessage(kRecordingTitle.in(language),
-                        kCannotCreate.in(language).arg(path, writer_.errorText(language)));
+                        datalog_texts::cannotCreate.in(language).arg(path, writer_.errorText(language)));
         showState();
         return;
     }

@@ -1,6 +1,6 @@
 #include "ui/common/form.h"
 
-#include "ui/common/input_rule.h"
+#include "link/input_rule.h"
 #include "ui/common/navigator.h"
 
 #include <QAbstractButton>

@@ -1,19 +1,10 @@
 #pragma once
 
-#include "link/language.h"
-#include "link/write_session.h"
+#include "link/write_report.h"
 
 #include <QString>
 
 struct AppContext;
-
-// What the user is told of a write that did not end confirmed: why it stopped (the reason stays
-// with the list, as the one message window shows one text), what the ECU confirmed, what went out
-// without an answer and may have arrived, and what was not sent, each value by its name.
-QString writeReportText(const WriteReport& report, Language language, const QString& portName);
-
-// Why a write cannot begin now: the writer holding the ECU, or the read-back under way.
-QString writeRefusalText(const WriteSession& session, Language language);
 
 // Begins a write for a window, or tells the user why not (false). A write that confirms nothing
 // still begins: its first tick ends it.

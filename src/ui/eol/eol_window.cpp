@@ -1,10 +1,10 @@
 #include "ui/eol/eol_window.h"
 
+#include "link/eol_rules.h"
 #include "link/frames.h"
 #include "ui/common/colours.h"
 #include "ui/common/segment_bar.h"
 #include "ui/common/write_report.h"
-#include "ui/eol/eol_rules.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -37,7 +37,7 @@ QLabel* caption(QWidget* parent, const QString& text)
 }
 } // namespace
 
-EolWindow::EolWindow(AppContext& context) : Form(context, WindowId::EndOfLine)
+EolWindow::EolWindow(AppContext& context) : Form(context, WindowId::EndOfLine), sequence(state, ctx.link)
 {
     for (int i = 0; i < kEolIndicatorCount; ++i) {
         indicators[static_cast<size_t>(i)] = new Lamp(QStringLiteral("Shape1_%1").arg(i), this);
@@ -108,7 +108,7 @@ EolWindow::EolWindow(AppContext& context) : Form(context, WindowId::EndOfLine)
     layout->addLayout(body);
     layout->addWidget(instruction);
 
-    setUpTimer(testTimer, "Timer1", 200, &EolWindow::testTick);
+    setUpTimer(testTimer, "Timer1", EolSequence::kTickMs, &EolWindow::testTick);
     connect(fourCylinders, &QRadioButton::clicked, this, [this] { chooseCylinders(4); });
     connect(sixCylinders, &QRadioButton::clicked, this, [this] { chooseCylinders(6); });
     connect(eightCylinders, &QRadioButton::clicked, this, [this] { chooseCylinders(8); });
@@ -146,7 +146,7 @@ std::span<const Caption> EolWindow::captions() const
 
 void EolWindow::onActivate()
 {
-    testTimer.setInterval(200);
+    testTimer.setInterval(EolSequence::kTickMs);
 }
 
 void EolWindow::chooseCylinders(int count)
@@ -185,70 +185,28 @@ void EolWindow::pressStart()
     if (!ctx.writes.ownedBy(this) && !claimEcu(ctx, {this, LocalText{"ORVANE - EndOfLine"}})) return;
     // the count the ECU is told stays the test's, whatever is clicked before it acknowledges
     testCylinders = shownCylinders;
-    paintAll(true, 0, kEolIndicatorCount - 1);
-    state.eolCommandAcknowledged = 0;
-    state.eolResults.eolPreviousPhase = 0;
-    keyOffTicks = 0;
-    keyOffSeconds = 10;
-    resetTicks = 0;
-    resetSeconds = 0;
-    ctx.link.send(*frames::eolCommand(testCylinders));
+    sequence.start(testCylinders);
+    showSequence();
     testTimer.start();
 }
 
 void EolWindow::testTick()
 {
     testTimer.stop();
-    unansweredTicks = state.eolResultsPending == 1 ? unansweredTicks + 1 : 0;
-    if (ctx.link.isOpen() && state.eolCommandAcknowledged == 0) {
-        ctx.link.send(*frames::eolCommand(testCylinders));
-    } else if (state.eolCommandAcknowledged == 1) {
-        ctx.link.send(frames::readEolResults());
-        state.eolResultsPending = 1;
-    }
-
-    const EolResults& results = state.eolResults;
-    switch (results.eolPhase) {
-    case 2:
-        showResults();
-        if (++keyOffTicks == 5) {
-            --keyOffSeconds;
-            keyOffTicks = 0;
-        }
-        if (unansweredTicks >= 10) {
-            instruction->setText(QStringLiteral("CHIAVE OFF - PORTARLA SU ON"));
-        } else if (keyOffSeconds > 0) {
-            instruction->setText(QStringLiteral("CHIAVE OFF ENTRO %1 SEC").arg(keyOffSeconds));
-        } else {
-            instruction->setText(QStringLiteral("SEGNALE DI CHIAVE NON ABBASSATO. RIPROVARE"));
-            keyOffTicks = 0;
-            keyOffSeconds = 10;
-        }
-        break;
-    case 3:
-        paint(55, false);
-        instruction->setText(QStringLiteral("RESET PARAMETRI EEPROM"));
-        break;
-    case 4:
-        paint(55, false);
-        if (++resetTicks == 5) {
-            ++resetSeconds;
-            resetTicks = 0;
-        }
-        instruction->setText(QStringLiteral("ATTENDERE RESET ECU %1").arg(resetSeconds));
-        break;
-    default:
-        if (results.eolPhase == 0 && results.eolPreviousPhase == 4) {
-            instruction->setText(QStringLiteral("RESET OK"));
-            paint(56, false);
-            endTest();
-            return; // the test is over
-        }
-        instruction->setText(QStringLiteral("TEST IN CORSO"));
-        paintAll(true, 0, kEolIndicatorCount - 1);
-        break;
+    const bool going = sequence.tick();
+    showSequence();
+    if (!going) {
+        endTest(); // the test is over
+        return;
     }
     testTimer.start();
+}
+
+void EolWindow::showSequence()
+{
+    for (int i = 0; i < kEolIndicatorCount; ++i)
+        paint(i, sequence.red(i));
+    if (!sequence.instruction().isEmpty()) instruction->setText(sequence.instruction());
 }
 
 void EolWindow::endTest()
@@ -261,10 +219,4 @@ void EolWindow::endTest()
 void EolWindow::onUnload()
 {
     endTest();
-}
-
-void EolWindow::showResults()
-{
-    for (const auto& [indicator, red] : eolResultIndicators(state.eolResults, state.eolCylinderMarks))
-        paint(indicator, red);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/eol_sequence.h"
 #include "ui/common/form.h"
 
 #include <QTimer>
@@ -36,7 +37,7 @@ private:
     void endTest();
     void paintAll(bool red, int first, int last);
     void paint(int indicator, bool red);
-    void showResults();
+    void showSequence();
 
     QGroupBox* cylinderFrame;           // Frame1 "CILINDRI"
     QRadioButton* fourCylinders;        // Option1 "4"
@@ -51,9 +52,5 @@ private:
 
     int shownCylinders = 4; // the rows shown, as the options say
     int testCylinders = 4;  // the count the test was started with
-    int unansweredTicks = 0;
-    int keyOffTicks = 0;
-    int keyOffSeconds = 10;
-    int resetTicks = 0;
-    int resetSeconds = 0;
+    EolSequence sequence;   // the test's loop and what it shows
 };

@@ -1,7 +1,7 @@
 #include "ui/menu/main_menu.h"
 
 #include "link/frames.h"
-#include "ui/common/link_messages.h"
+#include "link/link_messages.h"
 #include "ui/common/navigator.h"
 #include "ui/common/widgets.h"
 

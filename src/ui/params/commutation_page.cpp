@@ -1,6 +1,7 @@
 #include "ui/params/commutation_page.h"
 
 #include "link/parameter_catalogue.h"
+#include "link/parameter_rules.h"
 #include "ui/common/widgets.h"
 #include "ui/params/page_layout.h"
 
@@ -12,13 +13,7 @@
 
 namespace {
 
-constexpr LocalText kRpm{"Giri commutazione", "Switching RPM", "Yakit degisim devri"};
 constexpr LocalText kOverlap{"Tempo sovrapposizione", "Overlap time", "Overlap time"};
-constexpr LocalText kTemperature{"Temperatura commutazione", "Switching temperature",
-                                 "Yakit degisim derecesi"};
-constexpr LocalText kEndOfGas{"Pressione fine gas", "Pressure indicating end of gas",
-                              "Gaz bittiginde basinc degeri"};
-constexpr LocalText kStartFilter{"Filtro partenza", "START filter", "Degis zamani"};
 
 const Caption kCaptions[] = {
     {kTitle,
@@ -37,12 +32,12 @@ const Caption kCaptions[] = {
     {"Label6", {"COMMUTAZIONE B->G", "SWITCHING P->G", "YAKIT DEGISIM B->G"}},
     {"Label11",
      {"COMMUTAZIONE G->B - FINE GAS", "SWITCHING G->P - END OF GAS", "YAKIT DEGISIM G->B - GAZ BITTIGINDE"}},
-    {"Label1", kRpm},
+    {"Label1", parameterRule(param::changeoverRpm).name},
     {"Label2", kOverlap},
     {"Label3", kOverlap},
-    {"Label4", kTemperature},
-    {"Label12", kEndOfGas},
-    {"Label15", kStartFilter},
+    {"Label4", parameterRule(param::changeoverTemperature).name},
+    {"Label12", parameterRule(param::endOfGasPressure).name},
+    {"Label15", parameterRule(param::startFilterTime).name},
     {"Label16", {"Accelerazione", "Acceleration", "Devir yukselirken"}},
     {"Label17", {"Decelerazione", "Deceleration", "Devir duserken"}},
     {"Label19", {"DEVIATORE", "SWITCH", "TASTO"}},
@@ -51,22 +46,14 @@ const Caption kCaptions[] = {
     {"Label22", {"Commutazione a caldo", "Warm switching", "Warm switching"}},
 };
 
-// The two overlap boxes share a caption; a refusal says which direction it means.
-constexpr LocalText kOverlapGasToPetrol{"Tempo sovrapposizione G->B", "Overlap time G->P",
-                                        "Overlap time G->B"};
-constexpr LocalText kOverlapPetrolToGas{"Tempo sovrapposizione B->G", "Overlap time P->G",
-                                        "Overlap time B->G"};
-
-// the boxes convert to 16-bit signed numbers: 0..32767 reach the ECU
-constexpr long long kMax = 32767;
 const PageField kFields[] = {
-    {PageField::Kind::Box, param::changeoverRpm, {"Text1"}, {}, {kRpm, 0, kMax}},
-    {PageField::Kind::Box, param::overlapGasToPetrol, {"Text2"}, {}, {kOverlapGasToPetrol, 0, kMax}},
-    {PageField::Kind::Box, param::overlapPetrolToGas, {"Text3"}, {}, {kOverlapPetrolToGas, 0, kMax}},
-    {PageField::Kind::Box, param::changeoverTemperature, {"Text4"}, {}, {kTemperature, 0, kMax}},
-    {PageField::Kind::Box, param::endOfGasPressure, {"Text5"}, {}, {kEndOfGas, 0, kMax}},
+    {PageField::Kind::Box, param::changeoverRpm, {"Text1"}},
+    {PageField::Kind::Box, param::overlapGasToPetrol, {"Text2"}},
+    {PageField::Kind::Box, param::overlapPetrolToGas, {"Text3"}},
+    {PageField::Kind::Box, param::changeoverTemperature, {"Text4"}},
+    {PageField::Kind::Box, param::endOfGasPressure, {"Text5"}},
     {PageField::Kind::Options, param::changeoverMode, {"Option3", "Option4"}, {"Label16", "Label17"}},
-    {PageField::Kind::Box, param::startFilterTime, {"Text6"}, {}, {kStartFilter, 0, kMax}},
+    {PageField::Kind::Box, param::startFilterTime, {"Text6"}},
     {PageField::Kind::Options,
      param::changeoverSwitchType,
      {"Option5", "Option6", "Option7"},

@@ -1,6 +1,7 @@
 #include "ui/params/cutoff_page.h"
 
 #include "link/parameter_catalogue.h"
+#include "link/parameter_rules.h"
 #include "ui/common/widgets.h"
 #include "ui/params/page_layout.h"
 
@@ -9,13 +10,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-constexpr LocalText kRpmThreshold{"Soglia giri inserimento cutoff", "RPM threshold for entering CUTOFF",
-                                  "Enjektorlerin calismaya basladigi devir"};
-constexpr LocalText kTinjThreshold{"Soglia TINJ ingresso in cutoff",
-                                   "Injection time threshold for entering CUTOFF",
-                                   "Injection time threshold for entering cutoff"};
-constexpr LocalText kCutoffKgb{"KGB in CUTOFF", "KGB in CUTOFF", "Gaz kesmede KGB"};
 
 const Caption kCaptions[] = {
     {kTitle, {"ORVANE - Parametri cutoff", "ORVANE - Cutoff parameters", "ORVANE - Gaz acma kapama idaresi"}},
@@ -26,18 +20,16 @@ const Caption kCaptions[] = {
     {"Command2", page_texts::modify},
     {"Label10", page_texts::readMode},
     {"Label9", page_texts::writeMode},
-    {"Label1", kRpmThreshold},
-    {"Label2", kTinjThreshold},
-    {"Label4", kCutoffKgb},
+    {"Label1", parameterRule(param::cutoffRpmThreshold).name},
+    {"Label2", parameterRule(param::cutoffTinjThreshold).name},
+    {"Label4", parameterRule(param::cutoffKgb).name},
     {"Label5", {"GESTIONE CUTOFF", "CONTROL OF CUTOFF", "MANAGEMENT CUTOFF"}},
 };
 
-// the boxes convert to 16-bit signed numbers: 0..32767 reach the ECU
-constexpr long long kMax = 32767;
 const PageField kFields[] = {
-    {PageField::Kind::Box, param::cutoffRpmThreshold, {"Text1"}, {}, {kRpmThreshold, 0, kMax}},
-    {PageField::Kind::Box, param::cutoffTinjThreshold, {"Text2"}, {}, {kTinjThreshold, 0, kMax}},
-    {PageField::Kind::Box, param::cutoffKgb, {"Text4"}, {}, {kCutoffKgb, 0, kMax}},
+    {PageField::Kind::Box, param::cutoffRpmThreshold, {"Text1"}},
+    {PageField::Kind::Box, param::cutoffTinjThreshold, {"Text2"}},
+    {PageField::Kind::Box, param::cutoffKgb, {"Text4"}},
 };
 constexpr PageControls kControls{"Option1", "Option2", "Command2", "Command1"};
 

@@ -1,6 +1,7 @@
 #include "ui/params/lambda_page.h"
 
 #include "link/parameter_catalogue.h"
+#include "link/parameter_rules.h"
 #include "ui/common/widgets.h"
 #include "ui/params/page_layout.h"
 
@@ -17,8 +18,6 @@ namespace {
 
 constexpr LocalText kLean{"Soglia magro", "Lean threshold", "SOGLIA MAGRO"};
 constexpr LocalText kRich{"Soglia ricco", "Rich threshold", "SOGLIA RICCO"};
-constexpr LocalText kSpeed{"Soglia giri inserimento correzione",
-                           "RPM threshold activation corrective function", "Dusuk deger"};
 constexpr LocalText kStraight5{"DIRITTA 0-5V", "STRAIGHT 0-5V", "DUZ 0-5V"};
 constexpr LocalText kInverted5{"INVERTITA 5-0V", "INVERTED 5-0V", "TERS 5-0V"};
 constexpr LocalText kStraight1{"DIRITTA 0-1V", "STRAIGHT 0-1V", "DUZ 0-1V"};
@@ -35,7 +34,7 @@ const Caption kCaptions[] = {
     {"Label8", page_texts::writeMode},
     {"Frame1", {"LAMBDA1", "OXYGEN SENSOR1", "LAMBDA tipi"}},
     {"Frame2", {"LAMBDA2", "OXYGEN SENSOR2", "TIPO LAMBDA2"}},
-    {"Label3", kSpeed},
+    {"Label3", parameterRule(param::lambdaCorrectionRpmThreshold).name},
     {"Label6", kStraight5},
     {"Label7", kInverted5},
     {"Label10", kStraight1},
@@ -50,33 +49,21 @@ const Caption kCaptions[] = {
     {"Label25", kRich},
 };
 
-// the boxes' names for a refusal: the sensor, then the threshold
-constexpr LocalText kLean1{"LAMBDA1 - Soglia magro", "OXYGEN SENSOR1 - Lean threshold",
-                           "LAMBDA1 - SOGLIA MAGRO"};
-constexpr LocalText kRich1{"LAMBDA1 - Soglia ricco", "OXYGEN SENSOR1 - Rich threshold",
-                           "LAMBDA1 - SOGLIA RICCO"};
-constexpr LocalText kLean2{"LAMBDA2 - Soglia magro", "OXYGEN SENSOR2 - Lean threshold",
-                           "LAMBDA2 - SOGLIA MAGRO"};
-constexpr LocalText kRich2{"LAMBDA2 - Soglia ricco", "OXYGEN SENSOR2 - Rich threshold",
-                           "LAMBDA2 - SOGLIA RICCO"};
-
 // in write order
 const PageField kFields[] = {
     {PageField::Kind::Options,
      param::lambda1SensorType,
      {"Option1_0", "Option1_1", "Option1_2", "Option1_3"},
-     {"Label6", "Label7", "Label10", "Label11"},
-     {}},
-    {PageField::Kind::Box, param::lambda1LeanThreshold, {"Text6"}, {}, {kLean1}},
-    {PageField::Kind::Box, param::lambda1RichThreshold, {"Text5"}, {}, {kRich1}},
-    {PageField::Kind::Box, param::lambdaCorrectionRpmThreshold, {"Text3"}, {}, {kSpeed}},
+     {"Label6", "Label7", "Label10", "Label11"}},
+    {PageField::Kind::Box, param::lambda1LeanThreshold, {"Text6"}},
+    {PageField::Kind::Box, param::lambda1RichThreshold, {"Text5"}},
+    {PageField::Kind::Box, param::lambdaCorrectionRpmThreshold, {"Text3"}},
     {PageField::Kind::Options,
      param::lambda2SensorType,
      {"Option2_0", "Option2_1", "Option2_2", "Option2_3"},
-     {"Label16", "Label15", "Label14", "Label13"},
-     {}},
-    {PageField::Kind::Box, param::lambda2LeanThreshold, {"Text8"}, {}, {kLean2}},
-    {PageField::Kind::Box, param::lambda2RichThreshold, {"Text7"}, {}, {kRich2}},
+     {"Label16", "Label15", "Label14", "Label13"}},
+    {PageField::Kind::Box, param::lambda2LeanThreshold, {"Text8"}},
+    {PageField::Kind::Box, param::lambda2RichThreshold, {"Text7"}},
 };
 
 // One sensor's frame: the four types with their captions, then rich above lean, each with "mV".

@@ -2,6 +2,7 @@
 
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
+#include "link/parameter_rules.h"
 #include "ui/common/segment_bar.h"
 #include "ui/common/widgets.h"
 #include "ui/params/page_layout.h"
@@ -17,9 +18,6 @@
 
 namespace {
 
-constexpr LocalText kMinLevel{"Livello minimo", "Minimum level", "En dusuk seviye"};
-constexpr LocalText kMaxLevel{"Livello massimo", "Maximum level", "En yuksek seviye"};
-
 const Caption kCommonCaptions[] = {
     {kTitle,
      {"ORVANE - Parametri indicatore", "ORVANE - Indicator parameters", "ORVANE - Gaz gostergesi ayarlari"}},
@@ -32,8 +30,8 @@ const Caption kCommonCaptions[] = {
     {"Command4", {"Imposta come livello min", "Set as minimum value", "Imposta come min"}},
     {"Label8", page_texts::readMode},
     {"Label7", page_texts::writeMode},
-    {"Label1", kMinLevel},
-    {"Label2", kMaxLevel},
+    {"Label1", parameterRule(param::levelMinMv).name},
+    {"Label2", parameterRule(param::levelMaxMv).name},
     {"Label19", {"Livello", "Level", "Degerleri"}},
     // the four-step gauge's reserve threshold, shown for that gauge only
     {"Label22", {"Soglia Ris->1/4", "Threshold Res->1/4", "Dolluhik Orani->1/4"}},
@@ -46,7 +44,8 @@ struct ModelTexts {
 };
 const ModelTexts kModelTexts[] = {
     {{"DEVIATORE", "SWITCH", "SWITCH"},
-     {{{"SOGLIA Ris -> 1/3"}, {"SOGLIA 1/3 -> 2/3"}, {"SOGLIA 2/3 -> 3/3"}}}},
+     {{parameterRule(param::levelThresholdReserve).name, parameterRule(param::levelThresholdOneThird).name,
+       parameterRule(param::levelThresholdTwoThirds).name}}},
     {{"TRX 310"},
      {{{"Soglia Ris->1/3", "Threshold Res->1/3", "Dolluhik Orani->1/3"},
        {"Soglia 1/2->2/3", "Threshold 1/3->2/3", "Dolluhik 1/3->2/3"},
@@ -65,8 +64,6 @@ const ModelTexts& modelTexts(int changeoverSwitchType)
     return kModelTexts[known ? changeoverSwitchType : 3];
 }
 
-// the boxes convert to 16-bit signed numbers: 0..32767 reach the ECU
-constexpr long long kMax = 32767;
 constexpr PageControls kControls{"Option1", "Option2", "Command2", "Command1"};
 // a scroll bar's range: percent of the way from an empty to a full tank
 constexpr int kPercentMax = 100;
@@ -76,23 +73,11 @@ constexpr int kPercentMax = 100;
 LevelPage::LevelPage(AppContext& context)
     : ParameterPage(context, WindowId::LevelPage, 300),
       fields{{
-          {PageField::Kind::Box, param::levelMinMv, {"Text1"}, {}, {kMinLevel, 0, kMax}},
-          {PageField::Kind::Box, param::levelMaxMv, {"Text2"}, {}, {kMaxLevel, 0, kMax}},
-          {PageField::Kind::Box,
-           param::levelThresholdReserve,
-           {"Text3"},
-           {},
-           {kModelTexts[0].thresholds[0], 0, kMax}},
-          {PageField::Kind::Box,
-           param::levelThresholdOneThird,
-           {"Text4"},
-           {},
-           {kModelTexts[0].thresholds[1], 0, kMax}},
-          {PageField::Kind::Box,
-           param::levelThresholdTwoThirds,
-           {"Text5"},
-           {},
-           {kModelTexts[0].thresholds[2], 0, kMax}},
+          {PageField::Kind::Box, param::levelMinMv, {"Text1"}},
+          {PageField::Kind::Box, param::levelMaxMv, {"Text2"}},
+          {PageField::Kind::Box, param::levelThresholdReserve, {"Text3"}},
+          {PageField::Kind::Box, param::levelThresholdOneThird, {"Text4"}},
+          {PageField::Kind::Box, param::levelThresholdTwoThirds, {"Text5"}},
       }}
 {
     QLabel* modelName = headingLabel(this, "Label23");

@@ -1,6 +1,7 @@
 #include "ui/params/other_page.h"
 
 #include "link/parameter_catalogue.h"
+#include "link/parameter_rules.h"
 #include "ui/common/widgets.h"
 #include "ui/params/page_layout.h"
 
@@ -9,17 +10,6 @@
 #include <QLabel>
 
 namespace {
-
-constexpr LocalText kCoils{"Numero di bobine", "Number of coils", "Bobin Sayisi"};
-constexpr LocalText kInjectors{"Numero di iniettori", "Number of injectors", "Enjektor Sayisi"};
-constexpr LocalText kCalibrationPressure{"Pressione di taratura", "Calibration pressure", "Basinc Ayari"};
-constexpr LocalText kMinTemperature{"Temperatura minima", "Minimum temperature", "En Dusuck Derece"};
-constexpr LocalText kMaxTemperature{"Temperatura massima", "Maximum temperature", "En Yuksek Derece"};
-constexpr LocalText kCalibrationTemperature{"Temperatura di taratura", "Calibration temperature",
-                                            "Temperatura di taratura"};
-constexpr LocalText kPressureCorrectionRpm{"Soglia giri inserimento correttivo pressione",
-                                           "RPM threshold to activate pressure corrective values",
-                                           "Soglia giri inserimento correttivo pressione"};
 
 const Caption kCaptions[] = {
     {kTitle, {"ORVANE - Altri parametri", "ORVANE - Other parameters", "ORVANE - Diger Parametreler"}},
@@ -30,27 +20,26 @@ const Caption kCaptions[] = {
     {"Command2", page_texts::modify},
     {"Label7", {"Modalità lettura", "Reading mode", "Degerleri Oku"}},
     {"Label3", {"Modalità scrittura", "Writing mode", "Degerleri Degistir"}},
-    {"Label1", kCoils},
-    {"Label2", kInjectors},
-    {"Label4", kCalibrationPressure},
-    {"Label5", kMinTemperature},
-    {"Label6", kMaxTemperature},
-    {"Label11", kCalibrationTemperature},
-    {"Label14", kPressureCorrectionRpm},
+    {"Label1", parameterRule(param::coilCount).name},
+    {"Label2", parameterRule(param::injectorCount).name},
+    {"Label4", parameterRule(param::calibrationPressure).name},
+    {"Label5", parameterRule(param::minTemperature).name},
+    {"Label6", parameterRule(param::maxTemperature).name},
+    {"Label11", parameterRule(param::calibrationTemperature).name},
+    {"Label14", parameterRule(param::pressureCorrectionRpmThreshold).name},
     {"Frame1", {"SENSORE PRESSIONE", "PRESSURE SENSOR", "SENSORE PRESSIONE"}},
     {"Label16", {"PRS 210"}},
     {"Label17", {"PRS 620"}},
 };
 
-// the boxes convert to 32-bit numbers: the frame's 0..65535 reach the ECU
 const PageField kFields[] = {
-    {PageField::Kind::Box, param::coilCount, {"Text1"}, {}, {kCoils}},
-    {PageField::Kind::Box, param::injectorCount, {"Text2"}, {}, {kInjectors}},
-    {PageField::Kind::Box, param::calibrationTemperature, {"Text6"}, {}, {kCalibrationTemperature}},
-    {PageField::Kind::Box, param::calibrationPressure, {"Text3"}, {}, {kCalibrationPressure}},
-    {PageField::Kind::Box, param::minTemperature, {"Text4"}, {}, {kMinTemperature}},
-    {PageField::Kind::Box, param::maxTemperature, {"Text5"}, {}, {kMaxTemperature}},
-    {PageField::Kind::Box, param::pressureCorrectionRpmThreshold, {"Text7"}, {}, {kPressureCorrectionRpm}},
+    {PageField::Kind::Box, param::coilCount, {"Text1"}},
+    {PageField::Kind::Box, param::injectorCount, {"Text2"}},
+    {PageField::Kind::Box, param::calibrationTemperature, {"Text6"}},
+    {PageField::Kind::Box, param::calibrationPressure, {"Text3"}},
+    {PageField::Kind::Box, param::minTemperature, {"Text4"}},
+    {PageField::Kind::Box, param::maxTemperature, {"Text5"}},
+    {PageField::Kind::Box, param::pressureCorrectionRpmThreshold, {"Text7"}},
     {PageField::Kind::Options, param::pressureSensorType, {"Option3", "Option4"}, {"Label16", "Label17"}},
 };
 constexpr PageControls kControls{"Option1", "Option2", "Command2", "Command1"};

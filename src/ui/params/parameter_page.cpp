@@ -185,9 +185,8 @@ void ParameterPage::pressWrite()
     for (size_t i = 0; i < bound_.size(); ++i) {
         const Bound& bound = bound_[i];
         if (bound.field->kind != PageField::Kind::Box || !bound.touched) continue;
-        FieldRule rule = bound.field->rule;
-        rule.roundsFractions = true;
-        typed[i] = readBox(findChild<QLineEdit*>(QString::fromLatin1(bound.field->controls[0])), rule);
+        typed[i] =
+            readBox(findChild<QLineEdit*>(QString::fromLatin1(bound.field->controls[0])), bound.field->rule);
         if (!typed[i]) return;
     }
     std::vector<WriteValue> values;

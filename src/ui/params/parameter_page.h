@@ -1,8 +1,8 @@
 #pragma once
 
+#include "link/parameter_rules.h"
 #include "link/write_session.h"
 #include "ui/common/form.h"
-#include "ui/common/input_rule.h"
 
 #include <QTimer>
 
@@ -26,7 +26,7 @@ struct PageField {
     // Options: the caption beside each option, red for the selected one and blue for the others
     std::array<const char*, 4> labels{};
     // Box: what it may hold (its name for the refusal, the range its conversion carries)
-    FieldRule rule{};
+    FieldRule rule = parameterRule(parameterId);
 };
 
 // Texts every page has.

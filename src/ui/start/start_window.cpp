@@ -1,9 +1,9 @@
 #include "ui/start/start_window.h"
 
 #include "archive/datalog.h"
+#include "link/link_messages.h"
 #include "ui/archive/archive_window.h"
 #include "ui/common/file_dialogs.h"
-#include "ui/common/link_messages.h"
 #include "ui/common/navigator.h"
 #include "ui/common/user_settings.h"
 #include "ui/common/widgets.h"

@@ -1,9 +1,9 @@
 #include "ui/status/status_window.h"
 
 #include "link/frames.h"
+#include "link/link_messages.h"
 #include "link/parameter_catalogue.h"
 #include "ui/common/datalog_recorder.h"
-#include "ui/common/link_messages.h"
 #include "ui/common/navigator.h"
 #include "ui/common/segment_bar.h"
 #include "ui/common/strip_chart.h"
@@ -130,30 +130,9 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
     chartToggle = new QCheckBox(this);
     chartToggle->setObjectName(QStringLiteral("ChartToggle"));
     // a row per status reply, as the next poll tick shows it
-    recorder = new DatalogRecorder(
-        context, *this, DatalogSource::Status, {static_cast<int>(RequestKind::ReadStatus)},
-        [this](std::vector<int>& row) {
-            const LiveStatus& live = state.liveStatus;
-            // an empty cell where the box will show "NC"
-            const auto shown = [](bool nc, int value) { return nc ? kDatalogNoValue : value; };
-            row = {shown(lambda1Missing.showsNc(live.lambda1Mv <= 5), live.lambda1Mv),
-                   shown(lambda2Missing.showsNc(live.lambda2Mv <= 5), live.lambda2Mv),
-                   lambda1Avg.shown().toInt(), lambda2Avg.shown().toInt(),
-                   shown(rpmWatch.showsNc(live.rpm), live.rpm)};
-            for (int i = 1; i <= 8; ++i)
-                row.push_back(shown(tinjWatch[static_cast<size_t>(i - 1)].showsNc(live.petrolTinj[i]),
-                                    live.petrolTinj[i]));
-            for (int i = 1; i <= 8; ++i)
-                row.push_back(shown(tinjWatch[static_cast<size_t>(i - 1)].showsNc(live.petrolTinj[i]),
-                                    gasInjectionTime(live.petrolTinj[i], live.kgbCor)));
-            row.insert(row.end(),
-                       {shown(pressureMissing.showsNc(live.pressureMbar == 10), live.pressureMbar),
-                        shown(pressure2Missing.showsNc(live.pressure2Mbar == 10), live.pressure2Mbar),
-                        shown(temperature1Missing.showsNc(live.temperature1 == 0), live.temperature1),
-                        shown(temperature2Missing.showsNc(live.temperature2Raw == 0),
-                              temperature2Celsius(live.temperature2Raw)),
-                        levelAvg.shown(), live.kgbTab, live.kgbCor, live.ecuState});
-        });
+    recorder = new DatalogRecorder(context, *this, DatalogSource::Status,
+                                   {static_cast<int>(RequestKind::ReadStatus)},
+                                   [this](std::vector<int>& row) { values.row(state.liveStatus, row); });
 
     injectionFrame = namedFrame(this, "Frame1");
     lambda1Frame = namedFrame(this, "Frame2");
@@ -275,9 +254,7 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
 
 void StatusWindow::onLoad()
 {
-    lambda1Avg.reset();
-    lambda2Avg.reset();
-    levelAvg.reset();
+    values.restartAverages();
     lamps = FuelLamps();
     linkAlive = false;
     // made once and kept: every box as a first load leaves it, not the last visit's values
@@ -337,12 +314,10 @@ void StatusWindow::onActivate()
         return;
     }
     const LiveStatus& live = state.liveStatus;
-    lambda1Avg.seed(live.lambda1Mv);
-    lambda2Avg.seed(live.lambda2Mv);
-    levelAvg.seed(live.levelMv);
-    lambda1Average->setText(lambda1Avg.shown());
-    lambda2Average->setText(lambda2Avg.shown());
-    levelBox->setText(QString::number(levelAvg.shown()));
+    values.seed(live);
+    lambda1Average->setText(values.lambda1Average());
+    lambda2Average->setText(values.lambda2Average());
+    levelBox->setText(QString::number(values.level()));
     for (QLineEdit* b : tinjBoxes) {
         b->setEnabled(true);
         b->setVisible(true);
@@ -387,23 +362,24 @@ void StatusWindow::pollTick()
     ctx.link.send(state.changeoverAcknowledged == 0 ? frames::fuelChangeover() : frames::readStatus());
     const LiveStatus& live = state.liveStatus;
 
+    std::array<bool, kCylinderCount> tinjEnabled{};
+    for (int i = 0; i < kCylinderCount; ++i)
+        tinjEnabled[static_cast<size_t>(i)] = tinjBoxes[static_cast<size_t>(i)]->isEnabled();
+    const StatusValues::Views views = values.tick(live, rpmBox->isEnabled(), tinjEnabled);
+
     kgbTabBox->setText(QString::number(live.kgbTab));
     kgbCorBox->setText(QString::number(live.kgbCor));
-    show(lambda1Box, lambda1Missing.apply(live.lambda1Mv <= 5, QString::number(live.lambda1Mv)));
-    show(lambda2Box, lambda2Missing.apply(live.lambda2Mv <= 5, QString::number(live.lambda2Mv)));
-
-    lambda1Avg.add(live.lambda1Mv);
-    lambda1Average->setText(lambda1Avg.shown());
-    lambda2Avg.add(live.lambda2Mv);
-    lambda2Average->setText(lambda2Avg.shown());
-    levelAvg.add(live.levelMv);
-    levelBox->setText(QString::number(levelAvg.shown()));
+    show(lambda1Box, views.lambda1);
+    show(lambda2Box, views.lambda2);
+    lambda1Average->setText(values.lambda1Average());
+    lambda2Average->setText(values.lambda2Average());
+    levelBox->setText(QString::number(values.level()));
 
     for (int i = 0; i < 8; ++i) {
         QLineEdit* petrol = tinjBoxes[static_cast<size_t>(i)];
         QLineEdit* gas = tinjBoxes[static_cast<size_t>(i + 8)];
         const int tinj = live.petrolTinj[i + 1];
-        BoxView view = tinjWatch[static_cast<size_t>(i)].apply(tinj, petrol->isEnabled());
+        const BoxView& view = views.tinj[static_cast<size_t>(i)];
         petrol->setEnabled(view.enabled);
         gas->setEnabled(view.enabled);
         if (view.text == QLatin1String("NC")) {
@@ -415,14 +391,11 @@ void StatusWindow::pollTick()
         }
     }
 
-    show(rpmBox, rpmWatch.apply(live.rpm, rpmBox->isEnabled()));
-    show(temperature1Box,
-         temperature1Missing.apply(live.temperature1 == 0, QString::number(live.temperature1)));
-    show(temperature2Box,
-         temperature2Missing.apply(live.temperature2Raw == 0,
-                                   QString::number(temperature2Celsius(live.temperature2Raw))));
-    show(pressureBox, pressureMissing.apply(live.pressureMbar == 10, QString::number(live.pressureMbar)));
-    show(pressure2Box, pressure2Missing.apply(live.pressure2Mbar == 10, QString::number(live.pressure2Mbar)));
+    show(rpmBox, views.rpm);
+    show(temperature1Box, views.temperature1);
+    show(temperature2Box, views.temperature2);
+    show(pressureBox, views.pressure);
+    show(pressure2Box, views.pressure2);
 
     lamps.update(live.ecuState, live.onPetrol);
     petrolLamp->setColour(lamps.petrol());
@@ -444,7 +417,7 @@ void StatusWindow::barTick()
 {
     barTimer.stop();
     const LiveStatus& live = state.liveStatus;
-    const auto level = levelSegments(levelAvg.shown(), state.parameterValues[param::levelMinMv],
+    const auto level = levelSegments(values.level(), state.parameterValues[param::levelMinMv],
                                      state.parameterValues[param::levelMaxMv], state.levelStep);
     for (int i = 0; i < kLevelSegments; ++i)
         levelBar->setColour(i, levelColour(i, level[static_cast<size_t>(i)]));

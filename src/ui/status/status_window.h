@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/status_row.h"
 #include "ui/common/form.h"
 #include "ui/status/status_rules.h"
 
@@ -78,16 +79,10 @@ private:
 
     // reset each time the window opens
     bool linkAlive = false; // any reply since the last supervision tick
-    LambdaAverage lambda1Avg, lambda2Avg;
-    LevelAverage levelAvg;
     FuelLamps lamps;
     QElapsedTimer chartClock;
     bool statusSinceTick = false; // the chart takes one sample per status reply
 
-    // kept while the window is closed and opened again
-    MissingSignalCounter lambda1Missing{19}, lambda2Missing{19};
-    MissingSignalCounter temperature1Missing{99}, temperature2Missing{99};
-    MissingSignalCounter pressureMissing{19}, pressure2Missing{19};
-    StaleValueWatch rpmWatch;
-    std::array<StaleValueWatch, 8> tinjWatch;
+    // its averages restart each time the window opens; its missing-signal and stale counts are kept
+    StatusValues values;
 };

@@ -1,4 +1,4 @@
-#include "ui/common/input_rule.h"
+#include "link/input_rule.h"
 
 #include <QRegularExpression>
 

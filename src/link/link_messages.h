@@ -24,3 +24,7 @@ LinkMessage linkProblemMessage(Language language, const QString& port, LinkProbl
 
 // The reason line's reason: "no such port", "no answer from the ECU" ...
 QString linkProblemReason(Language language, LinkProblem problem, const QString& detail = QString());
+
+// The trace file of the serial line could not be written any more: the trace has stopped, the
+// link goes on. `reason` is the system's words.
+LinkMessage traceStoppedMessage(Language language, const QString& path, const QString& reason);

@@ -34,3 +34,12 @@ constexpr int pairIndicator(int firstCylinder)
 
 // Caption beside an indicator outside the cylinder grid; empty where it has none.
 QString eolIndicatorCaption(int indicator);
+
+// Green once the ECU resets its parameters, and once it reports the reset done.
+constexpr int kEolPowerLatch = 55;
+constexpr int kEolWatchDog = 56;
+
+// The indicators a test of `cylinders` shows: each row up to the count, its pair's, every check.
+std::vector<int> eolShownIndicators(int cylinders);
+// What an indicator checks, as the window labels it: "EMUL 3", "RELE EMUL INJ 1-2", "TPS_ANALOGICO".
+QString eolCheckName(int indicator);

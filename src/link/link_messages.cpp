@@ -1,4 +1,6 @@
-#include "ui/common/link_messages.h"
+#include "link/link_messages.h"
+
+#include "link/serial_trace.h"
 
 namespace {
 
@@ -63,6 +65,17 @@ LinkMessage compose(Language language, const LocalText& text, const QString& por
     return {kTitle.in(language), body.isEmpty() ? line : line + QLatin1Char('\n') + body};
 }
 
+namespace trace_texts {
+constexpr LocalText kTitle{"ORVANE - Traccia", "ORVANE - Trace", "ORVANE - Kayit"};
+constexpr LocalText kText{
+    "La traccia della linea seriale si e' fermata: il file non si puo' piu' scrivere. La comunicazione "
+    "con la centralina continua.",
+    "The serial line trace has stopped: its file can no longer be written. Communication with the ECU "
+    "goes on.",
+    "Seri hat kaydi durdu: dosyasina artik yazilamiyor. Beyin ile iletisim devam ediyor."};
+constexpr LocalText kDiskFull{"disco pieno", "disk full", "disk dolu"};
+} // namespace trace_texts
+
 } // namespace
 
 QString linkProblemReason(Language language, LinkProblem problem, const QString& detail)
@@ -87,4 +100,13 @@ LinkMessage linkProblemMessage(Language language, const QString& port, LinkProbl
                                const QString& detail)
 {
     return compose(language, kLinkText, port, problem, detail);
+}
+
+LinkMessage traceStoppedMessage(Language language, const QString& path, const QString& reason)
+{
+    const QString shownPath = path.size() > 80 ? QStringLiteral("...") + path.right(77) : path;
+    return {
+        trace_texts::kTitle.in(language),
+        trace_texts::kText.in(language) + QLatin1Char('\n') + shownPath + QStringLiteral(": ") +
+            (reason == QLatin1String(SerialTrace::kDiskFull) ? trace_texts::kDiskFull.in(language) : reason)};
 }

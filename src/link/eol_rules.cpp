@@ -1,4 +1,6 @@
-#include "ui/eol/eol_rules.h"
+#include "link/eol_rules.h"
+
+#include <algorithm>
 
 std::vector<std::pair<int, bool>> decodeBitChain(int value, int highestBit,
                                                  const std::vector<int>& indicators)
@@ -87,4 +89,30 @@ QString eolIndicatorCaption(int indicator)
     };
     if (indicator < 32 || indicator > 56) return {};
     return QString::fromLatin1(captions[indicator - 32]);
+}
+
+std::vector<int> eolShownIndicators(int cylinders)
+{
+    std::vector<int> shown;
+    for (int cylinder = 1; cylinder <= std::min(cylinders, kCylinderCount); ++cylinder)
+        for (int k = 0; k < 4; ++k)
+            shown.push_back(cylinderIndicator(cylinder) + k);
+    for (int first = 1; first <= std::min(cylinders, kCylinderCount); first += 2)
+        shown.push_back(pairIndicator(first));
+    for (int indicator = 32; indicator <= kEolWatchDog; ++indicator)
+        shown.push_back(indicator);
+    return shown;
+}
+
+QString eolCheckName(int indicator)
+{
+    // the grid's heading "STAT EMUL OUT  IN" over the rows "1".."8"
+    static const char* const columns[] = {"STAT", "EMUL", "OUT", "IN"};
+    if (indicator >= 0 && indicator < 32)
+        return QStringLiteral("%1 %2").arg(QLatin1String(columns[indicator % 4])).arg(indicator / 4 + 1);
+    if (indicator >= 57 && indicator < kEolIndicatorCount) {
+        const int first = 2 * (indicator - 57) + 1;
+        return QStringLiteral("RELE EMUL INJ %1-%2").arg(first).arg(first + 1);
+    }
+    return eolIndicatorCaption(indicator);
 }
