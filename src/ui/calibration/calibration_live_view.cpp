@@ -1,8 +1,8 @@
 #include "ui/calibration/calibration_live_view.h"
 
+#include "link/input_rule.h"
 #include "link/parameter_catalogue.h"
 #include "ui/calibration/table_grid.h"
-#include "link/input_rule.h"
 #include "ui/common/segment_bar.h"
 #include "ui/common/widgets.h"
 

@@ -1,9 +1,9 @@
 #include "ui/calibration/calibration_table.h"
 
+#include "link/input_rule.h"
 #include "link/parameter_catalogue.h"
 #include "ui/calibration/table_editor.h"
 #include "ui/calibration/table_grid.h"
-#include "link/input_rule.h"
 
 #include <QLineEdit>
 

@@ -1,11 +1,11 @@
 #include "ui/calibration/guided_controller.h"
 
 #include "link/frames.h"
+#include "link/input_rule.h"
 #include "ui/calibration/calibration_live_view.h"
 #include "ui/calibration/corrective_panel.h"
 #include "ui/calibration/guided_texts.h"
 #include "ui/calibration/table_grid.h"
-#include "link/input_rule.h"
 #include "ui/common/widgets.h"
 #include "ui/common/write_report.h"
 

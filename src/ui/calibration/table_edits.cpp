@@ -1,7 +1,7 @@
 #include "ui/calibration/table_edits.h"
 
-#include "ui/calibration/calibration_rules.h"
 #include "link/input_rule.h"
+#include "ui/calibration/calibration_rules.h"
 
 #include <QStringTokenizer>
 
