@@ -106,13 +106,6 @@ std::optional<int> parameterId(const QString& text)
 }
 
 // A CSV cell or field: quoted when it holds a separator or a quote.
-QString csvField(const QString& text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))) return text;
-    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-           QLatin1Char('"');
-}
-
 class Runner {
 public:
     explicit Runner(const CliRequest& request) : request_(request), session_(request) {}
@@ -879,50 +872,22 @@ int Runner::eol()
     if (wait == EcuSession::Wait::TimedOut)
         say(text(cli_texts::eolTimeout).arg(request_.timeoutS).arg(sequence.phase()));
 
-    const std::vector<int> checks = eolShownIndicators(request_.cylinders);
-    QStringList failing;
+    const EolVerdict verdict = eolVerdict(sequence);
+    const bool passed = verdict.passed();
+    const QStringList& failing = verdict.failing;
     QJsonArray results;
-    for (const int indicator : checks) {
-        const QString name = eolCheckName(indicator);
-        if (sequence.red(indicator)) failing << name;
-        results.append(QJsonObject{{QStringLiteral("check"), name},
+    for (const int indicator : verdict.checks)
+        results.append(QJsonObject{{QStringLiteral("check"), eolCheckName(indicator)},
                                    {QStringLiteral("passed"), !sequence.red(indicator)}});
-    }
-    const bool passed = failing.isEmpty();
-    const QString verdict =
-        passed ? QStringLiteral("PASSED")
-               : QStringLiteral("FAILED: %1 of %2 checks").arg(failing.size()).arg(checks.size());
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString date = now.toString(Qt::ISODate);
+    const QString date = QDateTime::currentDateTime().toString(Qt::ISODate);
 
     int result = passed ? kExitDone : kExitCheckFailed;
     if (!request_.reportPath.isEmpty()) {
-        QString report;
-        if (request_.reportPath.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
-            report = QStringLiteral("date,program,ecuVersion,port,cylinders,verdict,check,result\n");
-            for (const int indicator : checks)
-                report +=
-                    QStringList{date,
-                                QStringLiteral("orvane-cli %1").arg(QLatin1String(kOrvaneVersion)),
-                                session_.ecuVersionText(),
-                                csvField(session_.portName()),
-                                QString::number(request_.cylinders),
-                                passed ? QStringLiteral("PASSED") : QStringLiteral("FAILED"),
-                                eolCheckName(indicator),
-                                sequence.red(indicator) ? QStringLiteral("FAIL") : QStringLiteral("PASS")}
-                        .join(QLatin1Char(',')) +
-                    QLatin1Char('\n');
-        } else {
-            report =
-                QStringLiteral("ORVANE end-of-line test\ndate: %1\nprogram: orvane-cli %2\nECU version: %3\n"
-                               "port: %4\ncylinders: %5\nverdict: %6\n")
-                    .arg(date, QLatin1String(kOrvaneVersion), session_.ecuVersionText(), session_.portName())
-                    .arg(request_.cylinders)
-                    .arg(verdict);
-            for (const int indicator : checks)
-                report += eolCheckName(indicator) +
-                          (sequence.red(indicator) ? QStringLiteral(": FAIL\n") : QStringLiteral(": PASS\n"));
-        }
+        const QString report =
+            eolReport(sequence,
+                      {date, QStringLiteral("orvane-cli %1").arg(QLatin1String(kOrvaneVersion)),
+                       session_.ecuVersionText(), session_.portName()},
+                      request_.reportPath.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive));
         // whole or not at all: a test station must never read half a report
         QSaveFile file(request_.reportPath);
         if (!file.open(QIODevice::WriteOnly) || file.write(report.toUtf8()) < 0 || !file.commit()) {
@@ -933,7 +898,7 @@ int Runner::eol()
     if (request_.json) {
         printJson({{QStringLiteral("verdict"), passed ? QStringLiteral("PASSED") : QStringLiteral("FAILED")},
                    {QStringLiteral("passed"), passed},
-                   {QStringLiteral("checks"), static_cast<int>(checks.size())},
+                   {QStringLiteral("checks"), static_cast<int>(verdict.checks.size())},
                    {QStringLiteral("failed"), static_cast<int>(failing.size())},
                    {QStringLiteral("failing"), QJsonArray::fromStringList(failing)},
                    {QStringLiteral("results"), results},
@@ -943,7 +908,8 @@ int Runner::eol()
                    {QStringLiteral("report"),
                     request_.reportPath.isEmpty() ? QJsonValue() : QJsonValue(request_.reportPath)}});
     } else {
-        printData(passed ? verdict : verdict + QStringLiteral(": ") + failing.join(QStringLiteral(", ")));
+        printData(passed ? verdict.line()
+                         : verdict.line() + QStringLiteral(": ") + failing.join(QStringLiteral(", ")));
     }
     return result;
 }

@@ -78,3 +78,61 @@ bool EolSequence::tick()
     }
     return true;
 }
+
+QString EolVerdict::line() const
+{
+    if (passed()) return QStringLiteral("PASSED");
+    return QStringLiteral("FAILED: %1 of %2 checks")
+        .arg(QString::number(failing.size()), QString::number(static_cast<qsizetype>(checks.size())));
+}
+
+EolVerdict eolVerdict(const EolSequence& sequence)
+{
+    EolVerdict verdict;
+    verdict.checks = eolShownIndicators(sequence.cylinders());
+    for (const int indicator : verdict.checks)
+        if (sequence.red(indicator)) verdict.failing << eolCheckName(indicator);
+    return verdict;
+}
+
+namespace {
+QString csvField(const QString& text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')))
+        return text;
+    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+} // namespace
+
+QString eolReport(const EolSequence& sequence, const EolReportHeading& heading, bool csv)
+{
+    const EolVerdict verdict = eolVerdict(sequence);
+    const QString cylinders = QString::number(sequence.cylinders());
+    QString report;
+    if (csv) {
+        report = QStringLiteral("date,program,ecuVersion,port,cylinders,verdict,check,result\n");
+        for (const int indicator : verdict.checks)
+            report += QStringList{csvField(heading.date),
+                                  csvField(heading.program),
+                                  csvField(heading.ecuVersion),
+                                  csvField(heading.port),
+                                  cylinders,
+                                  verdict.passed() ? QStringLiteral("PASSED") : QStringLiteral("FAILED"),
+                                  eolCheckName(indicator),
+                                  sequence.red(indicator) ? QStringLiteral("FAIL") : QStringLiteral("PASS")}
+                          .join(QLatin1Char(',')) +
+                      QLatin1Char('\n');
+        return report;
+    }
+    // every value at once: a port or version holding "%1" stays as it is
+    report =
+        QStringLiteral("ORVANE end-of-line test\ndate: %1\nprogram: %2\nECU version: %3\nport: %4\n"
+                       "cylinders: %5\nverdict: %6\n")
+            .arg(heading.date, heading.program, heading.ecuVersion, heading.port, cylinders, verdict.line());
+    for (const int indicator : verdict.checks)
+        report += eolCheckName(indicator) +
+                  (sequence.red(indicator) ? QStringLiteral(": FAIL\n") : QStringLiteral(": PASS\n"));
+    return report;
+}

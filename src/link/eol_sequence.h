@@ -6,7 +6,10 @@
 
 #include <QString>
 
+#include <QStringList>
+
 #include <array>
+#include <vector>
 
 // The end-of-line test, one tick at a time and without a window: the start command with the
 // cylinder count until the ECU takes it, then a results request every tick; the phase the ECU
@@ -49,3 +52,22 @@ private:
     int resetSeconds_ = 0;
     bool over_ = false;
 };
+
+// What a test found: every check it shows for its cylinders, and those that failed, by name.
+struct EolVerdict {
+    std::vector<int> checks;
+    QStringList failing;
+    bool passed() const { return failing.isEmpty(); }
+    // "PASSED", or "FAILED: n of m checks"
+    QString line() const;
+};
+EolVerdict eolVerdict(const EolSequence& sequence);
+
+struct EolReportHeading {
+    QString date;
+    QString program;
+    QString ecuVersion;
+    QString port;
+};
+// The report a production line keeps: one CSV row per check, or a text of the same content.
+QString eolReport(const EolSequence& sequence, const EolReportHeading& heading, bool csv);

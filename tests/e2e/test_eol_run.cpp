@@ -52,6 +52,9 @@ void TestEolRun::wholeRun()
     QCOMPARE(eol->findChild<Lamp*>("Shape1_9")->colour(), QColor(255, 0, 0));
     QCOMPARE(eol->findChild<Lamp*>("Shape1_1")->colour(), colours::brightGreen);
     QCOMPARE(eol->findChild<Lamp*>("Shape1_56")->colour(), colours::brightGreen);
+    QVERIFY2(eol->findChild<QLabel*>("EolVerdict")->text().startsWith("FAILED: 1 of "),
+             qPrintable(eol->findChild<QLabel*>("EolVerdict")->text()));
+    QVERIFY(eol->findChild<QLabel*>("EolVerdict")->text().endsWith(": EMUL 3"));
 }
 
 QTEST_MAIN(TestEolRun)

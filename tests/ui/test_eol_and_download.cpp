@@ -1,3 +1,4 @@
+#include "link/eol_rules.h"
 #include "link/frames.h"
 #include "support/fake_link.h"
 #include "support/grab.h"
@@ -9,9 +10,11 @@
 #include "ui/eol/eol_window.h"
 #include "ui/menu/main_menu.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -70,7 +73,8 @@ void TestEolAndDownload::eolCylinderChoice()
     QVERIFY(!control<QPushButton>("Form9", "Command2")->isEnabled());
     QCOMPARE(instruction(), QString("SELEZIONARE IL NUMERO DI CILINDRI PRIMA DI INIZIARE IL TEST"));
     QVERIFY(shown(15) && !shown(16) && shown(58) && !shown(59));
-    QCOMPARE(indicator(40), QColor(255, 0, 0));
+    // nothing tested yet: neither red nor green
+    QCOMPARE(indicator(40), QColor(160, 160, 160));
     control<QRadioButton>("Form9", "Option2")->click();
     QVERIFY(shown(23) && !shown(24) && shown(59) && !shown(60));
     QVERIFY(!control<QLabel>("Form9", "Label10")->isVisibleTo(form("Form9")));
@@ -144,7 +148,18 @@ void TestEolAndDownload::eolKeyOffCountdownAndReset()
     QCOMPARE(instruction(), QString("RESET OK"));
     QCOMPARE(indicator(56), colours::brightGreen);
     QVERIFY(!form("Form9")->findChild<QTimer*>("Timer1")->isActive());
+    QCOMPARE(control<QLabel>("Form9", "EolVerdict")->text(), QString("PASSED"));
     grabIfAsked(form("Form9"), "form9_reset_ok");
+    // the verdict kept for the line's records, one row per check
+    QTemporaryDir dir;
+    dialogs.answer = dir.filePath("eol.csv");
+    click("Form9", "SaveReport");
+    QFile report(dialogs.answer);
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(report.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.first(), QString("date,program,ecuVersion,port,cylinders,verdict,check,result"));
+    QCOMPARE(rows.size(), 1 + static_cast<int>(eolShownIndicators(4).size()));
+    QVERIFY(rows.last().contains(",4,PASSED,") && rows.last().endsWith(",PASS"));
 
     // phase 0 that does not follow 4 is still a test in progress
     click("Form9", "Command2");

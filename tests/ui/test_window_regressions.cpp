@@ -193,8 +193,10 @@ void TestWindowRegressions::endOfLineKeepsTheCountItWasStartedWith()
     eol->testTick();
     QCOMPARE(form("Form9")->findChild<Lamp*>("Shape1_0")->colour(), colours::brightGreen);
     control<QRadioButton>("Form9", "Option1")->click();
+    // back to untested, neither passed nor failed
     for (int i = 0; i < kEolIndicatorCount; ++i)
-        QCOMPARE(form("Form9")->findChild<Lamp*>(QString("Shape1_%1").arg(i))->colour(), colours::brightRed);
+        QCOMPARE(form("Form9")->findChild<Lamp*>(QString("Shape1_%1").arg(i))->colour(),
+                 QColor(160, 160, 160));
 }
 
 void TestWindowRegressions::missingSignalStaysReadable()

@@ -3,19 +3,25 @@
 #include "link/eol_rules.h"
 #include "link/frames.h"
 #include "ui/common/colours.h"
+#include "ui/common/file_dialogs.h"
 #include "ui/common/segment_bar.h"
 #include "ui/common/write_report.h"
 
+#include <QDateTime>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSaveFile>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace {
 const QColor kGrey{225, 225, 225};
+// an indicator the test has not reached yet: neither passed nor failed
+const QColor kUntested{160, 160, 160};
 
 // Italian in every language: the production line's own words
 const Caption kCaptions[] = {
@@ -25,6 +31,7 @@ const Caption kCaptions[] = {
     {"Command2", {"EOL"}},
     {"Command1", {"EXIT"}},
     {"Label12", {"SELEZIONARE IL NUMERO DI CILINDRI PRIMA DI INIZIARE IL TEST"}},
+    {"SaveReport", {"SALVA RAPPORTO"}},
 };
 
 QLabel* caption(QWidget* parent, const QString& text)
@@ -63,6 +70,11 @@ EolWindow::EolWindow(AppContext& context) : Form(context, WindowId::EndOfLine), 
     exitButton->setObjectName(QStringLiteral("Command1"));
     instruction = new QLabel(this);
     instruction->setObjectName(QStringLiteral("Label12"));
+    verdictLine = new QLabel(this);
+    verdictLine->setObjectName(QStringLiteral("EolVerdict"));
+    verdictLine->setWordWrap(true);
+    saveButton = new QPushButton(this);
+    saveButton->setObjectName(QStringLiteral("SaveReport"));
     QFont bold = instruction->font();
     bold.setBold(true);
     instruction->setFont(bold);
@@ -107,6 +119,10 @@ EolWindow::EolWindow(AppContext& context) : Form(context, WindowId::EndOfLine), 
     layout->addLayout(buttons);
     layout->addLayout(body);
     layout->addWidget(instruction);
+    auto* verdictRow = new QHBoxLayout;
+    verdictRow->addWidget(verdictLine, 1);
+    verdictRow->addWidget(saveButton);
+    layout->addLayout(verdictRow);
 
     setUpTimer(testTimer, "Timer1", EolSequence::kTickMs, &EolWindow::testTick);
     connect(fourCylinders, &QRadioButton::clicked, this, [this] { chooseCylinders(4); });
@@ -119,6 +135,7 @@ EolWindow::EolWindow(AppContext& context) : Form(context, WindowId::EndOfLine), 
         w->setSizePolicy(keepPlace);
     }
     connect(startButton, &QPushButton::clicked, this, &EolWindow::pressStart);
+    connect(saveButton, &QPushButton::clicked, this, &EolWindow::saveReport);
     connect(exitButton, &QPushButton::clicked, this, &Form::closeForm);
 }
 
@@ -134,8 +151,10 @@ void EolWindow::onLoad()
     shownCylinders = 0;
     chooseCylinders(4);
     testCylinders = 4;
-    paintAll(true, 0, 15);
-    paintAll(true, 32, 58);
+    tested = false;
+    paintAll(true, 0, kEolIndicatorCount - 1);
+    verdictLine->clear();
+    saveButton->setEnabled(false);
     startButton->setEnabled(state.offlineMode == 0);
 }
 
@@ -152,7 +171,10 @@ void EolWindow::onActivate()
 void EolWindow::chooseCylinders(int count)
 {
     // a result shown for another count would mix with this one's rows
-    if (count != shownCylinders) paintAll(true, 0, kEolIndicatorCount - 1);
+    if (count != shownCylinders) {
+        tested = false;
+        paintAll(true, 0, kEolIndicatorCount - 1);
+    }
     shownCylinders = count;
     for (int cylinder = 1; cylinder <= 8; ++cylinder) {
         const bool shown = cylinder <= count;
@@ -169,7 +191,8 @@ void EolWindow::chooseCylinders(int count)
 
 void EolWindow::paint(int indicator, bool red)
 {
-    indicators[static_cast<size_t>(indicator)]->setColour(red ? colours::brightRed : colours::brightGreen);
+    const QColor colour = !tested ? kUntested : red ? colours::brightRed : colours::brightGreen;
+    indicators[static_cast<size_t>(indicator)]->setColour(colour);
 }
 
 void EolWindow::paintAll(bool red, int first, int last)
@@ -185,6 +208,9 @@ void EolWindow::pressStart()
     if (!ctx.writes.ownedBy(this) && !claimEcu(ctx, {this, LocalText{"ORVANE - EndOfLine"}})) return;
     // the count the ECU is told stays the test's, whatever is clicked before it acknowledges
     testCylinders = shownCylinders;
+    tested = false;
+    verdictLine->clear();
+    saveButton->setEnabled(false);
     sequence.start(testCylinders);
     showSequence();
     testTimer.start();
@@ -197,6 +223,7 @@ void EolWindow::testTick()
     showSequence();
     if (!going) {
         endTest(); // the test is over
+        showVerdict();
         return;
     }
     testTimer.start();
@@ -204,6 +231,8 @@ void EolWindow::testTick()
 
 void EolWindow::showSequence()
 {
+    // grey until the ECU has sent its first results: red before then would read as failed
+    if (sequence.phase() == 2) tested = true;
     for (int i = 0; i < kEolIndicatorCount; ++i)
         paint(i, sequence.red(i));
     if (!sequence.instruction().isEmpty()) instruction->setText(sequence.instruction());
@@ -214,6 +243,39 @@ void EolWindow::endTest()
     if (!ctx.writes.ownedBy(this)) return;
     ctx.writes.release(this);
     ctx.writes.startReadBack();
+}
+
+void EolWindow::showVerdict()
+{
+    const EolVerdict verdict = eolVerdict(sequence);
+    verdictLine->setText(verdict.passed() ? verdict.line()
+                                          : verdict.line() + QStringLiteral(": ") +
+                                                verdict.failing.join(QStringLiteral(", ")));
+    QPalette palette = verdictLine->palette();
+    palette.setColor(QPalette::WindowText, verdict.passed() ? colours::darkGreen : colours::brightRed);
+    verdictLine->setPalette(palette);
+    saveButton->setEnabled(true);
+}
+
+void EolWindow::saveReport()
+{
+    const QString path =
+        ctx.fileDialogs->saveFile(this, QStringLiteral("ORVANE - EndOfLine"),
+                                  QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                                  QStringLiteral("Rapporto (*.txt);;CSV (*.csv)"), QStringLiteral("txt"));
+    if (path.isEmpty()) return;
+    const QString version =
+        QStringLiteral("%1.%2.%3").arg(state.ecuVersion[1]).arg(state.ecuVersion[2]).arg(state.ecuVersion[3]);
+    const QString report = eolReport(sequence,
+                                     {QDateTime::currentDateTime().toString(Qt::ISODate),
+                                      QStringLiteral("orvane 1.4.3"), version, ctx.link.portName()},
+                                     path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive));
+    // whole or not at all: a report is never half a file
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(report.toUtf8()) < 0 || !file.commit())
+        ctx.showMessage(
+            QStringLiteral("ORVANE - EndOfLine"),
+            QStringLiteral("Impossibile salvare il rapporto %1: %2").arg(path, file.errorString()));
 }
 
 void EolWindow::onUnload()

@@ -38,6 +38,8 @@ private:
     void paintAll(bool red, int first, int last);
     void paint(int indicator, bool red);
     void showSequence();
+    void showVerdict();
+    void saveReport();
 
     QGroupBox* cylinderFrame;           // Frame1 "CILINDRI"
     QRadioButton* fourCylinders;        // Option1 "4"
@@ -46,11 +48,14 @@ private:
     QPushButton* startButton;           // Command2 "EOL"
     QPushButton* exitButton;            // Command1 "EXIT"
     QLabel* instruction;                // Label12
+    QLabel* verdictLine;                // "PASSED" or what failed, once the test is over
+    QPushButton* saveButton;            // the verdict and every check to a file
     std::array<Lamp*, 61> indicators{}; // Shape1(0..60)
     std::array<QLabel*, 8> rowLabels{}; // Label4..Label11 "1".."8"
     QTimer testTimer;                   // Timer1, 200 ms
 
     int shownCylinders = 4; // the rows shown, as the options say
     int testCylinders = 4;  // the count the test was started with
+    bool tested = false;    // the ECU has sent results since the start: the indicators mean something
     EolSequence sequence;   // the test's loop and what it shows
 };
