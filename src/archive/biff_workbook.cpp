@@ -831,18 +831,19 @@ std::optional<WorkbookProblem> StreamParser::take(int row, int column, long long
     if (found == cells_.end()) return std::nullopt; // an empty cell gives 0
     const CellValue& cell = found->second;
     const QString address = cellAddress(row, column);
+    const int held = column == 0 ? parameterAtWorkbookRow(row + 1) : 0;
     std::optional<long long> whole;
     QString shown;
     switch (cell.kind) {
     case CellValue::Kind::Error:
-        return WorkbookProblem{WorkbookProblem::Kind::ErrorInCell, address, cell.text};
+        return WorkbookProblem{WorkbookProblem::Kind::ErrorInCell, address, cell.text, held};
     case CellValue::Kind::Logical:
-        return WorkbookProblem{WorkbookProblem::Kind::TextInCell, address, cell.text};
+        return WorkbookProblem{WorkbookProblem::Kind::TextInCell, address, cell.text, held};
     case CellValue::Kind::Text:
         if (cell.text.trimmed().isEmpty()) return std::nullopt;
         whole = wholeNumberFromText(cell.text);
         shown = cell.text.left(40);
-        if (!whole) return WorkbookProblem{WorkbookProblem::Kind::TextInCell, address, shown};
+        if (!whole) return WorkbookProblem{WorkbookProblem::Kind::TextInCell, address, shown, held};
         break;
     case CellValue::Kind::Number:
         whole = roundHalfEven(cell.number);
@@ -853,7 +854,7 @@ std::optional<WorkbookProblem> StreamParser::take(int row, int column, long long
     if (!whole || *whole < min || *whole > max)
         return WorkbookProblem{parameter ? WorkbookProblem::Kind::ParameterOutOfRange
                                          : WorkbookProblem::Kind::CellOutOfRange,
-                               address, shown};
+                               address, shown, held};
     out = static_cast<int>(*whole);
     if (numbered) *numbered = true;
     return std::nullopt;

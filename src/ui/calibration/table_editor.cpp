@@ -1,5 +1,6 @@
 #include "ui/calibration/table_editor.h"
 
+#include "link/write_session.h"
 #include "ui/calibration/calibration_rules.h"
 #include "ui/calibration/table_grid.h"
 #include "ui/common/input_rule.h"
@@ -162,7 +163,7 @@ bool TableEditor::apply(Action action)
             FieldRule rule;
             rule.max = kCellMax;
             rule.roundsFractions = true;
-            rule.shownName = writeItemName({true, cell}, lang);
+            rule.shownName = writeItemLabel({true, cell}, lang);
             const BoxReading reading = readWholeNumber(grid_->cellBox(cell)->text(), rule, lang);
             if (!reading.value) {
                 refuse_(reading.refusalTitle, reading.refusal);
