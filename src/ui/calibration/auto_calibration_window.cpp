@@ -318,8 +318,24 @@ void AutoCalibrationWindow::onLoad()
     tinjStableLabel->hide();
     safetyLabel->hide();
     procedureLine->setText(QString());
+    lastDecision_.reset();
     decisionLine->setText(phase_ == Phase::Offline ? QString() : text(kNoDecision).arg(procedure_.testKgb));
     updateControls();
+}
+
+void AutoCalibrationWindow::onLanguageChanged()
+{
+    // the captions put the first instruction back: the one in force now, in the new language
+    if (phase_ == Phase::WritingTable)
+        showTableProgress();
+    else if (phase_ == Phase::Leaving)
+        instruction->setText(text(kLeaving));
+    else if (procedure_.found)
+        instruction->setText(text(kStorePrompt));
+    if (lastDecision_)
+        decisionLine->setText(decisionText(*lastDecision_));
+    else if (phase_ != Phase::Offline)
+        decisionLine->setText(text(kNoDecision).arg(procedure_.testKgb));
 }
 
 void AutoCalibrationWindow::onActivate()
@@ -447,7 +463,7 @@ void AutoCalibrationWindow::showSample(const SampleOutcome& outcome)
     if (outcome.armPhaseDeadline) phaseTimer.start();
 }
 
-void AutoCalibrationWindow::showDecision(const Decision& d)
+QString AutoCalibrationWindow::decisionText(const Decision& d) const
 {
     QString line;
     switch (d.kind) {
@@ -465,12 +481,20 @@ void AutoCalibrationWindow::showDecision(const Decision& d)
         break;
     case Decision::Kind::Found:
         line = text(kFound).arg(d.testKgb);
-        instruction->setText(text(kStorePrompt));
-        updateControls();
         break;
     }
     if (d.limited) line += text(kLimited);
-    decisionLine->setText(line);
+    return line;
+}
+
+void AutoCalibrationWindow::showDecision(const Decision& d)
+{
+    lastDecision_ = d;
+    decisionLine->setText(decisionText(d));
+    if (d.kind == Decision::Kind::Found) {
+        instruction->setText(text(kStorePrompt));
+        updateControls();
+    }
 }
 
 void AutoCalibrationWindow::showProcedureState(bool fresh)

@@ -27,6 +27,9 @@ struct AppContext {
     // Set when the program serves its own virtual ECU (--simulate), on this device.
     bool simulated = false;
     QString simulatedPort;
+    // Puts every text in the language `state.languageIndex` now holds: Qt's own dialogs and every
+    // open window.
+    std::function<void()> languageChanged;
 };
 
 // The port "MENU" opens: a named device when one was chosen, otherwise port 1..4.

@@ -53,6 +53,7 @@ DatalogRecorder::DatalogRecorder(AppContext& context, Form& window, DatalogSourc
     connect(&flushTimer_, &QTimer::timeout, this, &DatalogRecorder::flushTick);
     connect(&ctx.dispatcher, &ReplyDispatcher::frameHandled, this, &DatalogRecorder::onReply);
     connect(&ctx.link, &Link::lost, this, &DatalogRecorder::stop);
+    connect(&window, &Form::languageApplied, this, &DatalogRecorder::showState);
     window.installEventFilter(this);
     values_.reserve(datalogChannels(source).size());
     showState();

@@ -74,6 +74,14 @@ void Form::applyCaptions()
         setWindowTitle(title->text.in(lang));
 }
 
+void Form::applyLanguage()
+{
+    if (!loaded_) return;
+    applyCaptions();
+    onLanguageChanged();
+    emit languageApplied();
+}
+
 void Form::closeForm()
 {
     ctx.navigator.close(this);

@@ -133,7 +133,8 @@ void StartWindow::onLoad()
 {
     versionBox->setText(programVersion());
     applyStartValues(state);
-    italianButton->setChecked(true);
+    // Qt's own dialogs speak the start language too
+    ctx.languageChanged();
     menuButton->setFocus();
 }
 
@@ -241,11 +242,16 @@ QString StartWindow::offlineTitle() const
 void StartWindow::chooseLanguage(int languageIndex)
 {
     state.languageIndex = languageIndex;
-    (languageIndex == 2   ? englishButton
-     : languageIndex == 3 ? turkishButton
-                          : italianButton)
+    // every open window, this one among them
+    ctx.languageChanged();
+}
+
+void StartWindow::onLanguageChanged()
+{
+    (state.languageIndex == 2   ? englishButton
+     : state.languageIndex == 3 ? turkishButton
+                                : italianButton)
         ->setChecked(true);
-    applyCaptions();
     setWindowTitle(state.offlineMode == 1 ? offlineTitle() : QStringLiteral("ORVANE"));
     updateContactLine();
 }
