@@ -30,6 +30,9 @@ constexpr LocalText kStorePrompt{"Premere OK per memorizzare il valore in tabell
                                  "Press OK to store the value in the table",
                                  "Press OK to store the value in the table"};
 
+constexpr LocalText kLpg{"GPL", "LPG", "LPG"};
+constexpr LocalText kCng{"METANO", "CNG", "CNG"};
+
 const Caption kCaptions[] = {
     {kTitle, kTitleText},
     {"Label1",
@@ -39,8 +42,8 @@ const Caption kCaptions[] = {
     {"Label9", {"TINJ STABILI", "STABLE INJECTION TIME", "INJECTION TIME STABLE"}},
     {"Label10", {"VARIAZIONE TINJ G/B", "MODIFICATION OF TINJ G/P", "VARIAZIONE TINJ "}},
     {"Label11", {"SAFETY"}},
-    {"Label12", {"GPL", "LPG", "LPG"}},
-    {"Label13", {"METANO", "CNG", "CNG"}},
+    {"Option1_0", kLpg},
+    {"Option1_1", kCng},
     {"Label16", {"Intervallo TINJ stabili", "Range of stable TINJ", "INTERVALLO TINJ STABILI "}},
     {"Command1", {"EXIT", "EXIT", "CIKIS"}},
     {"Command2", {"OK"}},
@@ -122,8 +125,6 @@ constexpr LocalText kRefused{
     "deger: %3. Hicbir deger yazilmadi."};
 constexpr LocalText kAllCells{"tutte le 64 celle", "all 64 cells", "64 hucrenin tamami"};
 constexpr LocalText kMoreCells{" e altre %1", " and %1 more", " ve %1 tane daha"};
-constexpr LocalText kLpg{"GPL", "LPG", "LPG"};
-constexpr LocalText kCng{"METANO", "CNG", "CNG"};
 constexpr LocalText kKgbField{"KGB TARATURA", "KGB calibration", "KGB calibration"};
 constexpr LocalText kWriteGoesOn{"La scrittura della tabella continua nella finestra di taratura vettura.",
                                  "The table goes on being written in the vehicle calibration window.",
@@ -249,10 +250,8 @@ AutoCalibrationWindow::AutoCalibrationWindow(AppContext& context) : Form(context
     settings->addWidget(rangeSpinner);
     settings->addSpacing(24);
     settings->addWidget(lpgOption);
-    settings->addWidget(namedLabel(this, QStringLiteral("Label12"), QString()));
     settings->addSpacing(12);
     settings->addWidget(cngOption);
-    settings->addWidget(namedLabel(this, QStringLiteral("Label13"), QString()));
     settings->addStretch(1);
 
     auto* buttons = new QHBoxLayout;

@@ -24,8 +24,8 @@ const Caption kCaptions[] = {
       "ORVANE - Gaz acma kapama idaresi Beyne bagli degil"}},
     {"Command1", shared_texts::exit},
     {"Command2", page_texts::modify},
-    {"Label10", page_texts::readMode},
-    {"Label9", page_texts::writeMode},
+    {"Option1", page_texts::readMode},
+    {"Option2", page_texts::writeMode},
     {"Label1", kRpmThreshold},
     {"Label2", kTinjThreshold},
     {"Label4", kCutoffKgb},
@@ -35,9 +35,9 @@ const Caption kCaptions[] = {
 // the boxes convert to 16-bit signed numbers: 0..32767 reach the ECU
 constexpr long long kMax = 32767;
 const PageField kFields[] = {
-    {PageField::Kind::Box, param::cutoffRpmThreshold, {"Text1"}, {}, {kRpmThreshold, 0, kMax}},
-    {PageField::Kind::Box, param::cutoffTinjThreshold, {"Text2"}, {}, {kTinjThreshold, 0, kMax}},
-    {PageField::Kind::Box, param::cutoffKgb, {"Text4"}, {}, {kCutoffKgb, 0, kMax}},
+    {PageField::Kind::Box, param::cutoffRpmThreshold, {"Text1"}, {kRpmThreshold, 0, kMax}},
+    {PageField::Kind::Box, param::cutoffTinjThreshold, {"Text2"}, {kTinjThreshold, 0, kMax}},
+    {PageField::Kind::Box, param::cutoffKgb, {"Text4"}, {kCutoffKgb, 0, kMax}},
 };
 constexpr PageControls kControls{"Option1", "Option2", "Command2", "Command1"};
 
@@ -56,7 +56,7 @@ CutoffPage::CutoffPage(AppContext& context) : ParameterPage(context, WindowId::C
     auto* fields = new QVBoxLayout;
     fields->addWidget(headingLabel(this, "Label5"));
     fields->addLayout(grid);
-    layOutPage(this, fields, {}, kControls, "Label10", "Label9");
+    layOutPage(this, fields, {}, kControls);
 
     bindFields(kFields, kControls);
 }

@@ -30,8 +30,8 @@ const Caption kCommonCaptions[] = {
     {"Command2", page_texts::modify},
     {"Command3", {"Imposta come livello max", "Set as maximum value", "Imposta come max"}},
     {"Command4", {"Imposta come livello min", "Set as minimum value", "Imposta come min"}},
-    {"Label8", page_texts::readMode},
-    {"Label7", page_texts::writeMode},
+    {"Option1", page_texts::readMode},
+    {"Option2", page_texts::writeMode},
     {"Label1", kMinLevel},
     {"Label2", kMaxLevel},
     {"Label19", {"Livello", "Level", "Degerleri"}},
@@ -76,22 +76,19 @@ constexpr int kPercentMax = 100;
 LevelPage::LevelPage(AppContext& context)
     : ParameterPage(context, WindowId::LevelPage, 300),
       fields{{
-          {PageField::Kind::Box, param::levelMinMv, {"Text1"}, {}, {kMinLevel, 0, kMax}},
-          {PageField::Kind::Box, param::levelMaxMv, {"Text2"}, {}, {kMaxLevel, 0, kMax}},
+          {PageField::Kind::Box, param::levelMinMv, {"Text1"}, {kMinLevel, 0, kMax}},
+          {PageField::Kind::Box, param::levelMaxMv, {"Text2"}, {kMaxLevel, 0, kMax}},
           {PageField::Kind::Box,
            param::levelThresholdReserve,
            {"Text3"},
-           {},
            {kModelTexts[0].thresholds[0], 0, kMax}},
           {PageField::Kind::Box,
            param::levelThresholdOneThird,
            {"Text4"},
-           {},
            {kModelTexts[0].thresholds[1], 0, kMax}},
           {PageField::Kind::Box,
            param::levelThresholdTwoThirds,
            {"Text5"},
-           {},
            {kModelTexts[0].thresholds[2], 0, kMax}},
       }}
 {
@@ -195,7 +192,7 @@ LevelPage::LevelPage(AppContext& context)
     auto* body = new QVBoxLayout;
     body->addWidget(modelName);
     body->addLayout(row);
-    layOutPage(this, body, {}, kControls, "Label8", "Label7");
+    layOutPage(this, body, {}, kControls);
 
     setUpTimer(gaugeTimer, "Timer2", 300, &LevelPage::gaugeTick);
     connect(setMaxButton, &QPushButton::clicked, this, [this] { setEnd(param::levelMaxMv); });

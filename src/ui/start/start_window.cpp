@@ -38,7 +38,9 @@ QPushButton* flagButton(QWidget* parent, const char* name, const char* image, co
     button->setIcon(QIcon(QString::fromLatin1(image)));
     button->setIconSize(QSize(45, 30));
     button->setFixedSize(56, 40);
+    // no words on the button: its language's own name says what it does
     button->setToolTip(QString::fromUtf8(tip));
+    button->setAccessibleName(button->toolTip());
     // pressed while its language is the one chosen
     button->setCheckable(true);
     button->setAutoExclusive(true);
