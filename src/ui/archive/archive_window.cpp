@@ -3,6 +3,7 @@
 #include "archive/workbook_file.h"
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
+#include "link/parameter_labels.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/widgets.h"
 #include "ui/common/write_report.h"
@@ -41,7 +42,7 @@ const Caption kCaptions[] = {
       "STORE IN PC THE PARAMETERS CALIBRATED IN THE ECU"}},
 };
 
-constexpr LocalText kDialogTitle{"Seleziona vettura"};
+constexpr LocalText kDialogTitle{"Seleziona vettura", "Select vehicle", "Arac secin"};
 constexpr LocalText kArchiveTitle{"ORVANE - Archivio vetture", "ORVANE - Vehicle archive",
                                   "ORVANE - Arac arsivi"};
 constexpr LocalText kSaved{"Parametri salvati in %1", "Parameters stored in %1", "Degerler kaydedildi: %1"};
@@ -144,7 +145,7 @@ ArchiveWindow::ArchiveWindow(AppContext& context) : Form(context, WindowId::Arch
         button->setMinimumHeight(34);
         buttons[static_cast<size_t>(i)] = button;
     }
-    progressLine = namedLabel(this, QStringLiteral("TransferLine"), QString());
+    progressLine = new WordedLine(this, QStringLiteral("TransferLine"));
     progressLine->setWordWrap(true);
     progressLine->setMinimumHeight(2 * progressLine->fontMetrics().lineSpacing());
 
@@ -177,7 +178,7 @@ ArchiveWindow::ArchiveWindow(AppContext& context) : Form(context, WindowId::Arch
     connect(button(8), &QPushButton::clicked, this, &Form::closeForm);
     connect(button(9), &QPushButton::clicked, this, &ArchiveWindow::pressStoreOnPc);
     connect(&ctx.writes, &WriteSession::progressed, this, [this] {
-        if (ctx.writes.ownedBy(this)) progressLine->setText(ctx.writes.progressLine(language()));
+        if (ctx.writes.ownedBy(this)) showTransfer();
     });
     connect(&ctx.writes, &WriteSession::ended, this, &ArchiveWindow::onWriteEnded);
 }
@@ -190,7 +191,7 @@ std::span<const Caption> ArchiveWindow::captions() const
 void ArchiveWindow::onLoad()
 {
     defaultsSends = 0;
-    progressLine->clear();
+    progressLine->say({});
     setButtonsEnabled(true);
 }
 
@@ -203,9 +204,19 @@ void ArchiveWindow::setButtonsEnabled(bool enabled)
         buttons[static_cast<size_t>(number - 1)]->setEnabled(enabled && connected);
 }
 
-void ArchiveWindow::finish(const QString& line)
+void ArchiveWindow::onLanguageChanged()
 {
-    progressLine->setText(line);
+    progressLine->reword();
+}
+
+void ArchiveWindow::showTransfer()
+{
+    progressLine->say([this] { return ctx.writes.progressLine(language()); });
+}
+
+void ArchiveWindow::finish(std::function<QString()> line)
+{
+    progressLine->say(std::move(line));
     setButtonsEnabled(true);
     setBusy(false);
 }
@@ -242,7 +253,10 @@ void ArchiveWindow::onWriteEnded(const WriteReport& report)
 {
     if (report.writer.owner != this) return;
     transferTimer.stop();
-    if (isLoaded()) finish(report.complete() ? text(kDone) : text(kTransferStopped));
+    if (isLoaded()) {
+        const bool done = report.complete();
+        finish([this, done] { return text(done ? kDone : kTransferStopped); });
+    }
     tellWriteEnded(ctx, report);
 }
 
@@ -263,7 +277,7 @@ void ArchiveWindow::pressDefaults()
     setBusy(true);
     ctx.link.send(frames::restoreDefaults());
     defaultsSends = 1;
-    progressLine->setText(text(kDefaultsWaiting).arg(defaultsSends));
+    progressLine->say([this, sends = defaultsSends] { return text(kDefaultsWaiting).arg(sends); });
     defaultsTimer.setInterval(500);
     defaultsTimer.start();
 }
@@ -283,7 +297,7 @@ void ArchiveWindow::defaultsTick()
     }
     if (state.defaultsAcknowledged == 0) {
         ctx.link.send(frames::restoreDefaults());
-        progressLine->setText(text(kDefaultsWaiting).arg(++defaultsSends));
+        progressLine->say([this, sends = ++defaultsSends] { return text(kDefaultsWaiting).arg(sends); });
         defaultsTimer.setInterval(2000);
         defaultsTimer.start();
         return;
@@ -296,12 +310,12 @@ void ArchiveWindow::defaultsTick()
         defaultsSends = 0;
     }
     if (ctx.writes.ecuUnverified()) {
-        progressLine->setText(text(kDefaultsReading).arg(++defaultsSends));
+        progressLine->say([this, sends = ++defaultsSends] { return text(kDefaultsReading).arg(sends); });
         defaultsTimer.start();
         return;
     }
     defaultsSends = 0;
-    finish(text(kDefaultsDone));
+    finish([this] { return text(kDefaultsDone); });
 }
 
 bool ArchiveWindow::ecuValuesKnown()
@@ -333,12 +347,12 @@ void ArchiveWindow::pressStoreOnPc()
                                   text(kReplace), text(kCancel)))
         return finish();
     state.archiveFileName = path;
-    if (const auto problem = writeWorkbookFile(path, vehicleSetOf(state))) {
+    if (const auto problem = writeWorkbookFile(path, vehicleSetOf(state), language())) {
         finish();
         ctx.showMessage(text(kArchiveTitle), workbookProblemText(*problem, language()));
         return;
     }
-    finish(text(kSaved).arg(QDir::toNativeSeparators(path)));
+    finish([this, shown = QDir::toNativeSeparators(path)] { return text(kSaved).arg(shown); });
 }
 
 void ArchiveWindow::pressStoreOnEcu()
@@ -366,9 +380,11 @@ void ArchiveWindow::pressStoreOnEcu()
     std::vector<WriteValue> values;
     const auto note = [&](const WriteItem& item, int ecu, int wanted) {
         values.push_back({item, wanted});
+        const auto shown = [&item](int value) {
+            return item.cell ? QString::number(value) : valueWithUnit(item.index, value);
+        };
         if (wanted != ecu)
-            changes << text(kChange).arg(writeItemLabel(item, language()), QString::number(ecu),
-                                         QString::number(wanted));
+            changes << text(kChange).arg(writeItemLabel(item, language()), shown(ecu), shown(wanted));
     };
     for (int id : kParameterOrder)
         note({false, id}, state.parameterValues[id], file.parameters[id]);
@@ -376,15 +392,17 @@ void ArchiveWindow::pressStoreOnEcu()
     for (int cell : kCellOrder)
         note({true, cell}, state.tableCells[cell], file.cells[cell]);
     if (changes.isEmpty()) {
-        finish(text(kEqual).arg(name));
+        finish([this, name] { return text(kEqual).arg(name); });
         return;
     }
+    // at once: a name such as "Punto %2.xls" must stay as it is
     const QString question =
-        text(kConfirm).arg(name).arg(changes.size()).arg(parameters).arg(changes.size() - parameters);
+        text(kConfirm).arg(name, QString::number(changes.size()), QString::number(parameters),
+                           QString::number(changes.size() - parameters));
     if (!ctx.fileDialogs->confirm(this, text(kArchiveTitle), question, changes, text(kSend), text(kCancel)))
         return finish();
     if (!beginWrite(ctx, {this, kTransfer}, values)) return finish();
-    progressLine->setText(ctx.writes.progressLine(language()));
+    showTransfer();
     transferTimer.start();
 }
 

@@ -567,14 +567,13 @@ void AutoCalibrationWindow::pressOk()
             constexpr int kNamed = 8;
             QStringList named;
             for (int i = 0; i < above.size() && i < kNamed; ++i)
-                named << QStringLiteral("%1 = %2")
-                             .arg(writeItemLabel({true, above[i]}, language()))
-                             .arg(cells[above[i]]);
+                named << QStringLiteral("%1 = %2").arg(writeItemLabel({true, above[i]}, language()),
+                                                       QString::number(cells[above[i]]));
             which = named.join(QStringLiteral(", "));
             if (above.size() > kNamed) which += text(kMoreCells).arg(above.size() - kNamed);
         }
-        ctx.showMessage(text(kTitleText),
-                        text(kRefused).arg(*v).arg(text(fuel == Fuel::Lpg ? kLpg : kCng), which));
+        ctx.showMessage(text(kTitleText), text(kRefused).arg(QString::number(*v),
+                                                             text(fuel == Fuel::Lpg ? kLpg : kCng), which));
         return;
     }
     std::vector<WriteValue> values;

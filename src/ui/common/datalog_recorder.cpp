@@ -158,7 +158,8 @@ void DatalogRecorder::fail()
     const qint64 saved = writer_.savedRows();
     writer_.close();
     showState();
-    ctx.showMessage(kRecordingTitle.in(language), kWriteFailed.in(language).arg(path, reason).arg(saved));
+    ctx.showMessage(kRecordingTitle.in(language),
+                    kWriteFailed.in(language).arg(path, reason, QString::number(saved)));
 }
 
 void DatalogRecorder::showState()
