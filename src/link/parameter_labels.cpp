@@ -33,9 +33,9 @@ constexpr LocalText kLean{"SOGLIA MAGRO", "Lean threshold", "SOGLIA MAGRO"};
 constexpr LocalText kRich{"SOGLIA RICCO", "Rich threshold", "SOGLIA RICCO"};
 constexpr LocalText kOverlap{"TEMPO SOVRAPPOSIZIONE ", "Overlap time", "Overlap time"};
 
-// Italian as the window's label reads in the ECU's documentation; English and Turkish as the
-// window captions them (the English where a window has no Turkish). The axis points, 34..49, are
-// named by their place.
+// Italian as the design labels each value in its window; English and Turkish as the window
+// captions it (the English where a window has no Turkish). The axis points, 34..49, are named by
+// their place.
 constexpr Entry kEntries[] = {
     {1, kAlone, {"NUMERO INIETTORI", "Number of injectors", "Enjektor Sayisi"}},
     {2, kAlone, {"NUMERO BOBINE", "Number of coils", "Bobin Sayisi"}},
