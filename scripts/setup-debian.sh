@@ -3,8 +3,9 @@
 #   --with-test-tools  also Gnumeric, whose ssconvert the workbook tests check our files against
 #   --with-xvfb        also Xvfb, for xvfb-run on a machine without a display
 set -euo pipefail
-# qt6-charts-dev needs the Qt OpenGL CMake files, which it only recommends
-packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgsf-1-dev)
+# qt6-charts-dev needs the Qt OpenGL CMake files, which it only recommends; qt6-translations-l10n
+# puts Qt's own dialogs in Italian and Turkish (without it they stay English)
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgsf-1-dev qt6-translations-l10n)
 for option in "$@"; do
   case "$option" in
     --with-test-tools) packages+=(gnumeric) ;;

@@ -20,14 +20,19 @@
 #include "ui/status/status_window.h"
 
 Application::Application(Link& link)
-    : dispatcher(state),
-      writeSession(state, link, dispatcher), context{state,        link,      dispatcher,
-                                                     writeSession, navigator, &systemFileDialogs,
-                                                     {},           false,     {}}
+    : dispatcher(state), writeSession(state, link, dispatcher), context{state,      link,
+                                                                        dispatcher, writeSession,
+                                                                        navigator,  &systemFileDialogs,
+                                                                        {},         false,
+                                                                        {},         {}}
 {
     context.openDatalog = [this](const QString& path) {
         navigator.open(WindowId::DatalogViewer);
         navigator.window<DatalogViewer>(WindowId::DatalogViewer)->openFile(path);
+    };
+    context.languageChanged = [this] {
+        qtTranslations.use(languageOf(state.languageIndex));
+        navigator.applyLanguage();
     };
     context.showMessage = [this](const QString& title, const QString& text) {
         navigator.window<MessageWindow>(WindowId::Messages)->showMessage(title, text);

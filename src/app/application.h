@@ -6,6 +6,7 @@
 #include "ui/common/app_context.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/navigator.h"
+#include "ui/common/qt_translations.h"
 
 #include <QObject>
 
@@ -24,6 +25,7 @@ public:
     WriteSession writeSession;
     Navigator navigator;
     SystemFileDialogs systemFileDialogs;
+    QtTranslations qtTranslations;
     AppContext context;
 
 private:

@@ -2,12 +2,15 @@
 
 #include "link/number_text.h"
 #include "link/parameter_catalogue.h"
+#include "link/parameter_labels.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 #include <QtEndian>
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -54,6 +57,7 @@ enum RecordType : quint16 {
     MULBLANK = 0x00BE,
     BOOLERR = 0x0205,
     FORMAT = 0x041E,
+    COLINFO = 0x007D,
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -106,7 +110,8 @@ void writeBof(RecordWriter& w, int dt)
     w.end(BOF);
 }
 
-void writeGlobals(RecordWriter& w, qsizetype& boundsheetOffsetAt)
+// The workbook globals; `boundsheetOffsetsAt` gets where each sheet's BOF offset is to be patched.
+void writeGlobals(RecordWriter& w, const QStringList& sheetNames, std::vector<qsizetype>& boundsheetOffsetsAt)
 {
     writeBof(w, 0x0005);
     // CODEPAGE: 1200, strings are UTF-16
@@ -167,15 +172,19 @@ void writeGlobals(RecordWriter& w, qsizetype& boundsheetOffsetAt)
     w.u8(0);
     w.u8(0xFF);
     w.end(STYLE);
-    // BOUNDSHEET: offset of the sheet's BOF (patched below), visible, worksheet, "Sheet1"
-    boundsheetOffsetAt = w.size() + 4;
-    w.u32(0);
-    w.u8(0);
-    w.u8(0);
-    w.u8(6);
-    w.u8(0);
-    w.latin1("Sheet1");
-    w.end(BOUNDSHEET);
+    // BOUNDSHEET per sheet: offset of the sheet's BOF (patched later), visible, worksheet, the
+    // name's length, flags (0: 8-bit characters), the name
+    for (const QString& name : sheetNames) {
+        boundsheetOffsetsAt.push_back(w.size() + 4);
+        const QByteArray latin1 = name.toLatin1();
+        w.u32(0);
+        w.u8(0);
+        w.u8(0);
+        w.u8(static_cast<int>(latin1.size()));
+        w.u8(0);
+        w.latin1(latin1.constData());
+        w.end(BOUNDSHEET);
+    }
     // SST: no strings (total 0, unique 0); EXTSST: 8 strings per bucket, no buckets
     w.u32(0);
     w.u32(0);
@@ -217,36 +226,35 @@ void writeCell(RecordWriter& w, int row, int column, int value)
         writeNumber(w, row, column, value);
 }
 
-} // namespace
-
-QByteArray buildWorkbookStream(const VehicleSet& set)
+// LABEL: row, column, XF, the text as a 16-bit count, flags 0x01 (16-bit characters), characters
+void writeLabel(RecordWriter& w, int row, int column, const QString& text)
 {
-    RecordWriter w;
-    qsizetype boundsheetOffsetAt = 0;
-    writeGlobals(w, boundsheetOffsetAt);
-    qToLittleEndian<quint32>(static_cast<quint32>(w.size()), w.stream().data() + boundsheetOffsetAt);
+    w.u16(row);
+    w.u16(column);
+    w.u16(kCellXf);
+    w.u16(static_cast<int>(text.size()));
+    w.u8(0x01);
+    for (const QChar c : text)
+        w.u16(c.unicode());
+    w.end(LABEL);
+}
 
-    writeBof(w, 0x0010);
-    // DIMENSIONS: first row 0, last row + 1 (60), first column 0, last column + 1 (J = 10);
-    // without it LibreOffice drops A1
-    w.u32(0);
-    w.u32(kParameterRows);
-    w.u16(0);
-    w.u16(kTableFirstColumn + 8);
-    w.u16(0);
-    w.end(DIMENSIONS);
-    // Blocks of 32 rows as Excel writes them: the block's ROW records, its cells row by row, left
-    // to right, and a DBCELL. Closed in so, no cell record can lose its type unnoticed by a reader
-    // that takes a foreign record inside the cell table for damage.
-    for (int first = 0; first < kParameterRows; first += 32) {
-        const int end = std::min(first + 32, kParameterRows);
+// Blocks of 32 rows as Excel writes them: the block's ROW records, its cells row by row, left to
+// right, and a DBCELL. Closed in so, no cell record can lose its type unnoticed by a reader that
+// takes a foreign record inside the cell table for damage. `columnsOf(row)` is the row's last
+// column + 1; `writeRow(row)` writes its cells.
+void writeCellTable(RecordWriter& w, int rows, const std::function<int(int)>& columnsOf,
+                    const std::function<void(int)>& writeRow)
+{
+    for (int first = 0; first < rows; first += 32) {
+        const int end = std::min(first + 32, rows);
         const qsizetype firstRowRecord = w.size();
         for (int row = first; row < end; ++row) {
             // ROW: row, first column, last column + 1, default height 255 twips, two reserved
             // words, flags 0x0100 (always set), XF 15 (unused: the row has no format)
             w.u16(row);
             w.u16(0);
-            w.u16(row < kTableRows ? kTableFirstColumn + 8 : 1);
+            w.u16(columnsOf(row));
             w.u16(0x00FF);
             w.u32(0);
             w.u16(0x0100);
@@ -256,10 +264,7 @@ QByteArray buildWorkbookStream(const VehicleSet& set)
         std::vector<qsizetype> firstCells;
         for (int row = first; row < end; ++row) {
             firstCells.push_back(w.size());
-            writeCell(w, row, 0, set.parameters[parameterAtWorkbookRow(row + 1)]);
-            if (row < kTableRows)
-                for (int c = 0; c < 8; ++c)
-                    writeCell(w, row, kTableFirstColumn + c, set.cells[8 * row + c + 1]);
+            writeRow(row);
         }
         // DBCELL: back to the first ROW record; each row's first cell, the first one counted from
         // the second ROW record, the others from the row before's
@@ -269,9 +274,14 @@ QByteArray buildWorkbookStream(const VehicleSet& set)
             w.u16(static_cast<int>(cell - std::exchange(from, cell)));
         w.end(DBCELL);
     }
-    // WINDOW2: grbit 0x06B6 (grid, headers, zeros, default grid colour, outline symbols,
-    // selected, shown in window), top row 0, left column 0, grid colour 64, zooms default
-    w.u16(0x06B6);
+}
+
+// WINDOW2: grbit 0x00B6 (grid, headers, zeros, default grid colour, outline symbols) and, for the
+// sheet shown when the file opens, 0x0600 (selected, shown in window); top row 0, left column 0,
+// grid colour 64, zooms default
+void writeWindow2(RecordWriter& w, bool shown)
+{
+    w.u16(shown ? 0x06B6 : 0x00B6);
     w.u16(0);
     w.u16(0);
     w.u32(64);
@@ -279,7 +289,92 @@ QByteArray buildWorkbookStream(const VehicleSet& set)
     w.u16(0);
     w.u32(0);
     w.end(WINDOW2);
+}
+
+// The vehicle: parameters in column A, the table in C1:J8, nothing else.
+void writeVehicleSheet(RecordWriter& w, const VehicleSet& set)
+{
+    writeBof(w, 0x0010);
+    // DIMENSIONS: first row 0, last row + 1 (60), first column 0, last column + 1 (J = 10);
+    // without it LibreOffice drops A1
+    w.u32(0);
+    w.u32(kParameterRows);
+    w.u16(0);
+    w.u16(kTableFirstColumn + 8);
+    w.u16(0);
+    w.end(DIMENSIONS);
+    writeCellTable(
+        w, kParameterRows, [](int row) { return row < kTableRows ? kTableFirstColumn + 8 : 1; },
+        [&](int row) {
+            writeCell(w, row, 0, set.parameters[parameterAtWorkbookRow(row + 1)]);
+            if (row < kTableRows)
+                for (int c = 0; c < 8; ++c)
+                    writeCell(w, row, kTableFirstColumn + c, set.cells[8 * row + c + 1]);
+        });
+    writeWindow2(w, true);
     w.end(EOF_);
+}
+
+// What each row of the vehicle sheet holds, for a person: label, unit and parameter id in A..C,
+// and beside the table's rows what their columns C..J are.
+void writeRowNamesSheet(RecordWriter& w, Language language)
+{
+    static constexpr LocalText kTableRow{"Colonne C..J: tabella KGB, riga TINJ %1 (colonne RPM 1..8)",
+                                         "Columns C..J: KGB table, TINJ row %1 (RPM columns 1..8)",
+                                         "C..J sutunlari: KGB tablosu, TINJ satiri %1 (RPM sutunlari 1..8)"};
+    constexpr int kColumns = 4; // A..D
+    writeBof(w, 0x0010);
+    // COLINFO: first and last column, width in 1/256 of a character, XF, no options, reserved;
+    // wide enough for the labels and the table's line
+    const int widths[kColumns] = {50, 8, 12, 60};
+    for (int c = 0; c < kColumns; ++c) {
+        w.u16(c);
+        w.u16(c);
+        w.u16(widths[c] * 256);
+        w.u16(kCellXf);
+        w.u16(0);
+        w.u16(0);
+        w.end(COLINFO);
+    }
+    w.u32(0);
+    w.u32(kParameterRows);
+    w.u16(0);
+    w.u16(kColumns);
+    w.u16(0);
+    w.end(DIMENSIONS);
+    writeCellTable(
+        w, kParameterRows, [](int row) { return row < kTableRows ? kColumns : kColumns - 1; },
+        [&](int row) {
+            const int id = parameterAtWorkbookRow(row + 1);
+            writeLabel(w, row, 0, parameterLabel(id, language));
+            if (const QString unit = parameterUnit(id); !unit.isEmpty()) writeLabel(w, row, 1, unit);
+            writeRk(w, row, 2, id);
+            if (row < kTableRows) writeLabel(w, row, 3, kTableRow.in(language).arg(row + 1));
+        });
+    writeWindow2(w, false);
+    w.end(EOF_);
+}
+
+} // namespace
+
+QByteArray buildWorkbookStream(const VehicleSet& set, std::optional<Language> rowNames)
+{
+    static constexpr LocalText kRowNamesSheet{"Legenda", "Legend", "Aciklama"};
+    QStringList sheets{QStringLiteral("Sheet1")};
+    if (rowNames) sheets << kRowNamesSheet.in(*rowNames);
+    RecordWriter w;
+    std::vector<qsizetype> boundsheetOffsetsAt;
+    writeGlobals(w, sheets, boundsheetOffsetsAt);
+    const auto startSheet = [&](size_t sheet) {
+        qToLittleEndian<quint32>(static_cast<quint32>(w.size()),
+                                 w.stream().data() + boundsheetOffsetsAt[sheet]);
+    };
+    startSheet(0);
+    writeVehicleSheet(w, set);
+    if (rowNames) {
+        startSheet(1);
+        writeRowNamesSheet(w, *rowNames);
+    }
     return w.stream();
 }
 
@@ -831,18 +926,19 @@ std::optional<WorkbookProblem> StreamParser::take(int row, int column, long long
     if (found == cells_.end()) return std::nullopt; // an empty cell gives 0
     const CellValue& cell = found->second;
     const QString address = cellAddress(row, column);
+    const int held = column == 0 ? parameterAtWorkbookRow(row + 1) : 0;
     std::optional<long long> whole;
     QString shown;
     switch (cell.kind) {
     case CellValue::Kind::Error:
-        return WorkbookProblem{WorkbookProblem::Kind::ErrorInCell, address, cell.text};
+        return WorkbookProblem{WorkbookProblem::Kind::ErrorInCell, address, cell.text, held};
     case CellValue::Kind::Logical:
-        return WorkbookProblem{WorkbookProblem::Kind::TextInCell, address, cell.text};
+        return WorkbookProblem{WorkbookProblem::Kind::TextInCell, address, cell.text, held};
     case CellValue::Kind::Text:
         if (cell.text.trimmed().isEmpty()) return std::nullopt;
         whole = wholeNumberFromText(cell.text);
         shown = cell.text.left(40);
-        if (!whole) return WorkbookProblem{WorkbookProblem::Kind::TextInCell, address, shown};
+        if (!whole) return WorkbookProblem{WorkbookProblem::Kind::TextInCell, address, shown, held};
         break;
     case CellValue::Kind::Number:
         whole = roundHalfEven(cell.number);
@@ -853,7 +949,7 @@ std::optional<WorkbookProblem> StreamParser::take(int row, int column, long long
     if (!whole || *whole < min || *whole > max)
         return WorkbookProblem{parameter ? WorkbookProblem::Kind::ParameterOutOfRange
                                          : WorkbookProblem::Kind::CellOutOfRange,
-                               address, shown};
+                               address, shown, held};
     out = static_cast<int>(*whole);
     if (numbered) *numbered = true;
     return std::nullopt;

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 
+#include <optional>
 #include <variant>
 
 // One vehicle as a workbook holds it: parameters 1..60 in column A (rows 28 and 29 exchanged)
@@ -15,8 +16,11 @@ struct VehicleSet {
     bool operator==(const VehicleSet&) const = default;
 };
 
-// The BIFF8 "Workbook" stream of a one-sheet workbook holding the set as plain numbers.
-QByteArray buildWorkbookStream(const VehicleSet& set);
+// The BIFF8 "Workbook" stream holding the set as plain numbers on its first sheet. With
+// `rowNames`, a second sheet names each row of the first in that language (label, unit, parameter
+// id) for whoever opens the file in a spreadsheet program; the first sheet is the same either way
+// and the only one read back.
+QByteArray buildWorkbookStream(const VehicleSet& set, std::optional<Language> rowNames = std::nullopt);
 
 // Reads the set from the first worksheet of a BIFF8 "Workbook" stream, as spreadsheet programs
 // write it; a problem instead when the stream is damaged or a cell of the block cannot be taken.

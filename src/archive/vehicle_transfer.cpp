@@ -1,5 +1,7 @@
 #include "archive/vehicle_transfer.h"
 
+#include "link/parameter_labels.h"
+
 #include <numeric>
 
 namespace {
@@ -47,6 +49,9 @@ VehicleDifference vehicleDifference(const VehicleSet& ecu, const VehicleSet& fil
 
 QString vehicleChangeLine(const VehicleChange& change, Language language)
 {
-    return kChange.in(language).arg(writeItemLabel(change.item, language), QString::number(change.ecu),
-                                    QString::number(change.file));
+    // a parameter with its unit, as its window shows it; a cell is a plain number
+    const auto shown = [&change](int value) {
+        return change.item.cell ? QString::number(value) : valueWithUnit(change.item.index, value);
+    };
+    return kChange.in(language).arg(writeItemLabel(change.item, language), shown(change.ecu), shown(change.file));
 }

@@ -167,9 +167,10 @@ std::optional<QString> replaceFile(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-std::optional<WorkbookProblem> writeWorkbookFile(const QString& path, const VehicleSet& set)
+std::optional<WorkbookProblem> writeWorkbookFile(const QString& path, const VehicleSet& set,
+                                                 std::optional<Language> rowNames)
 {
-    return writeWorkbookStreamFile(path, buildWorkbookStream(set));
+    return writeWorkbookStreamFile(path, buildWorkbookStream(set, rowNames));
 }
 
 std::optional<WorkbookProblem> writeWorkbookStreamFile(const QString& path, const QByteArray& stream)

@@ -13,8 +13,9 @@
 // Writes a temporary file beside the target, flushed to the disk before it is renamed over the
 // target, so an existing workbook stays whole until the new one is complete; it keeps its
 // permissions. Temporary files a killed save left in that folder go. Nothing on success; a
-// problem names `path`.
-std::optional<WorkbookProblem> writeWorkbookFile(const QString& path, const VehicleSet& set);
+// problem names `path`. `rowNames`: see buildWorkbookStream.
+std::optional<WorkbookProblem> writeWorkbookFile(const QString& path, const VehicleSet& set,
+                                                 std::optional<Language> rowNames = std::nullopt);
 
 // The same for any stream bytes under the name "Workbook" (tests build their own).
 std::optional<WorkbookProblem> writeWorkbookStreamFile(const QString& path, const QByteArray& stream);

@@ -1,5 +1,7 @@
 #include "archive/workbook_problem.h"
 
+#include "link/parameter_labels.h"
+
 #include <iterator>
 
 namespace {
@@ -34,6 +36,9 @@ QString workbookProblemText(const WorkbookProblem& problem, Language language)
     // the detail goes in last: it may come from the file and hold anything
     text.replace(QLatin1String("%1"), problem.cell);
     text.replace(QLatin1String("%2"), problem.detail);
+    // the technician fixes the value in the page that shows it, under its label there
+    if (problem.parameterId != 0)
+        text.prepend(parameterName(problem.parameterId, language) + QStringLiteral(": "));
     return text;
 }
 

@@ -19,8 +19,9 @@ struct WorkbookProblem {
         WriteFailed,         // the file could not be written; the old one, if any, is untouched
     };
     Kind kind;
-    QString cell;   // "A12", "C3": where, for the cell problems
-    QString detail; // the value found, or the system's reason
+    QString cell;        // "A12", "C3": where, for the cell problems
+    QString detail;      // the value found, or the system's reason
+    int parameterId = 0; // the parameter the cell holds, for the cell problems of column A
 };
 
 // The message for the user, in their language.

@@ -59,12 +59,12 @@ QString writeReportText(const WriteReport& report, Language language, const QStr
     else
         reason = kByUser.in(language);
     if (report.end != WriteReport::End::PortLost && report.ecuSilent && !report.maybeArrived.empty())
-        reason += kSilent.in(language)
-                      .arg(writeItemLabel(report.maybeArrived.front(), language))
-                      .arg(report.sendsOfLast);
+        reason += kSilent.in(language).arg(writeItemLabel(report.maybeArrived.front(), language),
+                                           QString::number(report.sendsOfLast));
     QStringList parts;
     parts << kStopped.in(language).arg(report.writer.name.in(language), reason);
-    parts << kConfirmed.in(language).arg(report.confirmed.size()).arg(report.toWrite);
+    parts << kConfirmed.in(language).arg(QString::number(report.confirmed.size()),
+                                         QString::number(report.toWrite));
     if (!report.maybeArrived.empty()) parts << kMaybe.in(language).arg(listed(report.maybeArrived, language));
     if (!report.notSent.empty())
         parts << kNotSent.in(language).arg(report.notSent.size()) + QLatin1Char('\n') +

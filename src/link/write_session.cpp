@@ -1,27 +1,12 @@
 #include "link/write_session.h"
 
 #include "link/frames.h"
-#include "link/parameter_catalogue.h"
+#include "link/parameter_labels.h"
 #include "link/reply_dispatcher.h"
 
 QString writeItemLabel(const WriteItem& item, Language language)
 {
-    // cell k = 1 + 8 x Tinj row + rpm column
-    static constexpr LocalText cell{"cella %1 (riga %2, colonna %3)", "cell %1 (row %2, column %3)",
-                                    "hucre %1 (satir %2, sutun %3)"};
-    static constexpr LocalText rpmPoint{"asse RPM punto %1", "RPM axis point %1", "RPM ekseni nokta %1"};
-    static constexpr LocalText tinjPoint{"asse TINJ punto %1", "TINJ axis point %1", "TINJ ekseni nokta %1"};
-    static constexpr LocalText parameter{"parametro %1 (%2)", "parameter %1 (%2)", "parametre %1 (%2)"};
-    const int i = item.index;
-    if (item.cell)
-        return cell.in(language).arg(QString::number(i), QString::number((i - 1) / 8 + 1),
-                                     QString::number((i - 1) % 8 + 1));
-    if (i >= param::mapRpmAxis && i < param::mapRpmAxis + 8)
-        return rpmPoint.in(language).arg(i - param::mapRpmAxis + 1);
-    if (i >= param::mapTinjAxis && i < param::mapTinjAxis + 8)
-        return tinjPoint.in(language).arg(i - param::mapTinjAxis + 1);
-    const ParameterInfo* info = parameterInfo(i);
-    return parameter.in(language).arg(QString::number(i), QString::fromLatin1(info ? info->name : "?"));
+    return item.cell ? tableCellName(item.index, language) : parameterName(item.index, language);
 }
 
 WriteSession::WriteSession(SharedState& state, Link& link, ReplyDispatcher& dispatcher)

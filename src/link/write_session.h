@@ -21,8 +21,8 @@ struct WriteItem {
     bool operator==(const WriteItem&) const = default;
 };
 
-// The value as the user reads it in a progress line or a report: "parametro 4 (lambda1Lean)",
-// "asse RPM punto 2", "cella 12 (riga 2, colonna 4)".
+// The value as the user reads it in a progress line, a list or a report: "SOGLIA MAGRO
+// (parametro 4)", "Asse RPM punto 2", "Cella riga 2 colonna 4".
 QString writeItemLabel(const WriteItem& item, Language language);
 
 struct WriteValue {

@@ -64,6 +64,18 @@ QByteArray textResultFormula(int row, int column)
                               B::u16(0) + B::u32(0) + B::u16(0));
 }
 
+// Where the first worksheet begins, as the globals' first BOUNDSHEET says.
+qsizetype firstSheetOffset(const QByteArray& stream)
+{
+    for (qsizetype at = 0; at + 4 <= stream.size();) {
+        const auto type = qFromLittleEndian<quint16>(stream.constData() + at);
+        const auto length = qFromLittleEndian<quint16>(stream.constData() + at + 2);
+        if (type == 0x0085) return qFromLittleEndian<quint32>(stream.constData() + at + 4);
+        at += 4 + length;
+    }
+    return -1;
+}
+
 // What `run` writes on the terminal's error stream.
 QByteArray stderrOf(const std::function<void()>& run)
 {
@@ -103,6 +115,7 @@ private slots:
     void emptyParameterBlockIsNoVehicle();
     void spreadsheetProgramReadsOurFile();
     void filesTheSpreadsheetProgramWrites();
+    void secondSheetNamesTheRows();
     void problemTexts();
 
 private:
@@ -527,6 +540,57 @@ void TestWorkbook::filesTheSpreadsheetProgramWrites()
     QVERIFY(std::holds_alternative<WorkbookProblem>(result));
     QCOMPARE(std::get<WorkbookProblem>(result).kind, WorkbookProblem::Kind::TextInCell);
     QCOMPARE(std::get<WorkbookProblem>(result).cell, QString("A45"));
+    QCOMPARE(std::get<WorkbookProblem>(result).parameterId, 45);
+}
+
+void TestWorkbook::secondSheetNamesTheRows()
+{
+    const VehicleSet set = sampleSet(14);
+    const QByteArray plain = buildWorkbookStream(set);
+    const QByteArray named = buildWorkbookStream(set, Language::English);
+    // the vehicle's sheet is the same byte for byte; only the globals name one more sheet
+    const QByteArray vehicleSheet = plain.mid(firstSheetOffset(plain));
+    QCOMPARE(named.mid(firstSheetOffset(named), vehicleSheet.size()), vehicleSheet);
+    QVERIFY(named.size() > plain.size() + vehicleSheet.size());
+    QVERIFY(!writeWorkbookFile(path("named.xls"), set, Language::English));
+    auto read = readWorkbookFile(path("named.xls"));
+    QVERIFY(std::holds_alternative<VehicleSet>(read));
+    QCOMPARE(std::get<VehicleSet>(read), set);
+
+    const QString ssconvert = QStandardPaths::findExecutable("ssconvert");
+    if (ssconvert.isEmpty()) QSKIP("ssconvert (gnumeric) is not installed");
+    const auto run = [&](const QStringList& arguments) {
+        QProcess p;
+        p.start(ssconvert, arguments);
+        return p.waitForFinished(60000) && p.exitCode() == 0 && p.readAllStandardError().trimmed().isEmpty();
+    };
+    QVERIFY(!writeWorkbookFile(path("plain.xls"), set));
+    QVERIFY(run({path("plain.xls"), path("plain.csv")}));
+    QVERIFY(run({"-S", path("named.xls"), path("sheet%n.csv")}));
+    const auto linesOf = [this](const char* name) {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))
+                                           : QStringList();
+    };
+    QCOMPARE(linesOf("sheet0.csv"), linesOf("plain.csv"));
+    // the spreadsheet program quotes a text with blanks: its words are what counts here
+    const QStringList names = linesOf("sheet1.csv").replaceInStrings(QStringLiteral("\""), QString());
+    QCOMPARE(names.size(), 61); // 60 rows and the end of the last line
+    QCOMPARE(names[0],
+             QString("Number of injectors,,1,Columns C..J: KGB table, TINJ row 1 (RPM columns 1..8)"));
+    QCOMPARE(
+        names[3],
+        QString(
+            "OXYGEN SENSOR1 - Lean threshold,mV,4,Columns C..J: KGB table, TINJ row 4 (RPM columns 1..8)"));
+    QCOMPARE(names[27], QString("Calibration pressure,mbar,29,"));
+    QCOMPARE(names[28], QString("Calibration temperature,°C,28,"));
+    QCOMPARE(names[59], QString("START filter,ms,60,"));
+
+    // the spreadsheet program's own two-sheet file: its first sheet is the vehicle
+    QVERIFY(run({"--export-type=Gnumeric_Excel:excel_biff8", path("named.xls"), path("resaved.xls")}));
+    read = readWorkbookFile(path("resaved.xls"));
+    QVERIFY(std::holds_alternative<VehicleSet>(read));
+    QCOMPARE(std::get<VehicleSet>(read), set);
 }
 
 void TestWorkbook::problemTexts()
@@ -535,6 +599,12 @@ void TestWorkbook::problemTexts()
     QCOMPARE(workbookProblemText(p, Language::English), QString("Table cell J8 is outside 0..255: %1 300"));
     QVERIFY(workbookProblemText(p, Language::Italian).startsWith("La cella J8"));
     QVERIFY(workbookProblemText(p, Language::Turkish).startsWith("Tablo hucresi J8"));
+    // a parameter's cell names the parameter too, the file's value going in last
+    const WorkbookProblem q{WorkbookProblem::Kind::ParameterOutOfRange, "A28", "%1 70000", 29};
+    QCOMPARE(
+        workbookProblemText(q, Language::English),
+        QString(
+            "Calibration pressure (parameter 29): The parameter in cell A28 is outside 0..65535: %1 70000"));
     QCOMPARE(cellAddress(0, 0), QString("A1"));
     QCOMPARE(cellAddress(59, 0), QString("A60"));
     QCOMPARE(cellAddress(0, 26), QString("AA1"));

@@ -83,7 +83,8 @@ void TestWriteFaultsRun::exitWithAFrameOnTheWireThenStoreOnPcHoldsWhatTheEcuHold
     click("Form5", "Command5");
     QTRY_VERIFY_WITH_TIMEOUT(writesTaken() >= 1, 3000);
     click("Form5", "Command8");
-    QVERIFY2(message().contains("potrebbe averlo ricevuto): parametro 19"), qPrintable(message()));
+    QVERIFY2(message().contains("potrebbe averlo ricevuto): MIN LIVELLO (parametro 19)"),
+             qPrintable(message()));
 
     // the late echo and the read-back make the program's copy the ECU's again
     QTRY_VERIFY_WITH_TIMEOUT(!app->writeSession.ecuUnverified(), 8000);
@@ -144,7 +145,8 @@ void TestWriteFaultsRun::aPulledPortStopsAPageWriteWithAReport()
     typeInto("Form6", "Text6", app->state.parameterValues[param::lambda1LeanThreshold] + 9);
     click("Form6", "Command2");
     auto* line = control<QLabel>("Form6", "WriteLine");
-    QTRY_VERIFY_WITH_TIMEOUT(line->text().contains("in attesa della centralina per parametro 4"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        line->text().contains("in attesa della centralina per LAMBDA1 - SOGLIA MAGRO (parametro 4)"), 5000);
     grabIfAsked(page, "form6_write_waiting");
 
     const QString port = sim->devicePath();
@@ -153,7 +155,7 @@ void TestWriteFaultsRun::aPulledPortStopsAPageWriteWithAReport()
     // the reason the link gave stays in the one message shown, with what was left
     const QString report = message();
     QVERIFY2(report.startsWith("ORVANE - Parametri lambda: scrittura interrotta (" + port + ": ") &&
-                 report.contains("potrebbe averlo ricevuto): parametro 4 (lambda1LeanThreshold)") &&
+                 report.contains("potrebbe averlo ricevuto): LAMBDA1 - SOGLIA MAGRO (parametro 4)") &&
                  report.contains("alla prossima connessione (MENU)"),
              qPrintable(report));
     QVERIFY(line->text().isEmpty());

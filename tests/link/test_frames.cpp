@@ -1,7 +1,9 @@
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
+#include "link/parameter_labels.h"
 #include "link/serial_link.h"
 
+#include <QSet>
 #include <QTest>
 
 #include <array>
@@ -15,6 +17,7 @@ private slots:
     void buildersRefuseWhatTheFrameCannotCarry();
     void valueEncodingEdges();
     void catalogueAndWorkbookRows();
+    void labelsAsTheWindowsReadThem();
     void serialSettingsText();
 };
 
@@ -104,6 +107,38 @@ void TestFrames::catalogueAndWorkbookRows()
     QCOMPARE(rows.size(), 60u);
     QCOMPARE(*rows.begin(), 1);
     QCOMPARE(*rows.rbegin(), 60);
+}
+
+void TestFrames::labelsAsTheWindowsReadThem()
+{
+    for (Language language : {Language::Italian, Language::English, Language::Turkish}) {
+        QSet<QString> names;
+        for (int id = 1; id <= 61; ++id) {
+            const QString label = parameterLabel(id, language);
+            const QString where = QStringLiteral("id %1, language %2").arg(id).arg(int(language));
+            QVERIFY2(!label.isEmpty() && label == label.trimmed() && !label.contains(QLatin1String("  ")),
+                     qPrintable(where));
+            QVERIFY2(parameterName(id, language).startsWith(label), qPrintable(where));
+            // a technician must tell every value apart by its name alone
+            names.insert(parameterName(id, language));
+        }
+        QCOMPARE(names.size(), 61);
+    }
+    QCOMPARE(parameterName(param::lambda1LeanThreshold, Language::Italian),
+             QString("LAMBDA1 - SOGLIA MAGRO (parametro 4)"));
+    QCOMPARE(parameterName(param::overlapGasToPetrol, Language::Italian),
+             QString("COMMUTAZIONE GAS -> BENZINA - TEMPO SOVRAPPOSIZIONE (parametro 14)"));
+    QCOMPARE(parameterName(param::lambda2RichThreshold, Language::English),
+             QString("OXYGEN SENSOR2 - Rich threshold (parameter 52)"));
+    QCOMPARE(parameterName(param::mapRpmAxis + 2, Language::Italian), QString("Asse RPM punto 3"));
+    QCOMPARE(parameterName(param::mapTinjAxis + 7, Language::Turkish), QString("TINJ ekseni nokta 8"));
+    QCOMPARE(tableCellName(12, Language::Italian), QString("Cella riga 2 colonna 4"));
+    QCOMPARE(valueWithUnit(param::lambda1LeanThreshold, 350), QString("350 mV"));
+    QCOMPARE(valueWithUnit(param::calibrationTemperature, -3), QString("-3 °C"));
+    QCOMPARE(valueWithUnit(param::injectorCount, 4), QString("4"));
+    // an id the ECU does not have is named, never crashes
+    for (int id : {0, 62, -1})
+        QCOMPARE(parameterName(id, Language::English), QStringLiteral("parameter %1").arg(id));
 }
 
 void TestFrames::serialSettingsText()

@@ -63,7 +63,7 @@ void TestWriteSession::walksInOrderAndEndsOnTheLastEcho()
     QVERIFY(session->begin({&owner, {"Pagina"}}, someValues()));
     QCOMPARE(session->toWrite(), 3);
     QCOMPARE(session->progressLine(Language::Italian),
-             QString("0 di 3 valori confermati - invio: parametro 4 (%1)").arg(parameterInfo(4)->name));
+             QString("0 di 3 valori confermati - invio: LAMBDA1 - SOGLIA MAGRO (parametro 4)"));
 
     // no echo yet: the same frame again, nothing behind it
     QVERIFY(session->tick());
@@ -72,8 +72,9 @@ void TestWriteSession::walksInOrderAndEndsOnTheLastEcho()
              (QList<QByteArray>{*frames::writeParameter(4, 350), *frames::writeParameter(4, 350)}));
     echo(link->sent.last());
     // the line names what goes out next as soon as the echo is in
-    QCOMPARE(session->progressLine(Language::English),
-             QString("1 of 3 values confirmed - sending: parameter 21 (%1)").arg(parameterInfo(21)->name));
+    QCOMPARE(
+        session->progressLine(Language::English),
+        QString("1 of 3 values confirmed - sending: Pressure Corrective Value - Variation (parameter 21)"));
 
     // an echo with another value confirms nothing; past the patience the line says what it waits for
     for (int i = 0; i <= WriteSession::kPatience; ++i)
@@ -84,14 +85,13 @@ void TestWriteSession::walksInOrderAndEndsOnTheLastEcho()
     QVERIFY(session->waitingForEcu());
     QCOMPARE(
         session->progressLine(Language::Italian),
-        QString("1 di 3 valori confermati - in attesa della centralina per parametro 21 (%1) (inviato 11 "
-                "volte)")
-            .arg(parameterInfo(21)->name));
+        QString("1 di 3 valori confermati - in attesa della centralina per Correttivo Pressione - Variazione "
+                "(parametro 21) (inviato 11 volte)"));
     echo(*frames::writeParameter(21, 7));
     QVERIFY(session->tick());
     QCOMPARE(link->sent.last(), *frames::writeTableCell(3, 9));
     QCOMPARE(session->progressLine(Language::English),
-             QString("2 of 3 values confirmed - sending: cell 3 (row 1, column 3)"));
+             QString("2 of 3 values confirmed - sending: Cell row 1 column 3"));
 
     // the last echo ends the write at once, confirmed, and leaves nothing to read back
     echo(link->sent.last());
@@ -227,7 +227,8 @@ void TestWriteSession::lostPortStopsAndReportsEveryValue()
     for (int i = 0; i <= WriteSession::kPatience; ++i)
         QVERIFY(session->tick());
     QCOMPARE(link->sent.size(), sent);
-    QVERIFY(session->progressLine(Language::English).contains("waiting for the ECU to confirm cell 5"));
+    QVERIFY(session->progressLine(Language::English)
+                .contains("waiting for the ECU to confirm Cell row 1 column 5"));
 }
 
 QTEST_GUILESS_MAIN(TestWriteSession)

@@ -38,6 +38,7 @@ private slots:
     void storeOnPcWritesTheEcusSet();
     void cancelledDialogsTouchNoFile();
     void transferShowsTheChangesThenWalksInOrder();
+    void changesNameTheValueAndTheFileWhole();
     void equalFileSendsNothing();
     void cancelAtTheChangesSendsNothing();
     void exitMidTransferSaysWhatIsLeft();
@@ -66,11 +67,11 @@ private:
     QString file(const char* name) const { return dir.path() + QLatin1Char('/') + QLatin1String(name); }
     QString line() { return control<QLabel>("Form5", "TransferLine")->text(); }
     // A workbook holding the ECU's set with some values changed.
-    QString workbookWith(const std::function<void(VehicleSet&)>& change)
+    QString workbookWith(const std::function<void(VehicleSet&)>& change, const char* name = "vehicle.xls")
     {
         VehicleSet set = vehicleSetOf(app->state);
         change(set);
-        const QString path = file("vehicle.xls");
+        const QString path = file(name);
         if (writeWorkbookFile(path, set)) qFatal("cannot write the test workbook");
         return path;
     }
@@ -204,10 +205,12 @@ void TestArchiveWindow::transferShowsTheChangesThenWalksInOrder()
     QCOMPARE(dialogs.confirmText,
              QString("Il file vehicle.xls cambia 3 valori della centralina (2 parametri, 1 celle della "
                      "tabella). Inviarli?"));
-    QCOMPARE(dialogs.confirmDetails,
-             QStringList({"parametro 19 (levelMinMv): centralina 119 -> file 900",
-                          "parametro 23 (pressureCorrectionRpmThreshold): centralina 123 -> file 4000",
-                          "cella 64 (riga 8, colonna 8): centralina 64 -> file 200"}));
+    QCOMPARE(
+        dialogs.confirmDetails,
+        QStringList({"MIN LIVELLO (parametro 19): centralina 119 mV -> file 900 mV",
+                     "SOGLIA GIRI INSERIMENTO CORRETTIVO PRESSIONE (parametro 23): centralina 123 rpm -> "
+                     "file 4000 rpm",
+                     "Cella riga 8 colonna 8: centralina 64 -> file 200"}));
     // the first value is not echoed yet: it goes out again on every tick and nothing behind it
     for (int tick = 0; tick < 3; ++tick)
         archive()->transferTick();
@@ -223,12 +226,35 @@ void TestArchiveWindow::transferShowsTheChangesThenWalksInOrder()
         archive()->transferTick();
     QVERIFY(!line().contains("in attesa"));
     archive()->transferTick(); // ten sends unconfirmed: the user is told what holds the walk
-    QVERIFY(line().contains("in attesa della centralina per cella 64"));
+    QVERIFY(line().contains("in attesa della centralina per Cella riga 8 colonna 8"));
     echoLast();
     archive()->transferTick();
     QVERIFY(line().startsWith("Trasferimento completato"));
     QVERIFY(control<QPushButton>("Form5", "Command5")->isEnabled());
     QCOMPARE(app->state.tableCells[64], 200);
+}
+
+void TestArchiveWindow::changesNameTheValueAndTheFileWhole()
+{
+    // a vehicle's name may hold what looks like a placeholder
+    dialogs.answer = workbookWith([](VehicleSet& set) { set.parameters[param::lambda1LeanThreshold] = 320; },
+                                  "Punto %2 v%1.xls");
+    dialogs.confirmAnswer = false;
+    click("Form5", "Command5");
+    QCOMPARE(dialogs.confirmText,
+             QString("Il file Punto %2 v%1.xls cambia 1 valori della centralina (1 parametri, "
+                     "0 celle della tabella). Inviarli?"));
+    QCOMPARE(dialogs.confirmDetails,
+             QStringList({"LAMBDA1 - SOGLIA MAGRO (parametro 4): centralina 104 mV -> file 320 mV"}));
+    click("Form1", "Command4");
+    click("Form5", "Command5");
+    QCOMPARE(dialogs.confirmText,
+             QString("The file Punto %2 v%1.xls changes 1 values of the ECU (1 parameters, "
+                     "0 table cells). Send them?"));
+    QCOMPARE(dialogs.confirmDetails,
+             QStringList({"OXYGEN SENSOR1 - Lean threshold (parameter 4): ECU 104 mV -> file 320 mV"}));
+    QVERIFY(dialogs.asked.last().startsWith("open Select vehicle "));
+    QVERIFY(link->sent.isEmpty());
 }
 
 void TestArchiveWindow::equalFileSendsNothing()
@@ -267,10 +293,10 @@ void TestArchiveWindow::exitMidTransferSaysWhatIsLeft()
     QCOMPARE(control<QLabel>("Form12", "Label1")->text(),
              QString("Trasferimento archivio: scrittura interrotta (fermata dall'utente).\n"
                      "Confermati dalla centralina: 0 di 2 valori.\n"
-                     "Inviato ma non confermato (la centralina potrebbe averlo ricevuto): parametro 1 "
-                     "(injectorCount)\n"
+                     "Inviato ma non confermato (la centralina potrebbe averlo ricevuto): NUMERO "
+                     "INIETTORI (parametro 1)\n"
                      "NON inviati alla centralina (1):\n"
-                     "cella 5 (riga 1, colonna 5)\n"
+                     "Cella riga 1 colonna 5\n"
                      "I valori della centralina vengono riletti."));
     // what was not sent is dropped: no later walk sends the abandoned file's values; the frame on
     // the wire keeps its value, so that its late echo is still the ECU's
@@ -462,7 +488,7 @@ void TestArchiveWindow::exitAfterTheEcuWentSilentSaysBoth()
                  ->text()
                  .startsWith(
                      "Trasferimento archivio: scrittura interrotta (fermata dall'utente; la centralina non "
-                     "aveva confermato cella 7 (riga 1, colonna 7), inviato 14 volte)."),
+                     "aveva confermato Cella riga 1 colonna 7, inviato 14 volte)."),
              qPrintable(control<QLabel>("Form12", "Label1")->text()));
 }
 

@@ -151,7 +151,8 @@ void TestAutoCalibrationWindow::opensFromTheCalibrationWindowAndSamples()
     QVERIFY(label("lastDecision").contains("riferimento benzina"));
     grabIfAsked(w, "form8_sampling_it");
     app->state.languageIndex = 2;
-    w->applyCaptions();
+    w->applyLanguage();
+    QVERIFY(label("lastDecision").contains("petrol reference"));
     tick(600, false);
     QVERIFY(label("procedureState").startsWith("Phase 2: gas"));
     grabIfAsked(w, "form8_sampling_en");
@@ -268,11 +269,11 @@ void TestAutoCalibrationWindow::cellAbove255RefusesOkAndWritesNothing()
     QCOMPARE(activeName(), QString("Form12"));
     const QString message = control<QLabel>("Form12", "Label1")->text();
     // 240 x 1.08 and up: cells 4..8 of the lowest row, 25..57 of the lowest column
-    QVERIFY2(message.contains("KGB 240 (GPL)") && message.contains("cella 4 (riga 1, colonna 4) = 259") &&
-                 message.contains("cella 8 (riga 1, colonna 8) = 268") && message.contains("e altre 2") &&
+    QVERIFY2(message.contains("KGB 240 (GPL)") && message.contains("Cella riga 1 colonna 4 = 259") &&
+                 message.contains("Cella riga 1 colonna 8 = 268") && message.contains("e altre 2") &&
                  message.contains("Nessun valore"),
              qPrintable(message));
-    QVERIFY(!message.contains("cella 3 ("));
+    QVERIFY(!message.contains("Cella riga 1 colonna 3 ="));
     QCOMPARE(link->count(9), 0);
     QCOMPARE(app->state.pendingTableCells, pending);
     QCOMPARE(app->state.autoCalibrationTableReady, 0);

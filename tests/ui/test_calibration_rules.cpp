@@ -2,6 +2,7 @@
 // the fuel colours, the status line and the order of the write-back.
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
+#include "link/write_session.h"
 #include "ui/calibration/calibration_rules.h"
 #include "ui/common/colours.h"
 #include "ui/status/status_rules.h"
@@ -187,8 +188,8 @@ void TestCalibrationRules::statusLineByStateAndLanguage()
 
 void TestCalibrationRules::writeItemNames()
 {
-    QCOMPARE(writeItemName({true, 64}, Language::English), QString("Cell row 8 column 8"));
-    QCOMPARE(writeItemName({false, param::mapRpmAxis}, Language::Italian), QString("Asse RPM punto 1"));
+    QCOMPARE(writeItemLabel({true, 64}, Language::English), QString("Cell row 8 column 8"));
+    QCOMPARE(writeItemLabel({false, param::mapRpmAxis}, Language::Italian), QString("Asse RPM punto 1"));
     QCOMPARE(writeItemLabel({false, param::mapTinjAxis + 7}, Language::English),
              QString("TINJ axis point 8"));
 }

@@ -369,9 +369,8 @@ void TestCalibrationWindow::unconfirmedValueIsNamedAndExitCountsWhatStays()
     gridBox(16 + 4)->setText("55");
     gridBox(16 + 20)->setText("66");
     click("Form16", "Command7");
-    QCOMPARE(
-        statusText(),
-        QString("Scrittura in centralina: 0 di 2 valori confermati - invio: cella 5 (riga 1, colonna 5)"));
+    QCOMPARE(statusText(),
+             QString("Scrittura in centralina: 0 di 2 valori confermati - invio: Cella riga 1 colonna 5"));
     // the ECU does not answer: the same frame every tick, nothing behind it
     for (int i = 0; i < 10; ++i)
         w->writeBackTick();
@@ -381,11 +380,10 @@ void TestCalibrationWindow::unconfirmedValueIsNamedAndExitCountsWhatStays()
     QCOMPARE(QSet<QByteArray>(link->sent.begin(), link->sent.end()).size(), 1);
     QCOMPARE(statusText(),
              QString("Scrittura in centralina: 0 di 2 valori confermati - in attesa della centralina per "
-                     "cella 5 (riga 1, colonna 5) (inviato 11 volte)"));
+                     "Cella riga 1 colonna 5 (inviato 11 volte)"));
     emit link->received(link->sent.last());
-    QCOMPARE(
-        statusText(),
-        QString("Scrittura in centralina: 1 di 2 valori confermati - invio: cella 21 (riga 3, colonna 5)"));
+    QCOMPARE(statusText(),
+             QString("Scrittura in centralina: 1 di 2 valori confermati - invio: Cella riga 3 colonna 5"));
 
     click("Form16", "Command1");
     QVERIFY(app->navigator.isOpen(WindowId::Messages));
@@ -393,7 +391,7 @@ void TestCalibrationWindow::unconfirmedValueIsNamedAndExitCountsWhatStays()
              QString("Taratura vettura: MODIFICA: scrittura interrotta (fermata dall'utente).\n"
                      "Confermati dalla centralina: 1 di 2 valori.\n"
                      "NON inviati alla centralina (1):\n"
-                     "cella 21 (riga 3, colonna 5)\n"
+                     "Cella riga 3 colonna 5\n"
                      "I valori della centralina vengono riletti."));
     QCOMPARE(w->phase(), CalibrationWindow::Phase::Closing);
     QVERIFY(!timer("Timer4")->isActive());

@@ -412,7 +412,7 @@ void TestGuidedWindow::exitInEveryGuidedState()
     click("Form16", "Command7");
     window()->guidedTick();
     click("Form16", "Command1");
-    QVERIFY(message().contains("may have received it): parameter 12"));
+    QVERIFY(message().contains("may have received it): Switching RPM (parameter 12)"));
     click("Form12", "Command1");
     QVERIFY(!timer("Timer5")->isActive());
     QVERIFY(timer("Timer2")->isActive());
@@ -468,8 +468,8 @@ void TestGuidedWindow::exitWhileWritingTheCoilsStopsBeforeTheInjectors()
     window()->guidedTick();
     QCOMPARE(link->sent.last(), *frames::writeParameter(param::coilCount, 3));
     click("Form16", "Command1");
-    QVERIFY(message().contains(
-        "ricevuto): parametro 2 (coilCount)\nNON inviati alla centralina (1):\nparametro 1 (injectorCount)"));
+    QVERIFY(message().contains("ricevuto): NUMERO BOBINE (parametro 2)\nNON inviati alla centralina "
+                               "(1):\nNUMERO INIETTORI (parametro 1)"));
     QVERIFY(!timer("Timer5")->isActive());
     window()->handshakeTick(); // the bytes had come: it ends at once
     QCOMPARE(window()->phase(), CalibrationWindow::Phase::Polling);
@@ -547,7 +547,8 @@ void TestGuidedWindow::exitDuringAWriteKeepsTheValueSentForItsEcho()
     click("Form16", "Command7");
     window()->guidedTick();
     click("Form16", "Command1");
-    QVERIFY2(message().contains("potrebbe averlo ricevuto): parametro 12"), qPrintable(message()));
+    QVERIFY2(message().contains("potrebbe averlo ricevuto): GIRI COMMUTAZIONE (parametro 12)"),
+             qPrintable(message()));
     QCOMPARE(box("Text9")->text(), QString("1800"));
     click("Form12", "Command1");
     emit link->received(*frames::writeParameter(param::changeoverRpm, 2450)); // late
@@ -569,7 +570,7 @@ void TestGuidedWindow::exitDuringAWriteKeepsTheValueSentForItsEcho()
     QCOMPARE(link->sent.last(), *frames::writeParameter(param::injectorCount, 6));
     click("Form16", "Command1");
     QVERIFY2(message().contains("Confermati dalla centralina: 1 di 2 valori.\nInviato ma non confermato "
-                                "(la centralina potrebbe averlo ricevuto): parametro 1 (injectorCount)"),
+                                "(la centralina potrebbe averlo ricevuto): NUMERO INIETTORI (parametro 1)"),
              qPrintable(message()));
     QCOMPARE(app->state.parameterValues[param::coilCount], 3);
     QCOMPARE(app->state.pendingParameterValues[param::injectorCount], 6);
@@ -582,10 +583,11 @@ void TestGuidedWindow::guidedWriteShowsItsProgress()
     startAt(3);
     poll({2000, 1200});
     click("Form16", "Command7");
-    QCOMPARE(statusText(), QString("0 of 1 values confirmed - sending: parameter 29 (calibrationPressure)"));
+    QCOMPARE(statusText(), QString("0 of 1 values confirmed - sending: Calibration pressure (parameter 29)"));
     for (int i = 0; i <= WriteSession::kPatience; ++i)
         window()->guidedTick();
-    QVERIFY2(statusText().contains("waiting for the ECU to confirm parameter 29"), qPrintable(statusText()));
+    QVERIFY2(statusText().contains("waiting for the ECU to confirm Calibration pressure (parameter 29)"),
+             qPrintable(statusText()));
     grabIfAsked(window(), "form16_guided_write_waiting_en");
 }
 

@@ -10,6 +10,7 @@
 #include "ui/params/level_page.h"
 #include "ui/params/parameter_page.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLayout>
@@ -125,9 +126,9 @@ private:
             if (frames::byteAt(f, 5) == 2) ids << frames::byteAt(f, 7);
         return ids;
     }
-    QColor textColour(const char* formName, const char* label)
+    QColor textColour(const char* formName, const char* option)
     {
-        return control<QLabel>(formName, label)->palette().color(QPalette::WindowText);
+        return control<QAbstractButton>(formName, option)->palette().color(QPalette::WindowText);
     }
     QColor lamp(const char* shape) { return control<Lamp>("Form14", shape)->colour(); }
     LevelPage* level() { return app->navigator.window<LevelPage>(WindowId::LevelPage); }
@@ -262,8 +263,8 @@ void TestParameterPages::commutationWritesItsNineFieldsInOrder()
     QCOMPARE(walk(page), QList<int>({12, 14, 15, 13, 30, 59, 60, 58, 61}));
     QCOMPARE(app->state.parameterValues[param::changeoverSwitchType], 2);
     QCOMPARE(app->state.parameterValues[param::warmSwitching], 1);
-    QCOMPARE(textColour("Form11", "Label21"), kRed);
-    QCOMPARE(textColour("Form11", "Label19"), kBlue);
+    QCOMPARE(textColour("Form11", "Option7"), kRed);
+    QCOMPARE(textColour("Form11", "Option5"), kBlue);
     QVERIFY(!control<QCheckBox>("Form11", "Check1")->isEnabled());
     QVERIFY(!control<QRadioButton>("Form11", "Option3")->isEnabled());
     // the mode selectors and the option groups are separate sets
@@ -287,8 +288,8 @@ void TestParameterPages::commutationKeepsValuesNoOptionShows()
     ParameterPage* page = open(WindowId::CommutationPage);
     for (const char* option : {"Option3", "Option4", "Option5", "Option6", "Option7"})
         QVERIFY(!control<QRadioButton>("Form11", option)->isChecked());
-    for (const char* label : {"Label16", "Label17", "Label19", "Label20", "Label21"})
-        QCOMPARE(textColour("Form11", label), kBlue);
+    for (const char* option : {"Option3", "Option4", "Option5", "Option6", "Option7"})
+        QCOMPARE(textColour("Form11", option), kBlue);
     QVERIFY(!control<QCheckBox>("Form11", "Check1")->isChecked());
 
     // another field written: the three values no control shows are neither sent nor forgotten
@@ -304,7 +305,7 @@ void TestParameterPages::commutationKeepsValuesNoOptionShows()
     link->sent.clear();
     writeMode("Form11");
     control<QRadioButton>("Form11", "Option6")->click();
-    QCOMPARE(textColour("Form11", "Label20"), kRed);
+    QCOMPARE(textColour("Form11", "Option6"), kRed);
     click("Form11", "Command2");
     QCOMPARE(walk(page), QList<int>({58}));
     QCOMPARE(app->state.parameterValues[param::changeoverSwitchType], 1);
@@ -348,8 +349,8 @@ void TestParameterPages::otherPageOrderUnitsAndRange()
     click("Form13", "Command2");
     QCOMPARE(walk(page), QList<int>({29, 57}));
     QCOMPARE(app->state.parameterValues[param::calibrationPressure], 1200);
-    QCOMPARE(textColour("Form13", "Label17"), kRed);
-    QCOMPARE(textColour("Form13", "Label16"), kBlue);
+    QCOMPARE(textColour("Form13", "Option4"), kRed);
+    QCOMPARE(textColour("Form13", "Option3"), kBlue);
     grabIfAsked(page, "form13");
 }
 

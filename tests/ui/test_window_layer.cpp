@@ -5,11 +5,15 @@
 #include "support/window_test.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 namespace {
@@ -68,10 +72,10 @@ const SameEverywhere kSameEverywhere[] = {
     {"Form10", "Label6", "rpm", "a unit"},
     {"Form10", "Label7", "msec", "a unit"},
     {"Form10", "Label4", "KGB in CUTOFF", "the ECU's own name of the value"},
-    {"Form11", "Label20", "TRX 310", "a switch model's name"},
-    {"Form11", "Label21", "TRX 410", "a switch model's name"},
-    {"Form13", "Label16", "PRS 210", "a pressure sensor model's name"},
-    {"Form13", "Label17", "PRS 620", "a pressure sensor model's name"},
+    {"Form11", "Option6", "TRX 310", "a switch model's name"},
+    {"Form11", "Option7", "TRX 410", "a switch model's name"},
+    {"Form13", "Option3", "PRS 210", "a pressure sensor model's name"},
+    {"Form13", "Option4", "PRS 620", "a pressure sensor model's name"},
     {"Form14", "Label3", "SOGLIA Ris -> 1/3", "without a gauge the thresholds keep their designed captions"},
     {"Form14", "Label4", "SOGLIA 1/3 -> 2/3", "without a gauge the thresholds keep their designed captions"},
     {"Form14", "Label5", "SOGLIA 2/3 -> 3/3", "without a gauge the thresholds keep their designed captions"},
@@ -118,8 +122,6 @@ QHash<QString, QString> shownTexts(Form* form)
     for (QWidget* w : form->findChildren<QWidget*>()) {
         if (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_"))) continue;
         if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-            // an option captioned by the label beside it has no text of its own
-            if (button->text().isEmpty() && button->isCheckable() && !qobject_cast<QPushButton*>(w)) continue;
             if (!button->text().isEmpty() || button->icon().isNull())
                 texts.insert(w->objectName(), button->text());
         } else if (auto* label = qobject_cast<QLabel*>(w)) {
@@ -141,6 +143,8 @@ private slots:
     void cleanup() { stopAll(); }
 
     void everyCaptionIsSetAndTranslated();
+    void aChosenLanguageReachesEveryOpenWindow();
+    void everyOptionIsNamedAndTakesAClickOnItsWords();
     void unknownWindowIsAProgrammingError();
     void menuSaysWhenAWindowIsMissing();
     void closingAWindowStopsItsTimers();
@@ -197,6 +201,87 @@ void TestWindowLayer::everyCaptionIsSetAndTranslated()
     }
     QVERIFY(windows >= 7);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+}
+
+void TestWindowLayer::aChosenLanguageReachesEveryOpenWindow()
+{
+    QList<WindowId> ids;
+    for (WindowId id : kAllWindows)
+        if (app->navigator.has(id) && id != WindowId::Messages) ids << id;
+    QVERIFY(ids.size() >= 7);
+    QStringList problems;
+    for (int offline : {1, 0}) {
+        // what each window shows when it opens in English and in Turkish
+        QHash<WindowId, QHash<QString, QString>> fresh[4];
+        for (int language : {2, 3}) {
+            for (WindowId id : ids) {
+                Form* f = openIn(id, language, offline);
+                fresh[language][id] = shownTexts(f);
+                app->navigator.close(f);
+            }
+        }
+        // all open at once in Italian; the language is chosen on the start window
+        app->navigator.open(WindowId::Start);
+        if (offline == 1) click("Form1", "Command7");
+        for (WindowId id : ids)
+            app->navigator.open(id);
+        for (int language : {2, 3}) {
+            click("Form1", qPrintable(QStringLiteral("Command%1").arg(2 + language)));
+            for (WindowId id : ids) {
+                const QHash<QString, QString> shown = shownTexts(app->navigator.window(id));
+                for (auto t = fresh[language][id].begin(); t != fresh[language][id].end(); ++t)
+                    if (shown.value(t.key()) != t.value())
+                        problems << QStringLiteral(
+                                        "%1.%2 (language %3, offline %4): \"%5\", opened afresh \"%6\"")
+                                        .arg(designName(id), t.key(), QString::number(language),
+                                             QString::number(offline), shown.value(t.key()), t.value());
+            }
+        }
+        for (WindowId id : ids)
+            if (id != WindowId::Start) app->navigator.close(app->navigator.window(id));
+    }
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+
+    // Qt's own dialogs follow, where the machine has Qt's translations
+    const bool translated =
+        !QCoreApplication::translate("QPlatformTheme", "&Yes").startsWith(QLatin1String("&Yes"));
+    if (QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_tr.qm")))
+        QVERIFY(translated);
+    click("Form1", "Command4");
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QString("&Yes"));
+}
+
+void TestWindowLayer::everyOptionIsNamedAndTakesAClickOnItsWords()
+{
+    QStringList unnamed;
+    for (WindowId id : kAllWindows) {
+        if (!app->navigator.has(id)) continue;
+        for (int language : {1, 3}) {
+            Form* f = openIn(id, language, 0);
+            for (QAbstractButton* b : f->findChildren<QAbstractButton*>()) {
+                const bool option = qobject_cast<QRadioButton*>(b) || qobject_cast<QCheckBox*>(b);
+                const bool picture = b->text().isEmpty() && !b->icon().isNull();
+                if ((option || picture) && b->accessibleName().trimmed().isEmpty())
+                    unnamed << designName(id) + QLatin1Char('.') + b->objectName();
+                if (qobject_cast<QRadioButton*>(b) && b->accessibleName() != b->text() &&
+                    id != WindowId::EndOfLine)
+                    unnamed << designName(id) + QLatin1Char('.') + b->objectName() +
+                                   QStringLiteral(" says ") + b->text() + QStringLiteral(", named ") +
+                                   b->accessibleName();
+            }
+            app->navigator.close(f);
+        }
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+
+    // the words of an option are part of it
+    Form* page = openIn(WindowId::CommutationPage, 1, 0);
+    control<QRadioButton>("Form11", "Option2")->click();
+    auto* option = page->findChild<QRadioButton*>("Option7");
+    QVERIFY(option->width() > 40);
+    QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(option->width() - 8, option->height() / 2));
+    QVERIFY(option->isChecked());
+    QCOMPARE(option->palette().color(QPalette::WindowText), QColor(255, 0, 0));
 }
 
 void TestWindowLayer::unknownWindowIsAProgrammingError()

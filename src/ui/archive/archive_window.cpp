@@ -4,6 +4,7 @@
 #include "archive/workbook_file.h"
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
+#include "link/parameter_labels.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/widgets.h"
 #include "ui/common/write_report.h"
@@ -40,7 +41,7 @@ const Caption kCaptions[] = {
       "STORE IN PC THE PARAMETERS CALIBRATED IN THE ECU"}},
 };
 
-constexpr LocalText kDialogTitle{"Seleziona vettura"};
+constexpr LocalText kDialogTitle{"Seleziona vettura", "Select vehicle", "Arac secin"};
 constexpr LocalText kArchiveTitle{"ORVANE - Archivio vetture", "ORVANE - Vehicle archive",
                                   "ORVANE - Arac arsivi"};
 constexpr LocalText kSend{"Invia", "Send", "Gonder"};
@@ -81,7 +82,7 @@ ArchiveWindow::ArchiveWindow(AppContext& context) : Form(context, WindowId::Arch
         button->setMinimumHeight(34);
         buttons[static_cast<size_t>(i)] = button;
     }
-    progressLine = namedLabel(this, QStringLiteral("TransferLine"), QString());
+    progressLine = new WordedLine(this, QStringLiteral("TransferLine"));
     progressLine->setWordWrap(true);
     progressLine->setMinimumHeight(2 * progressLine->fontMetrics().lineSpacing());
 
@@ -114,7 +115,7 @@ ArchiveWindow::ArchiveWindow(AppContext& context) : Form(context, WindowId::Arch
     connect(button(8), &QPushButton::clicked, this, &Form::closeForm);
     connect(button(9), &QPushButton::clicked, this, &ArchiveWindow::pressStoreOnPc);
     connect(&ctx.writes, &WriteSession::progressed, this, [this] {
-        if (ctx.writes.ownedBy(this)) progressLine->setText(ctx.writes.progressLine(language()));
+        if (ctx.writes.ownedBy(this)) showTransfer();
     });
     connect(&ctx.writes, &WriteSession::ended, this, &ArchiveWindow::onWriteEnded);
 }
@@ -127,7 +128,7 @@ std::span<const Caption> ArchiveWindow::captions() const
 void ArchiveWindow::onLoad()
 {
     defaultsSends = 0;
-    progressLine->clear();
+    progressLine->say({});
     setButtonsEnabled(true);
 }
 
@@ -140,9 +141,19 @@ void ArchiveWindow::setButtonsEnabled(bool enabled)
         buttons[static_cast<size_t>(number - 1)]->setEnabled(enabled && connected);
 }
 
-void ArchiveWindow::finish(const QString& line)
+void ArchiveWindow::onLanguageChanged()
 {
-    progressLine->setText(line);
+    progressLine->reword();
+}
+
+void ArchiveWindow::showTransfer()
+{
+    progressLine->say([this] { return ctx.writes.progressLine(language()); });
+}
+
+void ArchiveWindow::finish(std::function<QString()> line)
+{
+    progressLine->say(std::move(line));
     setButtonsEnabled(true);
     setBusy(false);
 }
@@ -179,7 +190,10 @@ void ArchiveWindow::onWriteEnded(const WriteReport& report)
 {
     if (report.writer.owner != this) return;
     transferTimer.stop();
-    if (isLoaded()) finish(report.complete() ? text(archive_texts::done) : text(kTransferStopped));
+    if (isLoaded()) {
+        const bool done = report.complete();
+        finish([this, done] { return text(done ? archive_texts::done : kTransferStopped); });
+    }
     tellWriteEnded(ctx, report);
 }
 
@@ -200,7 +214,7 @@ void ArchiveWindow::pressDefaults()
     setBusy(true);
     ctx.link.send(frames::restoreDefaults());
     defaultsSends = 1;
-    progressLine->setText(text(archive_texts::defaultsWaiting).arg(defaultsSends));
+    progressLine->say([this, sends = defaultsSends] { return text(archive_texts::defaultsWaiting).arg(sends); });
     defaultsTimer.setInterval(500);
     defaultsTimer.start();
 }
@@ -220,7 +234,8 @@ void ArchiveWindow::defaultsTick()
     }
     if (state.defaultsAcknowledged == 0) {
         ctx.link.send(frames::restoreDefaults());
-        progressLine->setText(text(archive_texts::defaultsWaiting).arg(++defaultsSends));
+        progressLine->say(
+            [this, sends = ++defaultsSends] { return text(archive_texts::defaultsWaiting).arg(sends); });
         defaultsTimer.setInterval(2000);
         defaultsTimer.start();
         return;
@@ -233,12 +248,13 @@ void ArchiveWindow::defaultsTick()
         defaultsSends = 0;
     }
     if (ctx.writes.ecuUnverified()) {
-        progressLine->setText(text(archive_texts::defaultsReading).arg(++defaultsSends));
+        progressLine->say(
+            [this, sends = ++defaultsSends] { return text(archive_texts::defaultsReading).arg(sends); });
         defaultsTimer.start();
         return;
     }
     defaultsSends = 0;
-    finish(text(archive_texts::defaultsDone));
+    finish([this] { return text(archive_texts::defaultsDone); });
 }
 
 bool ArchiveWindow::ecuValuesKnown()
@@ -270,12 +286,12 @@ void ArchiveWindow::pressStoreOnPc()
                                   {}, text(kReplace), text(kCancel)))
         return finish();
     state.archiveFileName = path;
-    if (const auto problem = writeWorkbookFile(path, vehicleSetOf(state))) {
+    if (const auto problem = writeWorkbookFile(path, vehicleSetOf(state), language())) {
         finish();
         ctx.showMessage(text(kArchiveTitle), workbookProblemText(*problem, language()));
         return;
     }
-    finish(text(archive_texts::saved).arg(QDir::toNativeSeparators(path)));
+    finish([this, shown = QDir::toNativeSeparators(path)] { return text(archive_texts::saved).arg(shown); });
 }
 
 void ArchiveWindow::pressStoreOnEcu()
@@ -300,21 +316,21 @@ void ArchiveWindow::pressStoreOnEcu()
     // what will change, before anything goes out: sending the wrong vehicle loses a calibration
     const VehicleDifference difference = vehicleDifference(vehicleSetOf(state), file);
     if (difference.equal()) {
-        finish(text(archive_texts::equal).arg(name));
+        finish([this, name] { return text(archive_texts::equal).arg(name); });
         return;
     }
     QStringList changes;
     for (const VehicleChange& change : difference.changes)
         changes << vehicleChangeLine(change, language());
+    // at once: a name such as "Punto %2.xls" must stay as it is
     const QString question = text(archive_texts::confirm)
-                                 .arg(name)
-                                 .arg(changes.size())
-                                 .arg(difference.parameterChanges)
-                                 .arg(changes.size() - difference.parameterChanges);
+                                 .arg(name, QString::number(changes.size()),
+                                      QString::number(difference.parameterChanges),
+                                      QString::number(changes.size() - difference.parameterChanges));
     if (!ctx.fileDialogs->confirm(this, text(kArchiveTitle), question, changes, text(kSend), text(kCancel)))
         return finish();
     if (!beginWrite(ctx, {this, archive_texts::transfer}, difference.values)) return finish();
-    progressLine->setText(ctx.writes.progressLine(language()));
+    showTransfer();
     transferTimer.start();
 }
 

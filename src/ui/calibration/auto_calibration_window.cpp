@@ -30,6 +30,9 @@ constexpr LocalText kStorePrompt{"Premere OK per memorizzare il valore in tabell
                                  "Press OK to store the value in the table",
                                  "Press OK to store the value in the table"};
 
+constexpr LocalText kLpg{"GPL", "LPG", "LPG"};
+constexpr LocalText kCng{"METANO", "CNG", "CNG"};
+
 const Caption kCaptions[] = {
     {kTitle, kTitleText},
     {"Label1",
@@ -39,8 +42,8 @@ const Caption kCaptions[] = {
     {"Label9", {"TINJ STABILI", "STABLE INJECTION TIME", "INJECTION TIME STABLE"}},
     {"Label10", {"VARIAZIONE TINJ G/B", "MODIFICATION OF TINJ G/P", "VARIAZIONE TINJ "}},
     {"Label11", {"SAFETY"}},
-    {"Label12", {"GPL", "LPG", "LPG"}},
-    {"Label13", {"METANO", "CNG", "CNG"}},
+    {"Option1_0", kLpg},
+    {"Option1_1", kCng},
     {"Label16", {"Intervallo TINJ stabili", "Range of stable TINJ", "INTERVALLO TINJ STABILI "}},
     {"Command1", {"EXIT", "EXIT", "CIKIS"}},
     {"Command2", {"OK"}},
@@ -122,8 +125,6 @@ constexpr LocalText kRefused{
     "deger: %3. Hicbir deger yazilmadi."};
 constexpr LocalText kAllCells{"tutte le 64 celle", "all 64 cells", "64 hucrenin tamami"};
 constexpr LocalText kMoreCells{" e altre %1", " and %1 more", " ve %1 tane daha"};
-constexpr LocalText kLpg{"GPL", "LPG", "LPG"};
-constexpr LocalText kCng{"METANO", "CNG", "CNG"};
 constexpr LocalText kKgbField{"KGB TARATURA", "KGB calibration", "KGB calibration"};
 constexpr LocalText kWriteGoesOn{"La scrittura della tabella continua nella finestra di taratura vettura.",
                                  "The table goes on being written in the vehicle calibration window.",
@@ -249,10 +250,8 @@ AutoCalibrationWindow::AutoCalibrationWindow(AppContext& context) : Form(context
     settings->addWidget(rangeSpinner);
     settings->addSpacing(24);
     settings->addWidget(lpgOption);
-    settings->addWidget(namedLabel(this, QStringLiteral("Label12"), QString()));
     settings->addSpacing(12);
     settings->addWidget(cngOption);
-    settings->addWidget(namedLabel(this, QStringLiteral("Label13"), QString()));
     settings->addStretch(1);
 
     auto* buttons = new QHBoxLayout;
@@ -318,8 +317,24 @@ void AutoCalibrationWindow::onLoad()
     tinjStableLabel->hide();
     safetyLabel->hide();
     procedureLine->setText(QString());
+    lastDecision_.reset();
     decisionLine->setText(phase_ == Phase::Offline ? QString() : text(kNoDecision).arg(procedure_.testKgb));
     updateControls();
+}
+
+void AutoCalibrationWindow::onLanguageChanged()
+{
+    // the captions put the first instruction back: the one in force now, in the new language
+    if (phase_ == Phase::WritingTable)
+        showTableProgress();
+    else if (phase_ == Phase::Leaving)
+        instruction->setText(text(kLeaving));
+    else if (procedure_.found)
+        instruction->setText(text(kStorePrompt));
+    if (lastDecision_)
+        decisionLine->setText(decisionText(*lastDecision_));
+    else if (phase_ != Phase::Offline)
+        decisionLine->setText(text(kNoDecision).arg(procedure_.testKgb));
 }
 
 void AutoCalibrationWindow::onActivate()
@@ -447,7 +462,7 @@ void AutoCalibrationWindow::showSample(const SampleOutcome& outcome)
     if (outcome.armPhaseDeadline) phaseTimer.start();
 }
 
-void AutoCalibrationWindow::showDecision(const Decision& d)
+QString AutoCalibrationWindow::decisionText(const Decision& d) const
 {
     QString line;
     switch (d.kind) {
@@ -465,12 +480,20 @@ void AutoCalibrationWindow::showDecision(const Decision& d)
         break;
     case Decision::Kind::Found:
         line = text(kFound).arg(d.testKgb);
-        instruction->setText(text(kStorePrompt));
-        updateControls();
         break;
     }
     if (d.limited) line += text(kLimited);
-    decisionLine->setText(line);
+    return line;
+}
+
+void AutoCalibrationWindow::showDecision(const Decision& d)
+{
+    lastDecision_ = d;
+    decisionLine->setText(decisionText(d));
+    if (d.kind == Decision::Kind::Found) {
+        instruction->setText(text(kStorePrompt));
+        updateControls();
+    }
 }
 
 void AutoCalibrationWindow::showProcedureState(bool fresh)
@@ -544,14 +567,13 @@ void AutoCalibrationWindow::pressOk()
             constexpr int kNamed = 8;
             QStringList named;
             for (int i = 0; i < above.size() && i < kNamed; ++i)
-                named << QStringLiteral("%1 = %2")
-                             .arg(writeItemLabel({true, above[i]}, language()))
-                             .arg(cells[above[i]]);
+                named << QStringLiteral("%1 = %2").arg(writeItemLabel({true, above[i]}, language()),
+                                                       QString::number(cells[above[i]]));
             which = named.join(QStringLiteral(", "));
             if (above.size() > kNamed) which += text(kMoreCells).arg(above.size() - kNamed);
         }
-        ctx.showMessage(text(kTitleText),
-                        text(kRefused).arg(*v).arg(text(fuel == Fuel::Lpg ? kLpg : kCng), which));
+        ctx.showMessage(text(kTitleText), text(kRefused).arg(QString::number(*v),
+                                                             text(fuel == Fuel::Lpg ? kLpg : kCng), which));
         return;
     }
     std::vector<WriteValue> values;

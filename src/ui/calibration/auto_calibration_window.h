@@ -7,6 +7,8 @@
 
 #include <QTimer>
 
+#include <optional>
+
 class Lamp;
 class QLabel;
 class QLineEdit;
@@ -36,6 +38,7 @@ protected:
     void onLoad() override;
     void onActivate() override;
     void onUnload() override;
+    void onLanguageChanged() override;
     void requestClose() override;
     std::span<const Caption> captions() const override;
 
@@ -46,6 +49,7 @@ private:
     void leave();
     void showSample(const auto_calibration::SampleOutcome& outcome);
     void showDecision(const auto_calibration::Decision& d);
+    QString decisionText(const auto_calibration::Decision& d) const;
     void showProcedureState(bool fresh);
     void showTableProgress();
     void onWriteEnded(const WriteReport& report);
@@ -85,6 +89,7 @@ private:
     // reset each time the window opens
     Phase phase_ = Phase::Sampling;
     auto_calibration::AutoCalibration procedure_;
+    std::optional<auto_calibration::Decision> lastDecision_; // the one the decision line shows
     LambdaAverage lambdaAverage1{10}, lambdaAverage2{10};
     int silentTicks_ = 0;     // sampling ticks in a row without a calibration frame
     int changeoverSends_ = 0; // requests of the pending changeover

@@ -139,22 +139,3 @@ QString calibrationStatusLine(int calibrationState, int languageIndex, int chang
     if (modes.coilsReady) return kStoreOrExit.in(language);
     return QStringLiteral(" ");
 }
-
-QString writeItemName(const WriteItem& item, Language language)
-{
-    static constexpr LocalText kCell{"Cella riga %1 colonna %2", "Cell row %1 column %2",
-                                     "Hucre satir %1 sutun %2"};
-    static constexpr LocalText kRpmPoint{"Asse RPM punto %1", "RPM axis point %1", "RPM ekseni nokta %1"};
-    static constexpr LocalText kTinjPoint{"Asse TINJ punto %1", "TINJ axis point %1", "TINJ ekseni nokta %1"};
-    static constexpr LocalText kParameter{"Parametro %1", "Parameter %1", "Parametre %1"};
-    if (item.cell) {
-        const int zeroBased = item.index - 1;
-        return kCell.in(language).arg(zeroBased / 8 + 1).arg(zeroBased % 8 + 1);
-    }
-    if (item.index >= param::mapRpmAxis && item.index < param::mapRpmAxis + 8)
-        return kRpmPoint.in(language).arg(item.index - param::mapRpmAxis + 1);
-    if (item.index >= param::mapTinjAxis && item.index < param::mapTinjAxis + 8)
-        return kTinjPoint.in(language).arg(item.index - param::mapTinjAxis + 1);
-    const ParameterInfo* info = parameterInfo(item.index);
-    return kParameter.in(language).arg(info ? QString::fromLatin1(info->name) : QString::number(item.index));
-}

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "link/write_session.h"
-
 // What the calibration window computes on each poll, without any widget: the operating-point
 // marker over the grid, the injection-time average, the smoothed pressure, the fuel colours of the
 // value boxes and the status line.
@@ -88,6 +86,3 @@ struct GuidedModes {
 // `Text15`: the change-over message of the ECU's state, or the prompt of the guided calibration.
 QString calibrationStatusLine(int calibrationState, int languageIndex, int changeoverTemperature,
                               int changeoverRpm, const GuidedModes& modes);
-
-// The value as the user knows it: "Cella riga 3 colonna 5", "Asse RPM punto 2".
-QString writeItemName(const WriteItem& item, Language language);

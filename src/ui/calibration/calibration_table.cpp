@@ -99,7 +99,7 @@ std::optional<std::vector<WriteValue>> CalibrationTable::read(const BoxReader& r
         rule.roundsFractions = true;
         const WriteItem item =
             i < 16 ? WriteItem{false, axisParameter(i)} : WriteItem{true, i - TableGrid::kFirstCellBox + 1};
-        rule.shownName = writeItemName(item, language);
+        rule.shownName = writeItemLabel(item, language);
         if (item.cell) rule.max = kCellMax;
         const std::optional<long long> value = reader(grid_->box(i), rule);
         if (!value) {
@@ -126,8 +126,8 @@ QString CalibrationTable::axisOrderProblem(const std::vector<WriteValue>& values
         for (int id = first + 1; id < first + 8; ++id)
             if (valueOf(id) <= valueOf(id - 1))
                 problems << kNotRising.in(language).arg(
-                    writeItemName({false, id}, language), QString::number(valueOf(id)),
-                    writeItemName({false, id - 1}, language), QString::number(valueOf(id - 1)));
+                    writeItemLabel({false, id}, language), QString::number(valueOf(id)),
+                    writeItemLabel({false, id - 1}, language), QString::number(valueOf(id - 1)));
     }
     return problems.join(QStringLiteral("\n"));
 }

@@ -207,6 +207,7 @@ void CalibrationWindow::onLoad()
     kgbTaken_ = false;
     table->reset(language());
     live->reset();
+    modeShown_.reset();
     statusLine->setText(QString());
     guided->reset();
     correctives->forgetEdits();
@@ -562,10 +563,30 @@ void CalibrationWindow::onParameterConfirmed(int id, int value)
 void CalibrationWindow::onModeAcknowledged(bool on)
 {
     if (on && phase_ == Phase::Closing) return; // a late "on" while the window turns the mode off
+    showMode(on);
+}
+
+void CalibrationWindow::showMode(bool on)
+{
+    modeShown_ = on;
     const Language lang = language();
     setWindowTitle((on ? calibration_mode_texts::onTitle : calibration_mode_texts::offTitle).in(lang));
     modeButton->setText(
         (on ? calibration_mode_texts::onCaption : calibration_mode_texts::offCaption).in(lang));
+}
+
+void CalibrationWindow::onLanguageChanged()
+{
+    if (modeShown_) showMode(*modeShown_);
+    live->applyCaptions();
+    table->editor()->applyCaptions(language());
+    // the status line in the new language now, not at the next event that words it
+    if (phase_ == Phase::Polling && !statusLine->text().isEmpty())
+        showStatusLine();
+    else if (phase_ == Phase::WritingBack && ctx.writes.ownedBy(this))
+        showProgress();
+    else if (phase_ == Phase::GuidedWriting && ctx.writes.ownedBy(guided))
+        showStatus(ctx.writes.progressLine(language()));
 }
 
 void CalibrationWindow::pressExit()

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <array>
+#include <optional>
 
 class QGroupBox;
 class QLabel;
@@ -51,6 +52,7 @@ public:
 protected:
     void onLoad() override;
     void onActivate() override;
+    void onLanguageChanged() override;
     std::span<const Caption> captions() const override;
 
 private:
@@ -82,6 +84,8 @@ private:
     void paintFuelColour();
     void onParameterConfirmed(int id, int value);
     void onModeAcknowledged(bool on);
+    // The title and the mode button say whether the ECU's calibration mode is on.
+    void showMode(bool on);
 
     CalibrationLiveView* live;     // Frame1..Frame19 with their boxes, VScroll1, Shape5, Command6
     CalibrationTable* table;       // Text6(0..79), Shape1 and the block editor
@@ -105,5 +109,6 @@ private:
 
     // reset each time the window opens
     Phase phase_ = Phase::Polling;
+    std::optional<bool> modeShown_; // what the title says of the mode, once the ECU acknowledged one
     bool kgbTaken_ = false; // calibrationKgb took the KGB in use since the window opened or Form8 closed
 };

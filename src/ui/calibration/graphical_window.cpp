@@ -225,6 +225,12 @@ void GraphicalWindow::onLoad()
     for (int p = 1; p <= kPositions; ++p)
         tinjLabels[static_cast<size_t>(p - 1)]->setText(
             QString::number(tinjAxis_[static_cast<size_t>(p - 1)]));
+    showRpmLabels();
+}
+
+void GraphicalWindow::showRpmLabels()
+{
+    const bool offline = state.offlineMode == 1;
     const QString unit = !offline && language() == Language::English ? QStringLiteral(" RPM") : QString();
     for (int c = 1; c <= kCurves; ++c)
         rpmLabels[static_cast<size_t>(c - 1)]->setText(QString::number(rpmAxis_[static_cast<size_t>(c - 1)]) +

@@ -32,11 +32,14 @@ public:
 protected:
     void onLoad() override;
     void onActivate() override;
+    void onLanguageChanged() override { showRpmLabels(); }
     std::span<const Caption> captions() const override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    // The curves' RPM breakpoints; connected, the English ones carry the unit.
+    void showRpmLabels();
     void selectCurve(int curve);
     void deselect();
     void drawCurve(int curve, const QColor& colour);

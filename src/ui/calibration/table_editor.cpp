@@ -2,6 +2,7 @@
 
 #include "link/input_rule.h"
 #include "link/parameter_catalogue.h"
+#include "link/write_session.h"
 #include "ui/calibration/calibration_rules.h"
 #include "ui/calibration/table_grid.h"
 

@@ -1,6 +1,7 @@
 #include "ui/calibration/table_edits.h"
 
 #include "link/input_rule.h"
+#include "link/write_session.h"
 #include "ui/calibration/calibration_rules.h"
 
 #include <QStringTokenizer>
@@ -135,7 +136,7 @@ QString blockRefusalText(const BlockRefusal& refusal, Language language)
         "%1: il risultato %2 e' fuori da 0..%3. La tabella non e' stata cambiata.",
         "%1: the result %2 is outside 0..%3. The table was not changed.",
         "%1: sonuc %2, 0..%3 disinda. Tablo degistirilmedi."};
-    const QString cell = writeItemName({true, refusal.row * kTableSide + refusal.column + 1}, language);
+    const QString cell = writeItemLabel({true, refusal.row * kTableSide + refusal.column + 1}, language);
     return kRefusal.in(language).arg(cell, QString::number(refusal.value), QString::number(kCellMax));
 }
 

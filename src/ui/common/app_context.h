@@ -31,6 +31,9 @@ struct AppContext {
     std::function<void(const QString& path)> openDatalog{};
     // Where the language and the port are kept between runs; empty: nothing is kept (tests).
     QString settingsPath{};
+    // Puts every text in the language `state.languageIndex` now holds: Qt's own dialogs and every
+    // open window.
+    std::function<void()> languageChanged;
 };
 
 // The port "MENU" opens: a named device when one was chosen, otherwise port 1..4.

@@ -63,6 +63,7 @@ DatalogRecorder::DatalogRecorder(AppContext& context, Form& window, DatalogSourc
     connect(&flushTimer_, &QTimer::timeout, this, &DatalogRecorder::flushTick);
     connect(&ctx.dispatcher, &ReplyDispatcher::frameHandled, this, &DatalogRecorder::onReply);
     connect(&ctx.link, &Link::lost, this, &DatalogRecorder::stop);
+    connect(&window, &Form::languageApplied, this, &DatalogRecorder::showState);
     window.installEventFilter(this);
     values_.reserve(datalogChannels(source).size());
     showState();
@@ -177,7 +178,8 @@ void DatalogRecorder::fail()
     const qint64 saved = writer_.savedRows();
     writer_.close();
     showState();
-    ctx.showMessage(kRecordingTitle.in(language), kWriteFailed.in(language).arg(path, reason).arg(saved));
+    ctx.showMessage(kRecordingTitle.in(language),
+                    kWriteFailed.in(language).arg(path, reason, QString::number(saved)));
 }
 
 void DatalogRecorder::showState()

@@ -8,23 +8,38 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace {
+
+QString chosenFile(QFileDialog& dialog)
+{
+    // Qt's own dialog, not the desktop's: it speaks the language chosen on the start window, the
+    // desktop's the one of the machine
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
 QString SystemFileDialogs::openFile(QWidget* parent, const QString& title, const QString& folder,
                                     const QString& filter)
 {
-    return QFileDialog::getOpenFileName(parent, title, folder, filter);
+    QFileDialog dialog(parent, title, folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return chosenFile(dialog);
 }
 
 QString SystemFileDialogs::saveFile(QWidget* parent, const QString& title, const QString& folder,
                                     const QString& filter, const QString& defaultSuffix)
 {
-    // a dialog of our own rather than the static call: the suffix must be added before the
-    // dialog asks about replacing, so the question is about the file that will be written
+    // the suffix is added before the dialog asks about replacing, so the question is about the
+    // file that will be written
     QFileDialog dialog(parent, title, folder, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().constFirst();
+    return chosenFile(dialog);
 }
 
 bool SystemFileDialogs::confirm(QWidget* parent, const QString& title, const QString& text,

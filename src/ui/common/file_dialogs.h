@@ -20,7 +20,8 @@ public:
                          const QStringList& details, const QString& yes, const QString& no) = 0;
 };
 
-// The platform's own dialogs.
+// Qt's file dialogs, in the user's language (Qt's translations, see QtTranslations), and a
+// question of our own.
 class SystemFileDialogs : public FileDialogs {
 public:
     QString openFile(QWidget* parent, const QString& title, const QString& folder,

@@ -4,12 +4,14 @@
 #include "ui/common/navigator.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 
 Form::Form(AppContext& context, WindowId id) : QWidget(nullptr), ctx(context), state(context.state), id_(id)
 {
@@ -59,21 +61,33 @@ void Form::applyCaptions()
         }
         const QString text = caption.text.in(lang);
         QWidget* widget = findChild<QWidget*>(QString::fromLatin1(caption.control));
-        if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
             button->setText(text);
-        else if (auto* label = qobject_cast<QLabel*>(widget))
+            // a screen reader, or a test, finds an option by what it says
+            if (qobject_cast<QRadioButton*>(button) || qobject_cast<QCheckBox*>(button))
+                button->setAccessibleName(text);
+        } else if (auto* label = qobject_cast<QLabel*>(widget)) {
             label->setText(text);
-        else if (auto* group = qobject_cast<QGroupBox*>(widget))
+        } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
             group->setTitle(text);
-        else if (auto* box = qobject_cast<QLineEdit*>(widget))
+        } else if (auto* box = qobject_cast<QLineEdit*>(widget)) {
             box->setText(text);
-        else
+        } else {
             qFatal("%s has no captioned control %s", qPrintable(objectName()), caption.control);
+        }
     }
     if (state.offlineMode == 1 && offlineTitle)
         setWindowTitle(offlineTitle->text.in(lang));
     else if (title)
         setWindowTitle(title->text.in(lang));
+}
+
+void Form::applyLanguage()
+{
+    if (!loaded_) return;
+    applyCaptions();
+    onLanguageChanged();
+    emit languageApplied();
 }
 
 void Form::closeForm()

@@ -35,13 +35,22 @@ public:
     void closeForm();
     // Sets the title and every caption in the language now chosen.
     void applyCaptions();
+    // The language changed while the window is open: captions, and what the window wrote itself.
+    void applyLanguage();
     // The window's timers, for the tests that check none runs after the window closed.
     const QList<QTimer*>& timers() const { return timers_; }
+
+signals:
+    // The window has taken a new language: what it holds that words itself follows.
+    void languageApplied();
 
 protected:
     virtual void onLoad() {}
     virtual void onActivate() {}
     virtual void onUnload() {}
+    // After the captions, when the language changes while the window is open: the texts the
+    // window sets itself (status lines, titles it words) in the new language.
+    virtual void onLanguageChanged() {}
     // The window's captions: control design name (or kTitle, kOfflineTitle) -> three texts.
     virtual std::span<const Caption> captions() const { return {}; }
     // The title bar's close button: as EXIT, unless a window must first tell the ECU it leaves.

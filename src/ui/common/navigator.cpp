@@ -97,6 +97,14 @@ void Navigator::close(Form* form)
     if (stack_.isEmpty()) endTheProgram();
 }
 
+void Navigator::applyLanguage()
+{
+    // a copy: a window may close itself while it changes
+    const QList<Form*> open = stack_;
+    for (Form* form : open)
+        form->applyLanguage();
+}
+
 void Navigator::activatedByUser(Form* form)
 {
     if (form == active() || !stack_.contains(form)) return;

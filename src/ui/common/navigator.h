@@ -34,6 +34,8 @@ public:
     void close(Form* form);
 
     Form* active() const { return stack_.isEmpty() ? nullptr : stack_.last(); }
+    // Every open window takes the language now chosen, at once.
+    void applyLanguage();
     bool isOpen(WindowId id) const;
 
     // The user clicked a window of ours that was not the active one.

@@ -15,6 +15,22 @@ QLabel* namedLabel(QWidget* parent, const QString& designName, const QString& te
     return label;
 }
 
+WordedLine::WordedLine(QWidget* parent, const QString& designName) : QLabel(parent)
+{
+    setObjectName(designName);
+}
+
+void WordedLine::say(std::function<QString()> words)
+{
+    words_ = std::move(words);
+    reword();
+}
+
+void WordedLine::reword()
+{
+    setText(words_ ? words_() : QString());
+}
+
 QLabel* productNameLabel(QWidget* parent, const QString& designName)
 {
     QLabel* label = namedLabel(parent, designName, QStringLiteral("ORVANE"));

@@ -1,15 +1,30 @@
 #pragma once
 
+#include <QLabel>
 #include <QString>
 
+#include <functional>
+
 class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QWidget;
 
 // Controls made the same way in every window, named by their design names.
 
 QLabel* namedLabel(QWidget* parent, const QString& designName, const QString& text);
+
+// A status line that words itself from the state of the moment, so that it can say the same
+// again when the language changes.
+class WordedLine : public QLabel {
+public:
+    WordedLine(QWidget* parent, const QString& designName);
+    // Empty: a blank line.
+    void say(std::function<QString()> words);
+    void reword();
+
+private:
+    std::function<QString()> words_;
+};
 // "ORVANE" in large bold letters, as the start window and the main menu show it.
 QLabel* productNameLabel(QWidget* parent, const QString& designName);
 // A read-only value box of a fixed width, right-aligned.

@@ -290,13 +290,39 @@ bool DatalogViewer::openFile(const QString& path)
     }
     log_ = std::move(log);
     showLog();
-    fileLabel->setText(text(kRows).arg(log_.rowCount()).arg(name));
+    fileName_ = name;
+    showFileLine();
+    // the file's name goes in with the numbers at once: a "%1" in it stays as it is
+    const QString rows = QString::number(log_.rowCount());
     if (log_.status == Datalog::Status::Truncated)
-        ctx.showMessage(windowTitle(), text(kTruncated).arg(name).arg(log_.rowCount()));
+        ctx.showMessage(windowTitle(), text(kTruncated).arg(name, rows));
     if (log_.status == Datalog::Status::Damaged)
-        ctx.showMessage(windowTitle(),
-                        text(kDamaged).arg(name).arg(log_.damagedRow).arg(log_.damagedRow - 1));
+        ctx.showMessage(windowTitle(), text(kDamaged).arg(name, QString::number(log_.damagedRow),
+                                                          QString::number(log_.damagedRow - 1)));
     return true;
+}
+
+void DatalogViewer::showFileLine()
+{
+    fileLabel->setText(fileName_.isEmpty() ? text(kNoFile)
+                                           : text(kRows).arg(QString::number(log_.rowCount()), fileName_));
+}
+
+void DatalogViewer::onLanguageChanged()
+{
+    // the same recording, zoom and cursor: only its words change
+    showFileLine();
+    cursorTable->setHorizontalHeaderLabels({text(kChannel), text(kValue)});
+    for (size_t c = 0; c < log_.channels.size(); ++c) {
+        const QString title = datalogColumnTitle(log_.channels[c], language());
+        const int row = static_cast<int>(c);
+        series[row]->setName(title);
+        for (QLineSeries* piece : gapSegments_[c])
+            piece->setName(title);
+        channelList->item(row)->setText(title);
+        cursorTable->item(row, 0)->setText(title);
+    }
+    updateCursorTable();
 }
 
 double DatalogViewer::totalMs() const
@@ -328,7 +354,8 @@ void DatalogViewer::showLog()
     const QSignalBlocker block(channelList);
     channelList->clear();
     cursorTable->setRowCount(0);
-    fileLabel->setText(text(kNoFile));
+    fileName_.clear();
+    showFileLine();
 
     const Language lang = language();
     cursorTable->setHorizontalHeaderLabels({text(kChannel), text(kValue)});
@@ -507,7 +534,8 @@ void DatalogViewer::updateScales()
         const QString name = QString::fromUtf8(unit);
         if (units.contains(name)) continue;
         units << name;
-        scales << QStringLiteral("%1: %2 .. %3").arg(name).arg(ranges_[c].first).arg(ranges_[c].second);
+        scales << QStringLiteral("%1: %2 .. %3")
+                      .arg(name, QString::number(ranges_[c].first), QString::number(ranges_[c].second));
     }
     scaleLabel->setText(scales.join(QStringLiteral("    ")));
 }

@@ -46,10 +46,12 @@ public:
 
 protected:
     void onLoad() override;
+    void onLanguageChanged() override;
     std::span<const Caption> captions() const override;
 
 private:
     void showLog();
+    void showFileLine();
     void redraw();
     void updateScrollBar();
     void updateCursorTable();
@@ -77,6 +79,7 @@ private:
     QLineSeries* cursorLine;
 
     Datalog log_;
+    QString fileName_;                              // of the log shown; empty while none is open
     std::vector<std::pair<double, double>> own_;    // each channel's min and max (inf, -inf: none)
     std::vector<std::pair<double, double>> ranges_; // each channel's scale on screen
     double scrollUnitMs_ = 1; // the scroll bar counts in these, so any length fits its int range

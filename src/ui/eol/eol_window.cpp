@@ -60,8 +60,11 @@ EolWindow::EolWindow(AppContext& context) : Form(context, WindowId::EndOfLine), 
     eightCylinders = new QRadioButton(QStringLiteral("8"), cylinderFrame);
     eightCylinders->setObjectName(QStringLiteral("Option3"));
     auto* options = new QHBoxLayout(cylinderFrame);
-    for (QRadioButton* o : {fourCylinders, sixCylinders, eightCylinders})
+    for (QRadioButton* o : {fourCylinders, sixCylinders, eightCylinders}) {
+        // the production line reads Italian in every language
+        o->setAccessibleName(o->text() + QStringLiteral(" CILINDRI"));
         options->addWidget(o);
+    }
 
     startButton = new QPushButton(this);
     startButton->setObjectName(QStringLiteral("Command2"));

@@ -69,11 +69,7 @@ MainMenu::MainMenu(AppContext& context) : Form(context, WindowId::MainMenu)
     version->addWidget(versionLabel);
     version->addWidget(versionBox);
     version->addStretch(1);
-    progressLine = namedLabel(this, QStringLiteral("HandshakeLine"), QString());
-    // the handshake's words change every second: they wrap inside the menu instead of widening it
-    progressLine->setWordWrap(true);
-    progressLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    progressLine->setFixedHeight(2 * progressLine->fontMetrics().lineSpacing() + 4);
+    progressLine = new WordedLine(this, QStringLiteral("HandshakeLine"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(productLabel);
     layout->addWidget(subtitleLabel);
@@ -96,7 +92,7 @@ MainMenu::MainMenu(AppContext& context) : Form(context, WindowId::MainMenu)
 
     // never "connected" over a port that has gone away
     connect(&ctx.link, &Link::lost, this, [this] {
-        if (isLoaded()) progressLine->setText(text(kLinkLost));
+        if (isLoaded()) progressLine->say([this] { return text(kLinkLost); });
     });
     // The version box shows the ECU's answer whenever it comes, even while the menu is closed.
     connect(&ctx.dispatcher, &ReplyDispatcher::versionReceived, versionBox, &QLineEdit::setText);
@@ -114,7 +110,7 @@ void MainMenu::onLoad()
         b->setEnabled(false);
     step = HandshakeStep::Version;
     stepRequests = 0;
-    progressLine->clear();
+    progressLine->say({});
     if (state.offlineMode == 0) {
         // until the ECU answers: never the last connection's version
         versionBox->clear();
@@ -129,6 +125,11 @@ void MainMenu::onLoad()
 std::span<const Caption> MainMenu::captions() const
 {
     return kCaptions;
+}
+
+void MainMenu::onLanguageChanged()
+{
+    progressLine->reword();
 }
 
 void MainMenu::onActivate()
@@ -166,18 +167,23 @@ void MainMenu::handshakeTick()
         }
         ctx.link.send(frames::readVersion());
         ++state.versionRequestCount;
-        progressLine->setText(text(kReadingVersion).arg(state.versionRequestCount).arg(kVersionTries));
+        progressLine->say([this, sent = state.versionRequestCount] {
+            return text(kReadingVersion).arg(sent).arg(kVersionTries);
+        });
         handshakeTimer.start();
     } else if (state.parametersReceived == 0) {
         ctx.link.send(frames::readAllParameters());
-        progressLine->setText(text(kReadingParameters).arg(countRequest(HandshakeStep::Parameters)));
+        progressLine->say([this, sent = countRequest(HandshakeStep::Parameters)] {
+            return text(kReadingParameters).arg(sent);
+        });
         handshakeTimer.start();
     } else if (state.tableReceived == 0) {
         ctx.link.send(frames::readTable());
-        progressLine->setText(text(kReadingTable).arg(countRequest(HandshakeStep::Table)));
+        progressLine->say(
+            [this, sent = countRequest(HandshakeStep::Table)] { return text(kReadingTable).arg(sent); });
         handshakeTimer.start();
     } else {
-        progressLine->setText(text(kConnected));
+        progressLine->say([this] { return text(kConnected); });
         enableButtons(false);
         setBusy(false);
     }

@@ -7,6 +7,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class WordedLine;
 
 // The main menu. Connected, it first reads the ECU's version (at most five tries), all
 // parameters and the table, and only then offers its buttons; not connected, at once.
@@ -29,6 +30,7 @@ public:
 protected:
     void onLoad() override;
     void onActivate() override;
+    void onLanguageChanged() override;
     std::span<const Caption> captions() const override;
 
 private:
@@ -57,7 +59,7 @@ private:
     QTimer handshakeTimer;          // Timer1, 1000 ms
     QTimer statusStartTimer;        // Timer2, 500 ms
     QTimer calibrationStartTimer;   // Timer3, 500 ms
-    QLabel* progressLine;           // what the handshake is reading
+    WordedLine* progressLine;       // what the handshake is reading
 
     HandshakeStep step = HandshakeStep::Version;
     int stepRequests = 0;

@@ -24,8 +24,8 @@ const Caption kCaptions[] = {
       "ORVANE - Yakit degisim degerleri Beyne bagli degil"}},
     {"Command1", shared_texts::exit},
     {"Command2", page_texts::modify},
-    {"Label14", page_texts::readMode},
-    {"Label10", page_texts::writeMode},
+    {"Option1", page_texts::readMode},
+    {"Option2", page_texts::writeMode},
     {"Frame1", {"COMMUTAZIONE", "CHANGING", "YAKIT DEGISIMI"}},
     {"Frame2", {"TIPO COMMUTATORE", "SWITCHING", "COMMUTATORE "}},
     {"Label5", {"COMMUTAZIONE G->B", "SWITCHING G->P", "YAKIT DEGISIM G->B"}},
@@ -38,12 +38,12 @@ const Caption kCaptions[] = {
     {"Label4", parameterRule(param::changeoverTemperature).name},
     {"Label12", parameterRule(param::endOfGasPressure).name},
     {"Label15", parameterRule(param::startFilterTime).name},
-    {"Label16", {"Accelerazione", "Acceleration", "Devir yukselirken"}},
-    {"Label17", {"Decelerazione", "Deceleration", "Devir duserken"}},
-    {"Label19", {"DEVIATORE", "SWITCH", "TASTO"}},
-    {"Label20", {"TRX 310"}},
-    {"Label21", {"TRX 410"}},
-    {"Label22", {"Commutazione a caldo", "Warm switching", "Warm switching"}},
+    {"Option3", {"Accelerazione", "Acceleration", "Devir yukselirken"}},
+    {"Option4", {"Decelerazione", "Deceleration", "Devir duserken"}},
+    {"Option5", {"DEVIATORE", "SWITCH", "TASTO"}},
+    {"Option6", {"TRX 310"}},
+    {"Option7", {"TRX 410"}},
+    {"Check1", {"Commutazione a caldo", "Warm switching", "Warm switching"}},
 };
 
 const PageField kFields[] = {
@@ -52,12 +52,9 @@ const PageField kFields[] = {
     {PageField::Kind::Box, param::overlapPetrolToGas, {"Text3"}},
     {PageField::Kind::Box, param::changeoverTemperature, {"Text4"}},
     {PageField::Kind::Box, param::endOfGasPressure, {"Text5"}},
-    {PageField::Kind::Options, param::changeoverMode, {"Option3", "Option4"}, {"Label16", "Label17"}},
+    {PageField::Kind::Options, param::changeoverMode, {"Option3", "Option4"}},
     {PageField::Kind::Box, param::startFilterTime, {"Text6"}},
-    {PageField::Kind::Options,
-     param::changeoverSwitchType,
-     {"Option5", "Option6", "Option7"},
-     {"Label19", "Label20", "Label21"}},
+    {PageField::Kind::Options, param::changeoverSwitchType, {"Option5", "Option6", "Option7"}},
     {PageField::Kind::Check, param::warmSwitching, {"Check1"}},
 };
 constexpr PageControls kControls{"Option1", "Option2", "Command2", "Command1"};
@@ -85,14 +82,13 @@ CommutationPage::CommutationPage(AppContext& context)
     fields->setRowMinimumHeight(7, 30);
     fields->setRowStretch(9, 1);
 
-    QGroupBox* changing = optionFrame(this, "Frame1", {{"Option3", "Label16"}, {"Option4", "Label17"}});
+    QGroupBox* changing = optionFrame(this, "Frame1", {"Option3", "Option4"});
     auto* changingLayout = static_cast<QVBoxLayout*>(changing->layout());
     changingLayout->addSpacing(8);
-    addCaptioned(changingLayout, new QCheckBox(changing), "Check1", "Label22");
-    QGroupBox* switchType =
-        optionFrame(this, "Frame2", {{"Option5", "Label19"}, {"Option6", "Label20"}, {"Option7", "Label21"}});
+    addOption(changingLayout, new QCheckBox(changing), "Check1");
+    QGroupBox* switchType = optionFrame(this, "Frame2", {"Option5", "Option6", "Option7"});
 
-    layOutPage(this, fields, {changing, switchType}, kControls, "Label14", "Label10");
+    layOutPage(this, fields, {changing, switchType}, kControls);
 
     bindFields(kFields, kControls);
 }

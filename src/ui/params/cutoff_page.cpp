@@ -18,8 +18,8 @@ const Caption kCaptions[] = {
       "ORVANE - Gaz acma kapama idaresi Beyne bagli degil"}},
     {"Command1", shared_texts::exit},
     {"Command2", page_texts::modify},
-    {"Label10", page_texts::readMode},
-    {"Label9", page_texts::writeMode},
+    {"Option1", page_texts::readMode},
+    {"Option2", page_texts::writeMode},
     {"Label1", parameterRule(param::cutoffRpmThreshold).name},
     {"Label2", parameterRule(param::cutoffTinjThreshold).name},
     {"Label4", parameterRule(param::cutoffKgb).name},
@@ -48,7 +48,7 @@ CutoffPage::CutoffPage(AppContext& context) : ParameterPage(context, WindowId::C
     auto* fields = new QVBoxLayout;
     fields->addWidget(headingLabel(this, "Label5"));
     fields->addLayout(grid);
-    layOutPage(this, fields, {}, kControls, "Label10", "Label9");
+    layOutPage(this, fields, {}, kControls);
 
     bindFields(kFields, kControls);
 }

@@ -30,19 +30,19 @@ const Caption kCaptions[] = {
       "ORVANE - LAMBDA degerleri Beyne bagli degil"}},
     {"Command1", shared_texts::exit},
     {"Command2", page_texts::modify},
-    {"Label9", page_texts::readMode},
-    {"Label8", page_texts::writeMode},
+    {"Option3", page_texts::readMode},
+    {"Option4", page_texts::writeMode},
     {"Frame1", {"LAMBDA1", "OXYGEN SENSOR1", "LAMBDA tipi"}},
     {"Frame2", {"LAMBDA2", "OXYGEN SENSOR2", "TIPO LAMBDA2"}},
     {"Label3", parameterRule(param::lambdaCorrectionRpmThreshold).name},
-    {"Label6", kStraight5},
-    {"Label7", kInverted5},
-    {"Label10", kStraight1},
-    {"Label11", kInverted1},
-    {"Label16", {"DIRITTA 0-5V", "STRAIGHT 0-5V", "DIRITTO 0-5V"}},
-    {"Label15", {"INVERTITA 5-0V", "INVERTED 5-0V", "INVERTITO 5-0V"}},
-    {"Label14", {"DIRITTA 0-1V", "STRAIGHT 0-1V", "DIRITTO 0-1V"}},
-    {"Label13", {"INVERTITA 1-0V", "INVERTED 1-0V", "INVERTITO 1-0V"}},
+    {"Option1_0", kStraight5},
+    {"Option1_1", kInverted5},
+    {"Option1_2", kStraight1},
+    {"Option1_3", kInverted1},
+    {"Option2_0", {"DIRITTA 0-5V", "STRAIGHT 0-5V", "DIRITTO 0-5V"}},
+    {"Option2_1", {"INVERTITA 5-0V", "INVERTED 5-0V", "INVERTITO 5-0V"}},
+    {"Option2_2", {"DIRITTA 0-1V", "STRAIGHT 0-1V", "DIRITTO 0-1V"}},
+    {"Option2_3", {"INVERTITA 1-0V", "INVERTED 1-0V", "INVERTITO 1-0V"}},
     {"Label21", kLean},
     {"Label26", kLean},
     {"Label23", kRich},
@@ -53,32 +53,27 @@ const Caption kCaptions[] = {
 const PageField kFields[] = {
     {PageField::Kind::Options,
      param::lambda1SensorType,
-     {"Option1_0", "Option1_1", "Option1_2", "Option1_3"},
-     {"Label6", "Label7", "Label10", "Label11"}},
+     {"Option1_0", "Option1_1", "Option1_2", "Option1_3"}},
     {PageField::Kind::Box, param::lambda1LeanThreshold, {"Text6"}},
     {PageField::Kind::Box, param::lambda1RichThreshold, {"Text5"}},
     {PageField::Kind::Box, param::lambdaCorrectionRpmThreshold, {"Text3"}},
     {PageField::Kind::Options,
      param::lambda2SensorType,
-     {"Option2_0", "Option2_1", "Option2_2", "Option2_3"},
-     {"Label16", "Label15", "Label14", "Label13"}},
+     {"Option2_0", "Option2_1", "Option2_2", "Option2_3"}},
     {PageField::Kind::Box, param::lambda2LeanThreshold, {"Text8"}},
     {PageField::Kind::Box, param::lambda2RichThreshold, {"Text7"}},
 };
 
-// One sensor's frame: the four types with their captions, then rich above lean, each with "mV".
-QGroupBox* sensorFrame(QWidget* parent, const char* frame, int group, std::array<const char*, 4> labels,
-                       const char* rich, const char* richLabel, const char* lean, const char* leanLabel)
+// One sensor's frame: the four types, then rich above lean, each with "mV".
+QGroupBox* sensorFrame(QWidget* parent, const char* frame, int group, const char* rich, const char* richLabel,
+                       const char* lean, const char* leanLabel)
 {
     auto* f = new QGroupBox(parent);
     f->setObjectName(QString::fromLatin1(frame));
     auto* layout = new QVBoxLayout(f);
     for (int type = 0; type < 4; ++type) {
-        auto* row = new QHBoxLayout;
         const QByteArray option = QStringLiteral("Option%1_%2").arg(group).arg(type).toLatin1();
-        addCaptioned(row, new QRadioButton(f), option.constData(), labels[static_cast<size_t>(type)]);
-        row->addStretch(1);
-        layout->addLayout(row);
+        addOption(layout, new QRadioButton(f), option.constData());
     }
     auto* thresholds = new QGridLayout;
     addFieldRow(thresholds, 0, namedLabel(f, QString::fromLatin1(richLabel), QString()),
@@ -109,10 +104,8 @@ constexpr PageControls kControls{"Option3", "Option4", "Command2", "Command1"};
 LambdaPage::LambdaPage(AppContext& context) : ParameterPage(context, WindowId::LambdaPage, 500)
 {
     auto* sensors = new QHBoxLayout;
-    sensors->addWidget(sensorFrame(this, "Frame1", 1, {"Label6", "Label7", "Label10", "Label11"}, "Text5",
-                                   "Label23", "Text6", "Label21"));
-    sensors->addWidget(sensorFrame(this, "Frame2", 2, {"Label16", "Label15", "Label14", "Label13"}, "Text7",
-                                   "Label25", "Text8", "Label26"));
+    sensors->addWidget(sensorFrame(this, "Frame1", 1, "Text5", "Label23", "Text6", "Label21"));
+    sensors->addWidget(sensorFrame(this, "Frame2", 2, "Text7", "Label25", "Text8", "Label26"));
     for (int sensor : {1, 2})
         emulationFrame(this, sensor);
 
@@ -123,7 +116,7 @@ LambdaPage::LambdaPage(AppContext& context) : ParameterPage(context, WindowId::L
     auto* fields = new QVBoxLayout;
     fields->addLayout(sensors);
     fields->addLayout(speed);
-    layOutPage(this, fields, {}, kControls, "Label9", "Label8");
+    layOutPage(this, fields, {}, kControls);
     bindFields(kFields, kControls);
 }
 

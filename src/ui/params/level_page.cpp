@@ -28,8 +28,8 @@ const Caption kCommonCaptions[] = {
     {"Command2", page_texts::modify},
     {"Command3", {"Imposta come livello max", "Set as maximum value", "Imposta come max"}},
     {"Command4", {"Imposta come livello min", "Set as minimum value", "Imposta come min"}},
-    {"Label8", page_texts::readMode},
-    {"Label7", page_texts::writeMode},
+    {"Option1", page_texts::readMode},
+    {"Option2", page_texts::writeMode},
     {"Label1", parameterRule(param::levelMinMv).name},
     {"Label2", parameterRule(param::levelMaxMv).name},
     {"Label19", {"Livello", "Level", "Degerleri"}},
@@ -180,7 +180,7 @@ LevelPage::LevelPage(AppContext& context)
     auto* body = new QVBoxLayout;
     body->addWidget(modelName);
     body->addLayout(row);
-    layOutPage(this, body, {}, kControls, "Label8", "Label7");
+    layOutPage(this, body, {}, kControls);
 
     setUpTimer(gaugeTimer, "Timer2", 300, &LevelPage::gaugeTick);
     connect(setMaxButton, &QPushButton::clicked, this, [this] { setEnd(param::levelMaxMv); });

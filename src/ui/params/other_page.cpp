@@ -18,8 +18,8 @@ const Caption kCaptions[] = {
       "ORVANE - Diger Parametreler Beyne Bagli Degil"}},
     {"Command1", shared_texts::exit},
     {"Command2", page_texts::modify},
-    {"Label7", {"Modalità lettura", "Reading mode", "Degerleri Oku"}},
-    {"Label3", {"Modalità scrittura", "Writing mode", "Degerleri Degistir"}},
+    {"Option1", {"Modalità lettura", "Reading mode", "Degerleri Oku"}},
+    {"Option2", {"Modalità scrittura", "Writing mode", "Degerleri Degistir"}},
     {"Label1", parameterRule(param::coilCount).name},
     {"Label2", parameterRule(param::injectorCount).name},
     {"Label4", parameterRule(param::calibrationPressure).name},
@@ -28,8 +28,8 @@ const Caption kCaptions[] = {
     {"Label11", parameterRule(param::calibrationTemperature).name},
     {"Label14", parameterRule(param::pressureCorrectionRpmThreshold).name},
     {"Frame1", {"SENSORE PRESSIONE", "PRESSURE SENSOR", "SENSORE PRESSIONE"}},
-    {"Label16", {"PRS 210"}},
-    {"Label17", {"PRS 620"}},
+    {"Option3", {"PRS 210"}},
+    {"Option4", {"PRS 620"}},
 };
 
 const PageField kFields[] = {
@@ -40,7 +40,7 @@ const PageField kFields[] = {
     {PageField::Kind::Box, param::minTemperature, {"Text4"}},
     {PageField::Kind::Box, param::maxTemperature, {"Text5"}},
     {PageField::Kind::Box, param::pressureCorrectionRpmThreshold, {"Text7"}},
-    {PageField::Kind::Options, param::pressureSensorType, {"Option3", "Option4"}, {"Label16", "Label17"}},
+    {PageField::Kind::Options, param::pressureSensorType, {"Option3", "Option4"}},
 };
 constexpr PageControls kControls{"Option1", "Option2", "Command2", "Command1"};
 
@@ -71,8 +71,8 @@ OtherPage::OtherPage(AppContext& context) : ParameterPage(context, WindowId::Oth
                     parameterBox(this, row.box), row.unit);
     grid->setColumnMinimumWidth(2, 40);
 
-    QGroupBox* sensor = optionFrame(this, "Frame1", {{"Option3", "Label16"}, {"Option4", "Label17"}});
-    layOutPage(this, grid, {sensor}, kControls, "Label7", "Label3");
+    QGroupBox* sensor = optionFrame(this, "Frame1", {"Option3", "Option4"});
+    layOutPage(this, grid, {sensor}, kControls);
 
     bindFields(kFields, kControls);
 }

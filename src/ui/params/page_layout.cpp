@@ -27,14 +27,13 @@ QLabel* headingLabel(QWidget* parent, const char* designName)
     return label;
 }
 
-QGroupBox* optionFrame(QWidget* parent, const char* designName,
-                       std::initializer_list<std::pair<const char*, const char*>> options)
+QGroupBox* optionFrame(QWidget* parent, const char* designName, std::initializer_list<const char*> options)
 {
     auto* group = new QGroupBox(parent);
     group->setObjectName(QString::fromLatin1(designName));
     auto* layout = new QVBoxLayout(group);
-    for (const auto& [option, label] : options)
-        addCaptioned(layout, new QRadioButton(group), option, label);
+    for (const char* option : options)
+        addOption(layout, new QRadioButton(group), option);
     return group;
 }
 
@@ -45,19 +44,17 @@ void addFieldRow(QGridLayout* grid, int row, QLabel* caption, QLineEdit* box, co
     if (!unit.isEmpty()) grid->addWidget(new QLabel(unit, box->parentWidget()), row, 2);
 }
 
-void addCaptioned(QBoxLayout* layout, QAbstractButton* button, const char* buttonName, const char* labelName)
+void addOption(QBoxLayout* layout, QAbstractButton* button, const char* designName)
 {
-    button->setObjectName(QString::fromLatin1(buttonName));
+    button->setObjectName(QString::fromLatin1(designName));
     auto* row = new QHBoxLayout;
-    row->setSpacing(4);
     row->addWidget(button);
-    row->addWidget(namedLabel(button->parentWidget(), QString::fromLatin1(labelName), QString()));
     row->addStretch(1);
     layout->addLayout(row);
 }
 
 void layOutPage(QWidget* page, QLayout* fields, std::initializer_list<QWidget*> frames,
-                const PageControls& controls, const char* readLabel, const char* writeLabel)
+                const PageControls& controls)
 {
     auto* body = new QHBoxLayout;
     body->addLayout(fields);
@@ -76,8 +73,8 @@ void layOutPage(QWidget* page, QLayout* fields, std::initializer_list<QWidget*> 
     auto* selectors = new QWidget(page);
     auto* modes = new QHBoxLayout(selectors);
     modes->setContentsMargins(0, 0, 0, 0);
-    addCaptioned(modes, new QRadioButton(selectors), controls.readMode, readLabel);
-    addCaptioned(modes, new QRadioButton(selectors), controls.writeMode, writeLabel);
+    addOption(modes, new QRadioButton(selectors), controls.readMode);
+    addOption(modes, new QRadioButton(selectors), controls.writeMode);
     footer->addWidget(selectors);
     footer->addStretch(1);
     for (const char* name : {controls.writeButton, controls.exitButton}) {

@@ -3,7 +3,6 @@
 #include <QString>
 
 #include <initializer_list>
-#include <utility>
 
 class QAbstractButton;
 class QBoxLayout;
@@ -21,17 +20,16 @@ struct PageControls;
 QLineEdit* parameterBox(QWidget* parent, const char* designName);
 // A section heading in bold; its text is a caption.
 QLabel* headingLabel(QWidget* parent, const char* designName);
-// A frame around an option group, its title a caption: the options top to bottom, each an option
-// button and the caption label beside it (design names).
-QGroupBox* optionFrame(QWidget* parent, const char* designName,
-                       std::initializer_list<std::pair<const char*, const char*>> options);
+// A frame around an option group, its title a caption: the option buttons top to bottom (design
+// names), each captioned with its own text.
+QGroupBox* optionFrame(QWidget* parent, const char* designName, std::initializer_list<const char*> options);
 // One row of a page's field grid: caption, box, unit (none when empty).
 void addFieldRow(QGridLayout* grid, int row, QLabel* caption, QLineEdit* box, const QString& unit = {});
-// An option button or check box without text of its own, then its caption label, both named; the
-// label is made beside the button, in the same parent.
-void addCaptioned(QBoxLayout* layout, QAbstractButton* button, const char* buttonName, const char* labelName);
+// An option button or check box named by its design name; its caption is its own text, so that
+// a click on the words chooses it too.
+void addOption(QBoxLayout* layout, QAbstractButton* button, const char* designName);
 // The whole page: its fields, the option frames beside them top to bottom, and along the bottom the
-// read and write mode selectors (with their labels), the write and the exit button; above them the
-// write's progress line `WriteLine`.
+// read and write mode selectors, the write and the exit button; above them the write's progress
+// line `WriteLine`.
 void layOutPage(QWidget* page, QLayout* fields, std::initializer_list<QWidget*> frames,
-                const PageControls& controls, const char* readLabel, const char* writeLabel);
+                const PageControls& controls);

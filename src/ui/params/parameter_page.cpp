@@ -34,7 +34,7 @@ void ParameterPage::bindFields(std::span<const PageField> fields, const PageCont
         return widget;
     };
     for (const PageField& field : fields) {
-        Bound bound{&field, {}, {}};
+        Bound bound{&field, {}};
         if (field.kind == PageField::Kind::Box) {
             auto* box = qobject_cast<QLineEdit*>(find(field.controls[0]));
             connect(box, &QLineEdit::textEdited, this, [this, id = field.parameterId] { markEdited(id); });
@@ -47,11 +47,8 @@ void ParameterPage::bindFields(std::span<const PageField> fields, const PageCont
             connect(button, &QAbstractButton::clicked, this, [this, id = field.parameterId] {
                 markEdited(id);
                 for (Bound& b : bound_)
-                    if (b.field->parameterId == id) colourLabels(b);
+                    if (b.field->parameterId == id) colourOptions(b);
             });
-        }
-        for (const char* name : field.labels) {
-            if (name) bound.labels.push_back(qobject_cast<QLabel*>(find(name)));
         }
         bound_.push_back(std::move(bound));
         order_.push_back(field.parameterId);
@@ -129,7 +126,7 @@ void ParameterPage::show(Bound& bound, int value)
             option->setChecked(static_cast<int>(i) == value);
             option->setAutoExclusive(exclusive);
         }
-        colourLabels(bound);
+        colourOptions(bound);
         break;
     }
     case PageField::Kind::Check:
@@ -138,13 +135,15 @@ void ParameterPage::show(Bound& bound, int value)
     }
 }
 
-void ParameterPage::colourLabels(Bound& bound)
+void ParameterPage::colourOptions(Bound& bound)
 {
-    for (size_t i = 0; i < bound.labels.size(); ++i) {
-        QPalette palette = bound.labels[i]->palette();
-        const bool selected = i < bound.controls.size() && bound.controls[i]->isChecked();
-        palette.setColor(QPalette::WindowText, selected ? colours::selectedOption : colours::otherOption);
-        bound.labels[i]->setPalette(palette);
+    if (bound.field->kind != PageField::Kind::Options) return;
+    // every colour group: a locked option keeps the colour that says which one the ECU holds
+    for (QAbstractButton* option : bound.controls) {
+        QPalette palette = option->palette();
+        palette.setColor(QPalette::WindowText,
+                         option->isChecked() ? colours::selectedOption : colours::otherOption);
+        option->setPalette(palette);
     }
 }
 
@@ -253,6 +252,11 @@ void ParameterPage::onWriteEnded(const WriteReport& report)
     dropEdits();
     tellWriteEnded(ctx, report);
     if (report.complete()) onWriteComplete();
+}
+
+void ParameterPage::onLanguageChanged()
+{
+    if (writing_) writeLine_->setText(ctx.writes.progressLine(language()));
 }
 
 void ParameterPage::onUnload()

@@ -21,10 +21,9 @@ struct PageField {
     enum class Kind { Box, Options, Check };
     Kind kind;
     int parameterId;
-    // Box or Check: the control; Options: the option buttons for the values 0, 1, 2 ...
+    // Box or Check: the control; Options: the option buttons for the values 0, 1, 2 ..., their
+    // captions red for the selected one and blue for the others
     std::array<const char*, 4> controls{};
-    // Options: the caption beside each option, red for the selected one and blue for the others
-    std::array<const char*, 4> labels{};
     // Box: what it may hold (its name for the refusal, the range its conversion carries)
     FieldRule rule = parameterRule(parameterId);
 };
@@ -63,6 +62,7 @@ protected:
     void onLoad() override;
     void onActivate() override;
     void onUnload() override;
+    void onLanguageChanged() override;
 
     // Read mode: editors locked; write mode: unlocked. Pages with more editors extend both.
     virtual void setWriteMode(bool on);
@@ -82,12 +82,11 @@ private:
     struct Bound {
         const PageField* field;
         std::vector<QAbstractButton*> controls;
-        std::vector<QLabel*> labels;
         bool touched = false;
     };
 
     void show(Bound& bound, int value);
-    void colourLabels(Bound& bound);
+    void colourOptions(Bound& bound);
     void dropEdits();
     void pressWrite();
     void startWalk(const std::vector<WriteValue>& values);

@@ -83,11 +83,16 @@ SerialSettingsDialog::SerialSettingsDialog(AppContext& context) : Form(context, 
     };
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Port"), portList);
-    form->addRow(QStringLiteral("Baud Rate"), baudList);
-    form->addRow(QStringLiteral("Parity"), parityList);
-    form->addRow(QStringLiteral("Data bits"), dataBitsList);
-    form->addRow(QStringLiteral("Stop Bits"), stopBitsList);
+    const std::pair<const char*, QComboBox*> rows[] = {{"Port", portList},
+                                                       {"Baud Rate", baudList},
+                                                       {"Parity", parityList},
+                                                       {"Data bits", dataBitsList},
+                                                       {"Stop Bits", stopBitsList}};
+    for (const auto& [caption, list] : rows) {
+        // a screen reader, or a test, finds the list by its caption
+        form->addRow(QString::fromLatin1(caption), list);
+        list->setAccessibleName(QString::fromLatin1(caption));
+    }
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(searchButton);
     buttons->addStretch(1);

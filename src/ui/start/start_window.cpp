@@ -44,7 +44,9 @@ QPushButton* flagButton(QWidget* parent, const char* name, const char* image, co
     button->setIcon(QIcon(QString::fromLatin1(image)));
     button->setIconSize(QSize(45, 30));
     button->setFixedSize(56, 40);
+    // no words on the button: its language's own name says what it does
     button->setToolTip(QString::fromUtf8(tip));
+    button->setAccessibleName(button->toolTip());
     // pressed while its language is the one chosen
     button->setCheckable(true);
     button->setAutoExclusive(true);
@@ -149,7 +151,7 @@ void StartWindow::onLoad()
         QTimer::singleShot(0, this,
                            [this, text = *problem] { ctx.showMessage(QStringLiteral("ORVANE"), text); });
     if (!commandLinePort.isEmpty()) state.serialPortName = commandLinePort;
-    showLanguage(state.languageIndex);
+    showLanguage(state.languageIndex); // Qt's own dialogs speak it too
     menuButton->setFocus();
 }
 
@@ -293,11 +295,16 @@ void StartWindow::chooseLanguage(int languageIndex)
 void StartWindow::showLanguage(int languageIndex)
 {
     state.languageIndex = languageIndex;
-    (languageIndex == 2   ? englishButton
-     : languageIndex == 3 ? turkishButton
-                          : italianButton)
+    // every open window, this one among them
+    ctx.languageChanged();
+}
+
+void StartWindow::onLanguageChanged()
+{
+    (state.languageIndex == 2   ? englishButton
+     : state.languageIndex == 3 ? turkishButton
+                                : italianButton)
         ->setChecked(true);
-    applyCaptions();
     setWindowTitle(state.offlineMode == 1 ? offlineTitle() : QStringLiteral("ORVANE"));
     updateContactLine();
 }

@@ -20,6 +20,7 @@ protected:
     void onLoad() override;
     void onActivate() override;
     void onUnload() override;
+    void onLanguageChanged() override;
     std::span<const Caption> captions() const override;
     // EXIT and the title bar end the program: while a write runs, only after asking.
     void requestClose() override;

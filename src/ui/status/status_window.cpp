@@ -292,6 +292,12 @@ void StatusWindow::paintBaseColours()
         levelBar->setColour(i, levelColour(i, false));
 }
 
+void StatusWindow::onLanguageChanged()
+{
+    showSensorTypes();
+    chart->setLanguage(language());
+}
+
 std::span<const Caption> StatusWindow::captions() const
 {
     return kCaptions;

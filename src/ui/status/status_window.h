@@ -34,6 +34,7 @@ public:
 protected:
     void onLoad() override;
     void onActivate() override;
+    void onLanguageChanged() override;
     std::span<const Caption> captions() const override;
 
 private:
