@@ -53,5 +53,6 @@ QString vehicleChangeLine(const VehicleChange& change, Language language)
     const auto shown = [&change](int value) {
         return change.item.cell ? QString::number(value) : valueWithUnit(change.item.index, value);
     };
-    return kChange.in(language).arg(writeItemLabel(change.item, language), shown(change.ecu), shown(change.file));
+    return kChange.in(language).arg(writeItemLabel(change.item, language), shown(change.ecu),
+                                    shown(change.file));
 }

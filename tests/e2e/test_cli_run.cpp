@@ -238,7 +238,7 @@ void TestCliRun::pulledPortAndCtrlCDuringRestore()
                      [this](QProcess&) { sim.reset(); });
     QCOMPARE(lost, 5);
     QVERIFY2(report.contains("writing stopped (" + device + ": "), qPrintable(report));
-    QVERIFY(report.contains("cell 12 (row 2, column 4)"));
+    QVERIFY2(report.contains("Cell row 2 column 4"), qPrintable(report));
 }
 
 void TestCliRun::endOfLineVerdict()

@@ -214,7 +214,8 @@ void ArchiveWindow::pressDefaults()
     setBusy(true);
     ctx.link.send(frames::restoreDefaults());
     defaultsSends = 1;
-    progressLine->say([this, sends = defaultsSends] { return text(archive_texts::defaultsWaiting).arg(sends); });
+    progressLine->say(
+        [this, sends = defaultsSends] { return text(archive_texts::defaultsWaiting).arg(sends); });
     defaultsTimer.setInterval(500);
     defaultsTimer.start();
 }
@@ -323,10 +324,10 @@ void ArchiveWindow::pressStoreOnEcu()
     for (const VehicleChange& change : difference.changes)
         changes << vehicleChangeLine(change, language());
     // at once: a name such as "Punto %2.xls" must stay as it is
-    const QString question = text(archive_texts::confirm)
-                                 .arg(name, QString::number(changes.size()),
-                                      QString::number(difference.parameterChanges),
-                                      QString::number(changes.size() - difference.parameterChanges));
+    const QString question =
+        text(archive_texts::confirm)
+            .arg(name, QString::number(changes.size()), QString::number(difference.parameterChanges),
+                 QString::number(changes.size() - difference.parameterChanges));
     if (!ctx.fileDialogs->confirm(this, text(kArchiveTitle), question, changes, text(kSend), text(kCancel)))
         return finish();
     if (!beginWrite(ctx, {this, archive_texts::transfer}, difference.values)) return finish();

@@ -127,12 +127,12 @@ FieldRule ruleFor(int index, Language language)
 {
     FieldRule rule;
     if (index < 8) {
-        rule.shownName = writeItemName({false, param::mapRpmAxis + index}, language);
+        rule.shownName = writeItemLabel({false, param::mapRpmAxis + index}, language);
     } else if (index < TableGrid::kFirstCellBox) {
-        rule.shownName = writeItemName({false, param::mapTinjAxis + index - 8}, language);
+        rule.shownName = writeItemLabel({false, param::mapTinjAxis + index - 8}, language);
     } else {
         rule.max = kCellMax;
-        rule.shownName = writeItemName({true, index - TableGrid::kFirstCellBox + 1}, language);
+        rule.shownName = writeItemLabel({true, index - TableGrid::kFirstCellBox + 1}, language);
     }
     return rule;
 }

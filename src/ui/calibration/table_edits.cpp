@@ -272,7 +272,7 @@ QString pasteRefusalText(const PasteRefusal& refusal, Language language)
         "not changed.",
         "%1: yapistirilan blok buradan tablonun disina tasiyor (en cok %2 satir ve %3 sutun). Tablo "
         "degistirilmedi."};
-    const QString cell = writeItemName({true, refusal.row * kTableSide + refusal.column + 1}, language);
+    const QString cell = writeItemLabel({true, refusal.row * kTableSide + refusal.column + 1}, language);
     if (refusal.kind == PasteRefusal::Kind::NotACell)
         return kNotACell.in(language).arg(cell, refusal.text, QString::number(kCellMax));
     return kDoesNotFit.in(language).arg(cell, QString::number(kTableSide - refusal.row),
