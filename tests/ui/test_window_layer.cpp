@@ -1,6 +1,7 @@
 // What every window gets from the window layer: captions in each language, typed ids, timers that
 // stop with the window, activation by the program rather than the window manager, the input rule.
 #include "link/input_rule.h"
+#include "support/grab.h"
 #include "support/quiet_offscreen.h"
 #include "support/window_test.h"
 
@@ -183,6 +184,10 @@ void TestWindowLayer::everyCaptionIsSetAndTranslated()
             for (int language : {1, 2, 3}) {
                 Form* f = openIn(id, language, offline);
                 const QHash<QString, QString> texts = shownTexts(f);
+                grabIfAsked(f, QStringLiteral("%1_%2%3")
+                                   .arg(designName(id))
+                                   .arg(language)
+                                   .arg(offline ? "_offline" : ""));
                 app->navigator.close(f);
                 for (auto t = texts.begin(); t != texts.end(); ++t) {
                     if (sameByDesign(designName(id), t.key(), t.value())) continue;
