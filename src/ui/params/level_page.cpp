@@ -91,6 +91,7 @@ LevelPage::LevelPage(AppContext& context)
     addFieldRow(ends, 0, namedLabel(this, "Label2", QString()), parameterBox(this, "Text2"), mV);
     addFieldRow(ends, 1, namedLabel(this, "Label1", QString()), parameterBox(this, "Text1"), mV);
     liveBox = valueBox(this, "Text6", 80);
+    showLocked(liveBox, true); // a reading, never typed into
     addFieldRow(ends, 2, namedLabel(this, "Label19", QString()), liveBox, mV);
     setMaxButton = new QPushButton(this);
     setMaxButton->setObjectName(QStringLiteral("Command3"));
