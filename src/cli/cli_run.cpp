@@ -106,6 +106,34 @@ std::optional<int> parameterId(const QString& text)
 }
 
 // A CSV cell or field: quoted when it holds a separator or a quote.
+// The status window's row of one reply: the averages and the missing-signal rules run over the
+// replies as they come, as the window runs them.
+class StatusRows {
+public:
+    const std::vector<int>& next(const LiveStatus& live)
+    {
+        if (!seeded_) values_.seed(live);
+        seeded_ = true;
+        const StatusValues::Views views = values_.tick(live, rpmEnabled_, tinjEnabled_);
+        rpmEnabled_ = views.rpm.enabled;
+        for (size_t i = 0; i < tinjEnabled_.size(); ++i)
+            tinjEnabled_[i] = views.tinj[i].enabled;
+        values_.row(live, row_);
+        return row_;
+    }
+
+private:
+    StatusValues values_;
+    std::array<bool, kCylinderCount> tinjEnabled_ = [] {
+        std::array<bool, kCylinderCount> all{};
+        all.fill(true);
+        return all;
+    }();
+    bool rpmEnabled_ = true;
+    bool seeded_ = false;
+    std::vector<int> row_;
+};
+
 class Runner {
 public:
     explicit Runner(const CliRequest& request) : request_(request), session_(request) {}
@@ -689,22 +717,10 @@ int Runner::status()
     // the parameters word the ECU's state (change-over temperature and speed)
     if (const int failed = session_.readParameters()) return failed;
     SharedState& state = session_.state;
-    StatusValues values;
-    std::array<bool, kCylinderCount> tinjEnabled;
-    tinjEnabled.fill(true);
-    bool rpmEnabled = true;
+    StatusRows rows;
     QElapsedTimer clock;
-    bool seeded = false;
     const auto show = [&] {
-        if (!seeded) values.seed(state.liveStatus);
-        seeded = true;
-        const StatusValues::Views views = values.tick(state.liveStatus, rpmEnabled, tinjEnabled);
-        rpmEnabled = views.rpm.enabled;
-        for (size_t i = 0; i < tinjEnabled.size(); ++i)
-            tinjEnabled[i] = views.tinj[i].enabled;
-        std::vector<int> row;
-        values.row(state.liveStatus, row);
-        const QJsonObject o = statusJson(clock.elapsed(), row, state);
+        const QJsonObject o = statusJson(clock.elapsed(), rows.next(state.liveStatus), state);
         request_.json ? printJson(o) : printData(statusLine(o));
     };
     state.statusReceived = 0;
@@ -755,28 +771,16 @@ int Runner::log()
         return kExitFileRefused;
     }
     SharedState& state = session_.state;
-    StatusValues values;
+    StatusRows rows;
     QElapsedTimer clock;
     clock.start();
     qint64 lastFlush = 0;
-    bool seeded = false;
     bool diskFailed = false;
-    std::array<bool, kCylinderCount> tinjEnabled;
-    tinjEnabled.fill(true);
-    bool rpmEnabled = true;
-    std::vector<int> row;
     const QMetaObject::Connection replies =
         QObject::connect(&session_.dispatcher, &ReplyDispatcher::frameHandled, [&](int code) {
             if (code != static_cast<int>(RequestKind::ReadStatus) || diskFailed) return;
-            if (!seeded) values.seed(state.liveStatus);
-            seeded = true;
-            const StatusValues::Views views = values.tick(state.liveStatus, rpmEnabled, tinjEnabled);
-            rpmEnabled = views.rpm.enabled;
-            for (size_t i = 0; i < tinjEnabled.size(); ++i)
-                tinjEnabled[i] = views.tinj[i].enabled;
-            values.row(state.liveStatus, row);
             const qint64 now = clock.elapsed();
-            writer.append(now, row);
+            writer.append(now, rows.next(state.liveStatus));
             // the disk at least once a second
             if (now - lastFlush >= 1000) {
                 lastFlush = now;
