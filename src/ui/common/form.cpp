@@ -26,6 +26,7 @@ void Form::load()
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     applyCaptions();
     onLoad();
+    emit loaded();
 }
 
 void Form::activate()
@@ -39,6 +40,7 @@ void Form::unload()
     loaded_ = false;
     stopTimers();
     onUnload();
+    emit unloaded();
     setBusy(false);
     setWindowFlag(Qt::WindowStaysOnTopHint, false);
     hide();

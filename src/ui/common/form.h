@@ -43,6 +43,10 @@ public:
 signals:
     // The window has taken a new language: what it holds that words itself follows.
     void languageApplied();
+    // After the window's own load, and after its own unload (before it hides): watchers of a
+    // window's life use these, never its show and hide events.
+    void loaded();
+    void unloaded();
 
 protected:
     virtual void onLoad() {}
