@@ -13,6 +13,7 @@
 
 #include <limits>
 #include <span>
+#include <string_view>
 #include <vector>
 
 // A value the window showed as "NC": written as an empty cell, read back as NaN.
@@ -75,6 +76,14 @@ private:
     QString error_; // why open() failed, after the file is gone
 };
 
+// A numbered marker the user added while recording, or one the program set by itself (a
+// change-over, a decision of the automatic calibration); `text` is what the file says.
+struct DatalogMarker {
+    int row = 0; // 0 = the first data row
+    double timeMs = 0;
+    QString text;
+};
+
 // A datalog read back.
 struct Datalog {
     enum class Status {
@@ -90,7 +99,18 @@ struct Datalog {
     std::vector<double> timesMs;
     std::vector<std::vector<double>> values; // values[channel][row]
     int damagedRow = 0;
+    // Damaged rows left out of what was read, and the first of them (1 = the first data row).
+    int skippedRows = 0;
+    int firstSkippedRow = 0;
+    std::vector<DatalogMarker> markers;
     int rowCount() const { return static_cast<int>(timesMs.size()); }
+    // The column with this key, -1 when the log has none.
+    int channelIndex(std::string_view key) const
+    {
+        for (size_t i = 0; i < channels.size(); ++i)
+            if (key == channels[i].key) return static_cast<int>(i);
+        return -1;
+    }
     QString errorText;
 };
 
