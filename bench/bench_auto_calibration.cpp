@@ -1,12 +1,13 @@
-// How long the automatic calibration takes to find the coefficient on the virtual ECU, from a
-// start 20 below and 20 above the one the ECU needs. Virtual time: the window's ticks are called at
-// their periods (sampling 300 ms, phase deadline 1000 ms, table write 100 ms) and the ECU answers
-// each request at once, so the figures are the procedure's own pace, not this machine's.
-// With --wall: the window's own timers, the serial link and the ECU on a pseudo-terminal at
-// 9600 baud, timed by the clock on the wall (minutes per start).
+// How long the automatic calibration takes to find the coefficient on the virtual engine, from a
+// start 30% below and 30% above the one it needs at the calibration point. Virtual time: the window's ticks
+// are called at their periods (sampling 300 ms, phase deadline 1000 ms, table write 100 ms) and the ECU
+// answers each request at once, so the figures are the procedure's own pace, not this machine's. With --wall:
+// the window's own timers, the serial link and the ECU on a pseudo-terminal at 9600 baud, timed by the clock
+// on the wall (minutes per start).
 #include "app/application.h"
 #include "link/frames.h"
 #include "link/serial_link.h"
+#include "sim/in_process_link.h"
 #include "sim/simulator_thread.h"
 #include "sim/virtual_ecu.h"
 #include "ui/calibration/auto_calibration_window.h"
@@ -17,31 +18,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
-
-// The virtual ECU in-process, on the caller's clock.
-class DirectLink : public Link {
-public:
-    DirectLink(VirtualEcu& ecu, const qint64& now) : ecu_(ecu), now_(now) {}
-    bool send(const QByteArray& frame) override
-    {
-        for (const VirtualEcu::Chunk& chunk : ecu_.receive(frame, now_))
-            emit received(chunk.bytes);
-        return true;
-    }
-    bool isOpen() const override { return true; }
-    bool open(const QString&, const QString&) override { return true; }
-    void close() override {}
-    QString portName() const override { return QStringLiteral("virtual"); }
-    LinkProblem problem() const override { return LinkProblem::None; }
-    QString errorText() const override { return {}; }
-
-private:
-    VirtualEcu& ecu_;
-    const qint64& now_;
-};
 
 struct Run {
     qint64 foundMs = -1; // OK offered
@@ -51,12 +31,12 @@ struct Run {
     QString path;
 };
 
-Run calibrate(int idealKgb, int startKgb)
+Run calibrate(int startKgb)
 {
     VirtualEcu ecu;
-    ecu.idealKgb = idealKgb;
+    ecu.engine.startTemperature = 70;
     qint64 now = 0;
-    DirectLink link(ecu, now);
+    InProcessLink link(ecu, now);
     Application application(link);
     application.state.calibrationKgb = startKgb;
     link.send(frames::calibrationOn());
@@ -108,13 +88,13 @@ Run calibrate(int idealKgb, int startKgb)
 }
 
 // The same with real timers over a pseudo-terminal.
-Run calibrateOnTheWall(int idealKgb, int startKgb)
+Run calibrateOnTheWall(int startKgb)
 {
     Run run;
     run.path = QString::number(startKgb);
     SimulatorThread sim;
     if (!sim.start()) return run;
-    sim.withEcu([idealKgb](VirtualEcu& ecu) { ecu.idealKgb = idealKgb; });
+    sim.withEcu([](VirtualEcu& ecu) { ecu.engine.startTemperature = 70; });
     SerialLink link;
     if (!link.open(sim.devicePath(), QStringLiteral("9600,n,8,1"))) return run;
     Application application(link);
@@ -161,13 +141,15 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s\n", qPrintable(message));
     });
     const bool wall = app.arguments().contains(QStringLiteral("--wall"));
-    const int ideal = 118;
-    std::printf("automatic calibration on the virtual ECU (needs KGB %d), %s\n", ideal,
+    const EngineModel engine;
+    const int ideal = static_cast<int>(std::lround(engine.trueKgbAt(engine.heldRpm, engine.heldTinj)));
+    std::printf("automatic calibration on the virtual engine (needs KGB %d), %s\n", ideal,
                 wall ? "wall-clock time, real timers, pseudo-terminal at 9600 baud" : "virtual time");
-    const QList<int> starts =
-        wall ? QList<int>{ideal - 20} : QList<int>{ideal - 20, ideal + 20, ideal - 3, ideal};
+    const int low = ideal * 7 / 10;
+    const int high = ideal * 13 / 10;
+    const QList<int> starts = wall ? QList<int>{low} : QList<int>{low, high, ideal - 3, ideal};
     for (const int start : starts) {
-        const Run r = wall ? calibrateOnTheWall(ideal, start) : calibrate(ideal, start);
+        const Run r = wall ? calibrateOnTheWall(start) : calibrate(start);
         if (r.foundMs < 0) {
             std::printf("start %3d: not found\n", start);
             continue;

@@ -63,12 +63,25 @@ int main(int argc, char** argv)
                                     QStringLiteral("Sensors that give no signal: any of lambda1, pressure, "
                                                    "temperature1, rpm (engine stopped), comma-separated."),
                                     QStringLiteral("sensors"));
-    const QCommandLineOption idealKgb(
-        QStringLiteral("ideal-kgb"),
-        QStringLiteral("The coefficient at which gas and petrol injection times "
-                       "agree in calibration mode (default 118; from 229 a table "
-                       "derived for LPG needs cells above 255)."),
-        QStringLiteral("value"), QStringLiteral("118"));
+    const QCommandLineOption seed(
+        QStringLiteral("seed"),
+        QStringLiteral("Picks the car: the shape of its true KGB surface, the order of "
+                       "its drive and its noise (default 1). The same seed gives the "
+                       "same run."),
+        QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption kgbError(
+        QStringLiteral("kgb-error"),
+        QStringLiteral("How far the KGB the engine truly needs is from the stored table, in per cent of "
+                       "each cell: flat (the same everywhere), tilt (a slope across the table) or wave "
+                       "(a smooth swell), from -50 to 150; default wave:8."),
+        QStringLiteral("shape:percent"), QStringLiteral("wave:8"));
+    const QCommandLineOption noise(QStringLiteral("noise"),
+                                   QStringLiteral("Spread of the reported injection times, per cent "
+                                                  "(standard deviation, 0 to 20; default 1)."),
+                                   QStringLiteral("percent"), QStringLiteral("1"));
+    const QCommandLineOption warm(
+        QStringLiteral("warm"), QStringLiteral("Start with the engine warm: the change-over to gas does not "
+                                               "wait for the reducer to reach its temperature."));
     const QCommandLineOption failEol(
         QStringLiteral("fail-eol"),
         QStringLiteral("Report this end-of-line check failed, named as the test names it (EMUL 3, "
@@ -78,8 +91,8 @@ int main(int argc, char** argv)
                                    QStringLiteral("Write every request read and reply sent to this file."),
                                    QStringLiteral("file"));
     parser.addOptions({settings, silent, wrongEcho, split, garbage, slow, neverConfirmParameter,
-                       neverConfirmCell, dropFirstWrite, echoDelay, refuseChangeover, unplug, idealKgb,
-                       failEol, trace});
+                       neverConfirmCell, dropFirstWrite, echoDelay, refuseChangeover, unplug, seed, kgbError,
+                       noise, warm, failEol, trace});
     parser.process(app);
 
     VirtualEcu ecu;
@@ -115,12 +128,28 @@ int main(int argc, char** argv)
         if (!ms) return 2;
         ecu.faults.echoDelayMs = *ms;
     }
-    bool kgbOk = false;
-    ecu.idealKgb = parser.value(idealKgb).toInt(&kgbOk);
-    if (!kgbOk || ecu.idealKgb < 1 || ecu.idealKgb > 65535) {
-        std::fprintf(stderr, "orvane-ecu-sim: --ideal-kgb takes a whole number from 1 to 65535\n");
+    bool seedOk = false;
+    const uint seedValue = parser.value(seed).toUInt(&seedOk);
+    if (!seedOk) {
+        std::fprintf(stderr, "orvane-ecu-sim: --seed takes a whole number from 0 to 4294967295\n");
         return 2;
     }
+    const auto error = EngineModel::parseKgbError(parser.value(kgbError));
+    if (!error) {
+        std::fprintf(stderr, "orvane-ecu-sim: --kgb-error takes flat, tilt or wave, a colon and a per cent "
+                             "from -50 to 150 (wave:8)\n");
+        return 2;
+    }
+    bool noiseOk = false;
+    const double noisePercent = parser.value(noise).toDouble(&noiseOk);
+    if (!noiseOk || !(noisePercent >= 0.0 && noisePercent <= 20.0)) {
+        std::fprintf(stderr, "orvane-ecu-sim: --noise takes a per cent from 0 to 20\n");
+        return 2;
+    }
+    ecu.engine.setSeed(seedValue);
+    ecu.engine.setKgbError(*error);
+    ecu.engine.noisePercent = noisePercent;
+    if (parser.isSet(warm)) ecu.engine.startTemperature = 70;
     for (const QString& sensor : parser.value(unplug).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         if (sensor == QLatin1String("lambda1"))
             ecu.engine.lambda1Unplugged = true;

@@ -52,19 +52,6 @@ void append8(QByteArray& out, int value)
     out.append(static_cast<char>(std::clamp(value, 0, 0xFF)));
 }
 
-// Index of the breakpoint segment holding `x` and the fraction along it.
-std::pair<int, double> locate(const int* axis, int x)
-{
-    if (x <= axis[0]) return {0, 0.0};
-    for (int i = 0; i < 7; ++i) {
-        if (x < axis[i + 1]) {
-            const int span = std::max(1, axis[i + 1] - axis[i]);
-            return {i, static_cast<double>(x - axis[i]) / span};
-        }
-    }
-    return {6, 1.0};
-}
-
 } // namespace
 
 OneBased<int, kParameterCount> VirtualEcu::defaultParameters()
@@ -102,13 +89,11 @@ OneBased<int, kParameterCount> VirtualEcu::defaultParameters()
     p[calibrationPressure] = 1100;
     p[endOfGasPressure] = 600;
     p[cutoffRpmThreshold] = 1600;
-    p[cutoffTinjThreshold] = 150;
+    p[cutoffTinjThreshold] = 1500;
     p[cutoffKgb] = 60;
-    const int rpmAxis[8] = {800, 1200, 1600, 2000, 2500, 3000, 4000, 5000};
-    const int tinjAxis[8] = {200, 300, 400, 500, 650, 800, 1000, 1300};
     for (int i = 0; i < 8; ++i) {
-        p[mapRpmAxis + i] = rpmAxis[i];
-        p[mapTinjAxis + i] = tinjAxis[i];
+        p[mapRpmAxis + i] = EngineModel::kRpmBreakpoints[i];
+        p[mapTinjAxis + i] = EngineModel::kTinjBreakpoints[i];
     }
     p[lambda2SensorType] = 2;
     p[lambda2LeanThreshold] = 350;
@@ -127,15 +112,26 @@ OneBased<int, kParameterCount> VirtualEcu::defaultParameters()
 
 OneBased<int, kTableCellCount> VirtualEcu::defaultTable()
 {
-    // richer towards high load and speed, 100..128
     OneBased<int, kTableCellCount> t;
     for (int r = 0; r < 8; ++r)
         for (int c = 0; c < 8; ++c)
-            t[1 + 8 * r + c] = 100 + 2 * r + 2 * c;
+            t[1 + 8 * r + c] = EngineModel::nominalKgb(r, c);
     return t;
 }
 
-VirtualEcu::VirtualEcu() : parameters(defaultParameters()), table(defaultTable()) {}
+VirtualEcu::VirtualEcu(quint32 seed) : parameters(defaultParameters()), table(defaultTable()), engine(seed)
+{
+    engine.kgbInUse = [this](int rpm, int tinj) { return static_cast<double>(kgbInUseAt(rpm, tinj)); };
+    engine.changeoverRules = [this] {
+        EngineModel::ChangeoverRules rules;
+        rules.temperature = parameters[param::changeoverTemperature];
+        rules.rpm = parameters[param::changeoverRpm];
+        rules.onDeceleration = parameters[param::changeoverMode] == 1;
+        rules.overlapToGasMs = parameters[param::overlapPetrolToGas];
+        rules.overlapToPetrolMs = parameters[param::overlapGasToPetrol];
+        return rules;
+    };
+}
 
 std::vector<VirtualEcu::Chunk> VirtualEcu::receive(const QByteArray& bytes, qint64 nowMs)
 {
@@ -180,6 +176,7 @@ std::vector<VirtualEcu::Chunk> VirtualEcu::receive(const QByteArray& bytes, qint
 QByteArray VirtualEcu::handle(const QByteArray& request, qint64 nowMs)
 {
     const int code = byteAt(request, 5);
+    engine.advanceTo(nowMs);
     QByteArray payload;
     switch (static_cast<RequestKind>(code)) {
     case RequestKind::ReadAllParameters:
@@ -267,18 +264,34 @@ bool VirtualEcu::losesWrite(RequestKind kind, int index)
 
 int VirtualEcu::kgbAt(int rpm, int tinj) const
 {
-    int rpmAxis[8];
-    int tinjAxis[8];
+    std::array<int, 8> rpmAxis;
+    std::array<int, 8> tinjAxis;
+    axes(rpmAxis, tinjAxis);
+    const double kgb = interpolateTable(rpmAxis, tinjAxis, rpm, tinj, [this](int row, int column) {
+        return static_cast<double>(table[1 + 8 * row + column]);
+    });
+    return static_cast<int>(kgb + 0.5);
+}
+
+void VirtualEcu::axes(std::array<int, 8>& rpmAxis, std::array<int, 8>& tinjAxis) const
+{
     for (int i = 0; i < 8; ++i) {
         rpmAxis[i] = parameters[param::mapRpmAxis + i];
         tinjAxis[i] = parameters[param::mapTinjAxis + i];
     }
-    const auto [c, fc] = locate(rpmAxis, rpm);
-    const auto [r, fr] = locate(tinjAxis, tinj);
-    auto cell = [this](int row, int col) { return static_cast<double>(table[1 + 8 * row + col]); };
-    const double top = cell(r, c) * (1 - fc) + cell(r, c + 1) * fc;
-    const double bottom = cell(r + 1, c) * (1 - fc) + cell(r + 1, c + 1) * fc;
-    return static_cast<int>(top * (1 - fr) + bottom * fr + 0.5);
+}
+
+int VirtualEcu::kgbInUseAt(int rpm, int tinj) const
+{
+    return calibrationMode_ && kgbUnderTest_ > 0 ? kgbUnderTest_ : kgbAt(rpm, tinj);
+}
+
+OneBased<int, kTableCellCount> VirtualEcu::trueTable() const
+{
+    std::array<int, 8> rpmAxis;
+    std::array<int, 8> tinjAxis;
+    axes(rpmAxis, tinjAxis);
+    return engine.trueTable(rpmAxis, tinjAxis);
 }
 
 QByteArray VirtualEcu::statusReply(qint64 nowMs)
@@ -314,20 +327,11 @@ QByteArray VirtualEcu::statusReply(qint64 nowMs)
 QByteArray VirtualEcu::calibrationReply(int code, int coils, qint64 nowMs)
 {
     const EngineModel::Readings r = engine.read(nowMs);
-    // the coefficient under test replaces the table's only in calibration mode; otherwise the
-    // table's value at the operating point, so a stored cell shows as the KGB in use
-    const int kgbInUse =
-        calibrationMode_ && kgbUnderTest_ > 0 ? kgbUnderTest_ : kgbAt(r.rpm, r.petrolTinj[1]);
-    // The petrol ECU's closed loop lengthens its time when gas runs lean: on gas the reported
-    // time is the petrol one scaled by how far the coefficient is from the right one; in
-    // calibration mode it moves by a fixed amount per unit, so that the automatic calibration's
-    // steps find the right one. Reported in the units of the TINJ axis, so the operating point
-    // moves over the table as the car drives.
-    int tinj = r.petrolTinj[1];
-    if (r.onPetrol == 0 && calibrationMode_)
-        tinj = std::max(0, tinj + gasTinjPerKgb * (idealKgb - kgbInUse));
-    else if (r.onPetrol == 0)
-        tinj = tinj * idealKgb / std::max(1, kgbInUse);
+    // Cylinder 1's time, moved by the petrol ECU's closed loop while on gas. The coefficient under
+    // test replaces the table's only in calibration mode; otherwise the table's value at the
+    // operating point, so a stored cell shows as the KGB in use.
+    const int tinj = r.petrolTinj[1];
+    const int kgbInUse = kgbInUseAt(r.rpm, tinj);
     // rpm is counted from coil pulses: right only with the right coil count
     const int rpm = r.rpm * parameters[param::coilCount] / std::max(1, coils);
 

@@ -14,7 +14,9 @@
 // test, behind a pseudo-terminal, or in its own thread.
 class VirtualEcu {
 public:
-    VirtualEcu();
+    explicit VirtualEcu(quint32 seed = 1);
+    VirtualEcu(const VirtualEcu&) = delete; // the engine calls back into this one
+    VirtualEcu& operator=(const VirtualEcu&) = delete;
 
     // Bytes to put on the line, after a pause of `delayMs` from the end of what went before.
     struct Chunk {
@@ -65,11 +67,12 @@ public:
     bool downloadMode() const { return downloadMode_; }
     // What the ECU reports of each injector (one byte each, 0 = not fitted).
     OneBased<int, 8> injectorBytes{{1, 1, 1, 1, 0, 0, 0, 0}};
-    // The coefficient at which gas and petrol injection times agree at the calibration point.
-    int idealKgb = 118;
-    // In calibration mode the gas time moves this much per unit of coefficient away from the right
-    // one: the automatic calibration counts deviations of 200 and more, so a step of one shows.
-    int gasTinjPerKgb = 250;
+    // The coefficient in use: the one under test in calibration mode, otherwise the table's at
+    // this engine speed and petrol time.
+    int kgbInUseAt(int rpm, int tinj) const;
+    // What the engine truly needs in each cell of the table on the ECU's current axes; a table
+    // holding these makes gas and petrol injection times agree everywhere.
+    OneBased<int, kTableCellCount> trueTable() const;
     // End-of-line timeline, ms from the start command: running, results, key off (silent),
     // parameter reset, ECU reset, done.
     // The key stays off 3 s: long enough for the tester's ten unanswered polls at 200 ms.
@@ -95,6 +98,7 @@ private:
     int eolPhase(qint64 nowMs) const;
     bool keyIsOff(qint64 nowMs) const;
     int kgbAt(int rpm, int tinj) const;
+    void axes(std::array<int, 8>& rpmAxis, std::array<int, 8>& tinjAxis) const;
 
     // A write the faults make the ECU lose: neither stored nor echoed.
     bool losesWrite(RequestKind kind, int index);

@@ -65,6 +65,9 @@ void TestStatusWindow::liveValuesAndChangeover()
     sim->withEcu([](VirtualEcu& ecu) {
         ecu.faults.slowReplies = true;
         ecu.engine.changeoverStepMs = 1500; // room for a busy machine to see every state
+        // warm and above the change-over speed, so that it does not wait for either
+        ecu.engine.startTemperature = 70;
+        ecu.engine.setHeldSteady(true);
     });
     const int before = requestsOf(4);
     control<QPushButton>("Form3", "Command2")->click();

@@ -1,9 +1,13 @@
 #include "link/frames.h"
 #include "link/parameter_catalogue.h"
 #include "link/reply_dispatcher.h"
+#include "sim/drive_script.h"
 #include "sim/virtual_ecu.h"
 
 #include <QTest>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -14,6 +18,47 @@ QByteArray joined(const std::vector<VirtualEcu::Chunk>& chunks)
         out += c.bytes;
     return out;
 }
+
+// The cell whose breakpoints are nearest in each axis.
+int nearestCell(const OneBased<int, kParameterCount>& p, int rpm, int tinj)
+{
+    const auto nearest = [&p](int first, int x) {
+        int best = 0;
+        for (int i = 1; i < 8; ++i)
+            if (std::abs(p[first + i] - x) < std::abs(p[first + best] - x)) best = i;
+        return best;
+    };
+    return 1 + 8 * nearest(param::mapTinjAxis, tinj) + nearest(param::mapRpmAxis, rpm);
+}
+
+// Stable samples per cell and fuel: the last four (1.2 s at 300 ms) within 3% in engine speed
+// and 6% in injection time, with no change-over under way.
+struct CellMeans {
+    OneBased<int, kTableCellCount> petrolCount, gasCount;
+    std::array<double, kTableCellCount> petrolSum{}, gasSum{};
+    QList<DriveScript::Reply> last;
+
+    void add(const OneBased<int, kParameterCount>& p, const DriveScript::Reply& r)
+    {
+        last << r;
+        if (last.size() > 4) last.removeFirst();
+        if (last.size() < 4) return;
+        const auto [rpmLow, rpmHigh] = std::minmax_element(
+            last.begin(), last.end(), [](const auto& a, const auto& b) { return a.rpm < b.rpm; });
+        const auto [tinjLow, tinjHigh] = std::minmax_element(
+            last.begin(), last.end(), [](const auto& a, const auto& b) { return a.tinj < b.tinj; });
+        if (rpmHigh->rpm - rpmLow->rpm > r.rpm * 0.03 || tinjHigh->tinj - tinjLow->tinj > r.tinj * 0.06)
+            return;
+        if (std::any_of(last.begin(), last.end(),
+                        [&r](const auto& a) { return a.ecuState != 0 || a.onPetrol != r.onPetrol; }))
+            return;
+        const int k = nearestCell(p, r.rpm, r.tinj);
+        ++(r.onPetrol ? petrolCount : gasCount)[k];
+        (r.onPetrol ? petrolSum : gasSum)[k - 1] += r.tinj;
+    }
+    double petrol(int k) const { return petrolSum[k - 1] / petrolCount[k]; }
+    double gas(int k) const { return gasSum[k - 1] / gasCount[k]; }
+};
 
 } // namespace
 
@@ -32,9 +77,12 @@ private slots:
     void handshakeRepliesLandInSharedState();
     void writesAreStoredAndEchoed();
     void statusLooksLikeARunningFourCylinderCar();
-    void changeoverGoesThroughItsStates();
-    void calibrationTimeDependsOnTheCoefficient();
+    void changeoverWaitsForTemperatureAndSpeed();
+    void closedLoopFollowsTheMixtureError();
+    void trueSurfaceFollowsShapeAndSeed();
     void operatingPointMovesOverTheTable();
+    void perCellRatioFindsTheTrueTable();
+    void sameSeedSameDrive();
     void endOfLineRunsItsPhases();
     void requestsAreFoundInNoisyInput();
     void faultSwitches();
@@ -106,7 +154,7 @@ void TestVirtualEcu::statusLooksLikeARunningFourCylinderCar()
     for (now = 1000; now < 31000; now += 300) {
         QCOMPARE(ask(frames::readStatus()).size(), 43);
         const LiveStatus& live = state.liveStatus;
-        QVERIFY(live.rpm > 700 && live.rpm < 4000);
+        QVERIFY(live.rpm > 700 && live.rpm < 5500);
         for (int c = 1; c <= 4; ++c)
             QVERIFY(live.petrolTinj[c] > 100);
         for (int c = 5; c <= 8; ++c)
@@ -130,46 +178,104 @@ void TestVirtualEcu::statusLooksLikeARunningFourCylinderCar()
     QCOMPARE(state.liveStatus.temperature1, 0);
 }
 
-void TestVirtualEcu::changeoverGoesThroughItsStates()
+void TestVirtualEcu::changeoverWaitsForTemperatureAndSpeed()
 {
+    QList<int> seen;
+    const auto pollFor = [&](int ms) {
+        for (const qint64 end = now + ms; now < end; now += 100) {
+            ask(frames::readStatus());
+            if (seen.isEmpty() || seen.last() != state.liveStatus.ecuState) seen << state.liveStatus.ecuState;
+        }
+    };
+    // a cold reducer and an idling engine: the car stays on petrol, saying why
+    ecu->engine.setHeldSteady(true);
+    ecu->engine.heldRpm = 1000;
     QCOMPARE(ask(frames::fuelChangeover()).size(), 5);
     QCOMPARE(state.changeoverAcknowledged, 1);
-    QList<int> seen;
-    for (int i = 0; i < 40; ++i, now += 100) {
-        ask(frames::readStatus());
-        if (seen.isEmpty() || seen.last() != state.liveStatus.ecuState) seen << state.liveStatus.ecuState;
-    }
+    pollFor(10000);
+    QCOMPARE(seen, (QList<int>{2}));
+    QVERIFY(state.liveStatus.temperature1 < ecu->parameters[param::changeoverTemperature]);
+    QCOMPARE(state.liveStatus.onPetrol, 1);
+
+    // the threshold is the ECU's parameter
+    ask(*frames::writeParameter(param::changeoverTemperature, 20));
+    pollFor(3000);
+    QCOMPARE(seen, (QList<int>{2, 3}));
+    ecu->engine.heldRpm = 2500;
+    pollFor(4000);
     QCOMPARE(seen, (QList<int>{2, 3, 4, 5, 0}));
     QCOMPARE(state.liveStatus.onPetrol, 0);
 
+    // back to petrol waits for neither
+    ecu->engine.heldRpm = 900;
     ask(frames::fuelChangeover());
     seen.clear();
-    for (int i = 0; i < 20; ++i, now += 100) {
-        ask(frames::readStatus());
-        if (seen.isEmpty() || seen.last() != state.liveStatus.ecuState) seen << state.liveStatus.ecuState;
-    }
+    pollFor(2000);
     QCOMPARE(seen, (QList<int>{1, 0}));
     QCOMPARE(state.liveStatus.onPetrol, 1);
+
+    // on deceleration: above the change-over speed, then back below it less 200
+    ecu->parameters[param::changeoverMode] = 1;
+    ecu->engine.heldRpm = 2500;
+    ask(frames::fuelChangeover());
+    seen.clear();
+    pollFor(4000);
+    QCOMPARE(seen, (QList<int>{2, 3, 4}));
+    ecu->engine.heldRpm = 1500;
+    pollFor(3000);
+    QCOMPARE(seen, (QList<int>{2, 3, 4, 5, 0}));
 }
 
-void TestVirtualEcu::calibrationTimeDependsOnTheCoefficient()
+void TestVirtualEcu::closedLoopFollowsTheMixtureError()
 {
+    EngineModel& engine = ecu->engine;
+    engine.startTemperature = 70;
+    engine.noisePercent = 0;
     ask(frames::calibrationOn());
     QCOMPARE(state.calibrationOnAcknowledged, 1);
-    ask(*frames::calibrationPoll(0));
-    const int petrolTinj = state.liveStatus.calibrationTinj;
-    QVERIFY(petrolTinj > 0);
+    const int need = qRound(engine.trueKgbAt(engine.heldRpm, engine.heldTinj));
+    const int lean = need * 8 / 10;
+    ask(*frames::calibrationPoll(lean));
+    // on petrol the time is what the engine needs, whatever the coefficient
+    QCOMPARE(state.liveStatus.calibrationTinj, engine.heldTinj);
     QCOMPARE(state.liveStatus.onPetrol, 1);
 
     ask(frames::fuelChangeover());
-    now += 5000;
-    ask(*frames::calibrationPoll(ecu->idealKgb));
+    for (now += 100; state.liveStatus.onPetrol == 1 && now < 10000; now += 100)
+        ask(*frames::calibrationPoll(lean));
     QCOMPARE(state.liveStatus.onPetrol, 0);
-    QCOMPARE(state.liveStatus.kgbInUse, ecu->idealKgb);
-    QVERIFY(qAbs(state.liveStatus.calibrationTinj - petrolTinj) < 50);
-    ask(*frames::calibrationPoll(ecu->idealKgb - 20));
-    // lean: the petrol side lengthens it
-    QVERIFY(state.liveStatus.calibrationTinj > petrolTinj * 110 / 100);
+    QCOMPARE(state.liveStatus.kgbInUse, lean);
+    // gas short of the need: the petrol side lengthens its time in proportion, after a lag
+    const double longer = engine.heldTinj * engine.trueKgbAt(engine.heldRpm, engine.heldTinj) / lean;
+    now += 200;
+    ask(*frames::calibrationPoll(lean));
+    const int early = state.liveStatus.calibrationTinj;
+    QVERIFY2(early > engine.heldTinj && early < (engine.heldTinj + longer) / 2,
+             qPrintable(QString::number(early)));
+    now += 5000;
+    ask(*frames::calibrationPoll(lean));
+    QVERIFY2(std::abs(state.liveStatus.calibrationTinj - longer) < longer * 0.01,
+             qPrintable(QStringLiteral("%1 %2").arg(state.liveStatus.calibrationTinj).arg(longer)));
+    // the right coefficient brings it back to the petrol time; the status reply says the same
+    ask(*frames::calibrationPoll(need));
+    now += 6000;
+    ask(*frames::calibrationPoll(need));
+    QVERIFY(std::abs(state.liveStatus.calibrationTinj - engine.heldTinj) < engine.heldTinj * 0.01);
+    ask(frames::readStatus());
+    QVERIFY(std::abs(state.liveStatus.petrolTinj[1] - engine.heldTinj) < engine.heldTinj * 0.01);
+
+    // noise as asked: its spread over many polls
+    engine.noisePercent = 2.0;
+    double sum = 0, squares = 0;
+    const int polls = 400;
+    for (int i = 0; i < polls; ++i, now += 300) {
+        ask(*frames::calibrationPoll(need));
+        const double x = state.liveStatus.calibrationTinj / double(engine.heldTinj) - 1.0;
+        sum += x;
+        squares += x * x;
+    }
+    const double spread = std::sqrt(squares / polls - (sum / polls) * (sum / polls));
+    QVERIFY2(spread > 0.016 && spread < 0.024, qPrintable(QString::number(spread)));
 
     // the right coil count gives the right speed
     ask(*frames::calibrationPollCoils(4));
@@ -181,6 +287,51 @@ void TestVirtualEcu::calibrationTimeDependsOnTheCoefficient()
     ask(frames::calibrationOff());
     QCOMPARE(state.calibrationOffAcknowledged, 1);
     QVERIFY(!ecu->calibrationMode());
+}
+
+void TestVirtualEcu::trueSurfaceFollowsShapeAndSeed()
+{
+    const auto nominal = VirtualEcu::defaultTable();
+    // per cent of each cell off the stored table
+    const auto errors = [&nominal](const VirtualEcu& e) {
+        std::array<double, kTableCellCount> out{};
+        const auto truth = e.trueTable();
+        for (int k = 1; k <= kTableCellCount; ++k)
+            out[k - 1] = 100.0 * (truth[k] - nominal[k]) / nominal[k];
+        return out;
+    };
+    QCOMPARE(EngineModel::parseKgbError("flat:10")->shape, EngineModel::KgbError::Shape::Flat);
+    QCOMPARE(EngineModel::parseKgbError("Tilt: -5")->percent, -5.0);
+    for (const char* bad : {"wave", "wave:", "ripple:5", "wave:200", "wave:x", "flat:5:5"})
+        QVERIFY2(!EngineModel::parseKgbError(bad), bad);
+
+    ecu->engine.setKgbError(*EngineModel::parseKgbError("flat:10"));
+    for (const double e : errors(*ecu))
+        QVERIFY(std::abs(e - 10.0) < 0.5);
+
+    for (const char* shape : {"tilt:10", "wave:10"}) {
+        ecu->engine.setKgbError(*EngineModel::parseKgbError(shape));
+        const auto e = errors(*ecu);
+        const auto [low, high] = std::minmax_element(e.begin(), e.end());
+        // not flat, never beyond the amplitude, and smooth: neighbours differ by a fraction of it
+        QVERIFY2(*high - *low > 6.0, shape);
+        QVERIFY2(*low > -10.6 && *high < 10.6, shape);
+        for (int r = 0; r < 8; ++r)
+            for (int c = 0; c < 7; ++c) {
+                QVERIFY2(std::abs(e[8 * r + c + 1] - e[8 * r + c]) < 5.0, shape);
+                QVERIFY2(std::abs(e[8 * c + 8 + r] - e[8 * c + r]) < 5.0, shape);
+            }
+        // between breakpoints the need is the cells' bilinear blend, as the ECU reads its table
+        const auto truth = ecu->trueTable();
+        const double mid = ecu->engine.trueKgbAt(2250, 5750);
+        QVERIFY(std::abs(mid - (truth[28] + truth[29] + truth[36] + truth[37]) / 4.0) < 1.0);
+    }
+    // another seed, another car; the same seed, the same car
+    VirtualEcu other(2), same(1);
+    other.engine.setKgbError(ecu->engine.kgbError());
+    same.engine.setKgbError(ecu->engine.kgbError());
+    QVERIFY(other.trueTable() != ecu->trueTable());
+    QCOMPARE(same.trueTable(), ecu->trueTable());
 }
 
 void TestVirtualEcu::operatingPointMovesOverTheTable()
@@ -196,20 +347,111 @@ void TestVirtualEcu::operatingPointMovesOverTheTable()
     QCOMPARE(state.liveStatus.kgbInUse, 150);
     ask(frames::calibrationOff());
 
-    // driving: engine speed and injection time go across the axes, not past their ends
+    // a lap holds every cell of the table, and the engine speed and injection time stay on it
     ecu->engine.setHeldSteady(false);
+    const auto p = VirtualEcu::defaultParameters();
     int lowestRpm = 1 << 30, highestRpm = 0, lowestTinj = 1 << 30, highestTinj = 0;
-    for (int i = 0; i < 400; ++i, now += 300) {
-        ask(*frames::calibrationPoll(0));
-        lowestRpm = std::min(lowestRpm, state.liveStatus.rpm);
-        highestRpm = std::max(highestRpm, state.liveStatus.rpm);
-        lowestTinj = std::min(lowestTinj, state.liveStatus.calibrationTinj);
-        highestTinj = std::max(highestTinj, state.liveStatus.calibrationTinj);
+    DriveScript lap;
+    lap.startMs = now;
+    lap.durationMs = EngineModel::kLapMs;
+    CellMeans means;
+    lap.run(*ecu, [&](const DriveScript::Reply& r) {
+        lowestRpm = std::min(lowestRpm, r.rpm);
+        highestRpm = std::max(highestRpm, r.rpm);
+        lowestTinj = std::min(lowestTinj, r.tinj);
+        highestTinj = std::max(highestTinj, r.tinj);
+        means.add(p, r);
+    });
+    for (int k = 1; k <= kTableCellCount; ++k)
+        QVERIFY2(means.petrolCount[k] >= 20,
+                 qPrintable(QStringLiteral("cell %1: %2").arg(k).arg(means.petrolCount[k])));
+    QVERIFY(lowestRpm < p[param::mapRpmAxis] * 11 / 10 && highestRpm > p[param::mapRpmAxis + 7] * 9 / 10);
+    QVERIFY(lowestTinj < p[param::mapTinjAxis] * 11 / 10 && highestTinj > p[param::mapTinjAxis + 7] * 9 / 10);
+    QVERIFY(highestTinj < p[param::mapTinjAxis + 7] * 3 / 2);
+}
+
+void TestVirtualEcu::perCellRatioFindsTheTrueTable()
+{
+    // What a per-cell overlay can get out of a drive: a lap on petrol, a lap on gas, each cell's
+    // mean injection time on both, and the cell scaled by their ratio.
+    const auto p = VirtualEcu::defaultParameters();
+    for (const quint32 seed : {1u, 2u, 3u}) {
+        VirtualEcu car(seed);
+        car.engine.startTemperature = 70;
+        const auto truth = car.trueTable();
+        const auto tableError = [&truth, &car] {
+            double sum = 0;
+            for (int k = 1; k <= kTableCellCount; ++k)
+                sum += std::abs(car.table[k] - truth[k]) / double(truth[k]);
+            return sum / kTableCellCount;
+        };
+        qint64 clock = 0;
+        // mean |gas / petrol - 1| over the cells both fuels held, and the suggestion for each
+        const auto driveAndSuggest = [&](OneBased<int, kTableCellCount>& suggested, int& cells) {
+            CellMeans means;
+            DriveScript drive;
+            drive.startMs = clock;
+            drive.durationMs = 2 * EngineModel::kLapMs;
+            drive.firstChangeoverMs = EngineModel::kLapMs;
+            clock = drive.run(car, [&means, &p](const DriveScript::Reply& r) { means.add(p, r); });
+            double deviation = 0;
+            cells = 0;
+            suggested = car.table;
+            for (int k = 1; k <= kTableCellCount; ++k) {
+                if (means.petrolCount[k] < 10 || means.gasCount[k] < 10) continue;
+                const double ratio = means.gas(k) / means.petrol(k);
+                suggested[k] = qRound(car.table[k] * ratio);
+                deviation += std::abs(ratio - 1.0);
+                ++cells;
+            }
+            return deviation / std::max(1, cells);
+        };
+
+        OneBased<int, kTableCellCount> suggested;
+        int cells = 0;
+        const double errorBefore = tableError();
+        const double deviationBefore = driveAndSuggest(suggested, cells);
+        QVERIFY2(cells >= 60, qPrintable(QString::number(cells)));
+        double worst = 0;
+        for (int k = 1; k <= kTableCellCount; ++k)
+            worst = std::max(worst, std::abs(suggested[k] - truth[k]) / double(truth[k]));
+        QVERIFY2(worst < 0.03, qPrintable(QString::number(worst)));
+
+        for (int k = 1; k <= kTableCellCount; ++k)
+            QCOMPARE(joined(car.receive(*frames::writeTableCell(k, suggested[k]), clock)).size(), 7);
+        const double errorAfter = tableError();
+        const double deviationAfter = driveAndSuggest(suggested, cells);
+        qInfo("seed %u: mean cell error %.2f%% -> %.2f%% after one apply (worst suggestion %.2f%% off, %d "
+              "cells); "
+              "mean |gas/petrol - 1| %.2f%% -> %.2f%%",
+              seed, 100 * errorBefore, 100 * errorAfter, 100 * worst, cells, 100 * deviationBefore,
+              100 * deviationAfter);
+        QVERIFY(errorAfter < errorBefore / 2);
+        QVERIFY(deviationAfter < deviationBefore / 2);
     }
-    const OneBased<int, kParameterCount> p = VirtualEcu::defaultParameters();
-    QVERIFY(lowestRpm < p[param::mapRpmAxis + 1] && highestRpm > p[param::mapRpmAxis + 4]);
-    QVERIFY(lowestTinj < p[param::mapTinjAxis + 4] && highestTinj > p[param::mapTinjAxis + 5]);
-    QVERIFY(highestTinj < p[param::mapTinjAxis + 7]);
+}
+
+void TestVirtualEcu::sameSeedSameDrive()
+{
+    const auto record = [](quint32 seed) {
+        VirtualEcu car(seed);
+        QList<QList<int>> replies;
+        DriveScript drive;
+        drive.durationMs = 120000;
+        drive.statusPolls = true;
+        drive.firstChangeoverMs = 20000;
+        drive.changeoverEveryMs = 50000;
+        drive.run(car, [&replies](const DriveScript::Reply& r) {
+            replies << QList<int>{int(r.timeMs),      r.rpm,      r.tinj,           r.kgbInUse,
+                                  r.ecuState,         r.onPetrol, r.live.lambda1Mv, r.live.pressureMbar,
+                                  r.live.temperature1};
+        });
+        return replies;
+    };
+    const auto first = record(7);
+    QCOMPARE(first.size(), 800);
+    QCOMPARE(record(7), first);
+    QVERIFY(record(8) != first);
 }
 
 void TestVirtualEcu::endOfLineRunsItsPhases()
