@@ -1,7 +1,8 @@
 // Zoom steps in the datalog viewer on a one-hour drive (12,000 rows, 300 ms apart), once with every
 // channel steady and once with oxygen sensor 1 coming and going every few rows ("NC" in between).
 // The ratio of the two, taken in one run, is what to compare between versions: it does not depend
-// on the machine. Usage (QT_QPA_PLATFORM=offscreen): bench_datalog_zoom [rows]
+// on the machine. Usage (QT_QPA_PLATFORM=offscreen): bench_datalog_zoom [rows] [on] [off]
+// (the sensor answers for 1 to `on` rows at a time, default 3, and is missing for 1 to `off`, default 2)
 #include "app/application.h"
 #include "ui/datalog/datalog_viewer.h"
 
@@ -34,22 +35,22 @@ long peakRssKb()
     return u.ru_maxrss;
 }
 
-QString writeDrive(const QString& path, int rows, bool comesAndGoes)
+// A loose connector: the sensor answers for 1 to `on` rows, then is missing for 1 to `off`.
+QString writeDrive(const QString& path, int rows, int on, int off)
 {
     DatalogWriter writer;
     writer.open(path, DatalogSource::Status, Language::English);
     std::vector<int> row(datalogChannels(DatalogSource::Status).size());
-    // a loose connector: the sensor answers for 4 to 23 rows, then is missing for 1 to 4
-    int run = 0, left = 4;
+    int run = 0, left = on;
     bool present = true;
     for (int r = 0; r < rows; ++r) {
         for (size_t c = 0; c < row.size(); ++c)
             row[c] = static_cast<int>(1000 + 800 * std::sin(r * 0.01 * static_cast<double>(c + 1)));
-        if (comesAndGoes && !present) row[0] = kDatalogNoValue;
+        if (!present) row[0] = kDatalogNoValue;
         if (--left == 0) {
             present = !present;
             ++run;
-            left = present ? 4 + (run * 7) % 20 : 1 + (run * 3) % 4;
+            left = 1 + (run * 7) % (present ? on : off);
         }
         writer.append(r * 300, row);
     }
@@ -98,9 +99,11 @@ int main(int argc, char** argv)
 {
     QApplication qapp(argc, argv);
     const int rows = argc > 1 ? std::atoi(argv[1]) : 12'000;
+    const int on = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const int off = argc > 3 ? std::max(1, std::atoi(argv[3])) : 2;
     QTemporaryDir dir;
-    const QString steady = writeDrive(dir.filePath(QStringLiteral("steady.csv")), rows, false);
-    const QString gappy = writeDrive(dir.filePath(QStringLiteral("gappy.csv")), rows, true);
+    const QString steady = writeDrive(dir.filePath(QStringLiteral("steady.csv")), rows, rows + 1, 1);
+    const QString gappy = writeDrive(dir.filePath(QStringLiteral("gappy.csv")), rows, on, off);
 
     NoLink link;
     Application app(link);

@@ -17,8 +17,9 @@ constexpr LocalText kPetrol{"Benzina", "Petrol", "Benzin"};
 constexpr LocalText kGas{"Gas", "Gas", "Gaz"};
 constexpr LocalText kNoUnit{"senza unita'", "no unit", "birimsiz"};
 
-constexpr int kPaneGap = 8;
+constexpr int kPaneGap = 14; // room for the end labels of two panes
 constexpr int kBandHeight = 14;
+constexpr int kBandGap = 8;
 const QColor kFrame(150, 150, 150);
 const QColor kGrid(228, 228, 228);
 const QColor kMarker(190, 90, 0);
@@ -42,12 +43,14 @@ int DatalogPlot::leftMargin() const
 {
     // the unit written upwards, then tick labels as wide as "-00000"
     const QFontMetrics fm = fontMetrics();
-    return fm.height() + 6 + fm.horizontalAdvance(QStringLiteral("-00000"));
+    const int axis = fm.height() + 6 + fm.horizontalAdvance(QStringLiteral("-00000"));
+    // and the fuel band's name beside it
+    return viewer_.fuelChannel_ >= 0 ? std::max(axis, fm.horizontalAdvance(viewer_.text(kFuel)) + 8) : axis;
 }
 
 int DatalogPlot::bandHeight() const
 {
-    return viewer_.fuelChannel_ >= 0 ? kBandHeight + 4 : 0;
+    return viewer_.fuelChannel_ >= 0 ? kBandHeight + kBandGap : 0;
 }
 
 QRectF DatalogPlot::plotArea() const
@@ -100,7 +103,7 @@ void DatalogPlot::paintEvent(QPaintEvent*)
     const int panes = std::max<int>(1, static_cast<int>(viewer_.panes_.size()));
     for (int p = 0; p < panes; ++p)
         drawPane(painter, p, paneArea(p));
-    const QRectF band(area.left(), area.bottom() + 4, area.width(), kBandHeight);
+    const QRectF band(area.left(), area.bottom() + kBandGap, area.width(), kBandHeight);
     if (viewer_.fuelChannel_ >= 0) drawFuelBand(painter, band);
     drawTimeAxis(painter, area);
 
