@@ -591,6 +591,7 @@ void TestDatalogRun::viewerDrawsASensorThatComesAndGoesAsOneLine()
     }
     QCOMPARE(low, v->panes()[0].low); // the extremes survive the thinning
     QCOMPARE(high, v->panes()[0].high);
+    grabLaptopScreen(v, QStringLiteral("datalog_viewer_hour"));
 
     // half a minute: every row drawn, a piece for every run of values
     v->setView(600'000, 30'000);
@@ -654,7 +655,7 @@ void TestDatalogRun::viewerShowsTheFuelAndJumpsToMarkers()
     QCOMPARE(bandAt(0.6), QColor(Qt::white));
     QCOMPARE(bandAt(0.9), QColor(0, 255, 0));
     v->setCursorTime(10'000);
-    QCOMPARE(viewerControl<QTableWidget>("CursorValues")->item(4, 1)->text(), QStringLiteral("petrol"));
+    QCOMPARE(viewerControl<QTableWidget>("CursorValues")->item(4, 1)->text(), QStringLiteral("Petrol"));
 
     // the markers listed; choosing one brings it to the middle, with the cursor on it
     auto* markers = viewerControl<QListWidget>("Markers");

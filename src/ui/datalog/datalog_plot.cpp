@@ -12,9 +12,7 @@
 
 namespace {
 
-constexpr LocalText kFuel{"Carburante", "Fuel", "Yakit"};
-constexpr LocalText kPetrol{"Benzina", "Petrol", "Benzin"};
-constexpr LocalText kGas{"Gas", "Gas", "Gaz"};
+using namespace datalog_plot_texts;
 constexpr LocalText kNoUnit{"senza unita'", "no unit", "birimsiz"};
 
 constexpr int kPaneGap = 14; // room for the end labels of two panes
@@ -26,8 +24,7 @@ const QColor kMarker(190, 90, 0);
 
 QPen comparedPen(QColor colour)
 {
-    QPen pen(colour.lighter(140), 1.5, Qt::DashLine);
-    return pen;
+    return QPen(colour.lighter(140), 1, Qt::DashLine);
 }
 
 } // namespace
@@ -146,8 +143,10 @@ void DatalogPlot::drawPane(QPainter& painter, int p, const QRectF& area) const
     const QFontMetrics fm = fontMetrics();
     const int maxTicks = std::clamp(static_cast<int>(area.height() / (fm.height() * 1.4)), 2, 8);
     const DatalogScale scale = datalogScale(pane.low, pane.high, maxTicks);
+    // a little inside the frame, so that a line along the end of the scale is not hidden by it
+    const QRectF inside = area.adjusted(0, 3, 0, -3);
     auto yOf = [&](double v) {
-        return area.bottom() - (v - scale.low) / (scale.high - scale.low) * area.height();
+        return inside.bottom() - (v - scale.low) / (scale.high - scale.low) * inside.height();
     };
 
     // ticks and their values on the left, a grid line across
@@ -191,7 +190,7 @@ void DatalogPlot::drawPane(QPainter& painter, int p, const QRectF& area) const
     for (int c : pane.channels) {
         const QColor colour = viewer_.colours_[static_cast<size_t>(c)];
         if (viewer_.compared_.rowCount() > 0) draw(trace(c, true), comparedPen(colour));
-        draw(trace(c), QPen(colour, 1.5));
+        draw(trace(c), QPen(colour, 1));
     }
     painter.restore();
     painter.setPen(kFrame);

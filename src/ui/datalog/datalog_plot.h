@@ -1,10 +1,17 @@
 #pragma once
 
+#include "link/language.h"
 #include "ui/datalog/datalog_trace.h"
 
 #include <QWidget>
 
 class DatalogViewer;
+
+namespace datalog_plot_texts {
+inline constexpr LocalText kFuel{"Carburante", "Fuel", "Yakit"};
+inline constexpr LocalText kPetrol{"Benzina", "Petrol", "Benzin"};
+inline constexpr LocalText kGas{"Gas", "Gas", "Gaz"};
+} // namespace datalog_plot_texts
 
 // The viewer's chart, drawn by hand so that a line broken by gaps stays one line and the cost of a
 // view follows the pixels, not the rows: one pane per unit stacked over a shared time axis, the

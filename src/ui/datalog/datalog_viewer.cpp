@@ -55,8 +55,6 @@ constexpr LocalText kCompareTitle{"Apri registrazione da confrontare", "Open dat
                                   "Karsilastirilacak kaydi ac"};
 constexpr LocalText kComparedWith{"confrontata con %1", "compared with %1", "karsilastirilan: %1"};
 constexpr LocalText kCompared{"Confronto", "Compared", "Karsilastirma"};
-constexpr LocalText kPetrol{"benzina", "petrol", "benzin"};
-constexpr LocalText kGas{"gas", "gas", "gaz"};
 constexpr LocalText kRows{"%1 righe, %2", "%1 rows, %2", "%1 satir, %2"};
 constexpr LocalText kChannel{"Canale", "Channel", "Kanal"};
 constexpr LocalText kValue{"Valore", "Value", "Deger"};
@@ -478,7 +476,8 @@ void DatalogViewer::setCursorTime(double ms)
 QString DatalogViewer::valueText(int channel, double value) const
 {
     if (std::isnan(value)) return QStringLiteral("NC");
-    if (channel == fuelChannel_ && (value == 0 || value == 1)) return text(value == 0 ? kPetrol : kGas);
+    if (channel == fuelChannel_ && (value == 0 || value == 1))
+        return text(value == 0 ? datalog_plot_texts::kPetrol : datalog_plot_texts::kGas);
     return QString::number(value);
 }
 
