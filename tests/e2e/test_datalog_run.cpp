@@ -11,21 +11,25 @@
 #include "support/window_test.h"
 #include "ui/calibration/calibration_window.h"
 #include "ui/common/datalog_recorder.h"
+#include "ui/datalog/datalog_plot.h"
 #include "ui/datalog/datalog_viewer.h"
 #include "ui/status/status_window.h"
 
-#include <QChartView>
+#include <QApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QListWidget>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <cmath>
 
 class TestDatalogRun : public VirtualEcuWindowTest {
     Q_OBJECT
@@ -52,6 +56,10 @@ private slots:
     void viewerRefusesForeignFilesAndSaysWhenCut();
     void viewerZoomsScrollsAndHidesChannels();
     void viewerSharesAScalePerUnitAndBreaksLinesAtNc();
+    void viewerDrawsASensorThatComesAndGoesAsOneLine();
+    void viewerSaysWhichDamagedRowsItSkipped();
+    void viewerShowsTheFuelAndJumpsToMarkers();
+    void viewerOverlaysASecondDrive();
 
 private:
     DatalogRecorder* recorderOf(const char* formName)
@@ -66,6 +74,12 @@ private:
     }
     QString messageShown() { return control<QLabel>("Form12", "Label1")->text(); }
     DatalogViewer* viewer() { return app->navigator.window<DatalogViewer>(WindowId::DatalogViewer); }
+    DatalogViewer* openViewer()
+    {
+        dialogs.answer.clear(); // the user cancels the file: the viewer stays open, empty
+        click("Form1", "OpenDatalog");
+        return viewer();
+    }
     template <typename T> T* viewerControl(const char* name)
     {
         T* c = viewer()->findChild<T*>(QString::fromLatin1(name));
@@ -85,6 +99,48 @@ private:
         }
         writer.close();
         return path;
+    }
+
+    // A drive as the analysis reads it, built here: oxygen sensor 1 answers only now and then,
+    // petrol for the first half, no fuel known for a fifth, gas after; 300 ms a row.
+    static Datalog drive(int rows)
+    {
+        static const DatalogChannel channels[] = {
+            {"lambda1", {"Lambda1", "Oxygen sensor1", "Lambda1"}, "mV", true},
+            {"rpm", {"Giri", "RPM", "Devir"}, "x min", true},
+            {"pressure", {"Pressione", "Pressure", "Basinc"}, "mbar", true},
+            {"temperature1", {"Temperatura", "Temperature", "Derece"}, "°C", true},
+            {"fuel", {"Carburante", "Fuel", "Yakit"}, ""},
+        };
+        Datalog log;
+        log.status = Datalog::Status::Ok;
+        log.channels = channels;
+        log.values.assign(std::size(channels), {});
+        int left = 4, run = 0;
+        bool present = true;
+        for (int r = 0; r < rows; ++r) {
+            log.timesMs.push_back(r * 300.0);
+            log.values[0].push_back(present ? 450 + 400 * std::sin(r * 0.05) : qQNaN());
+            if (--left == 0) { // answers for 4 to 23 rows, then misses 1 to 4
+                present = !present;
+                ++run;
+                left = present ? 4 + (run * 7) % 20 : 1 + (run * 3) % 4;
+            }
+            log.values[1].push_back(900 + (r * 37) % 3000);
+            log.values[2].push_back(1000 + r % 200);
+            log.values[3].push_back(20 + r / 100);
+            log.values[4].push_back(r < rows / 2 ? 0 : r < rows * 7 / 10 ? qQNaN() : 1);
+        }
+        return log;
+    }
+    // The whole window at the size of a small laptop screen, when pictures are asked for.
+    static void grabLaptopScreen(QWidget* window, const QString& name)
+    {
+        const QString dir = qEnvironmentVariable("ORVANE_GRAB_DIR");
+        if (dir.isEmpty()) return;
+        window->resize(1366, 768);
+        QApplication::processEvents();
+        window->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
     }
 
     QTemporaryDir tmp;
@@ -365,9 +421,18 @@ void TestDatalogRun::viewerRefusesForeignFilesAndSaysWhenCut()
     d.write(bytes);
     d.close();
     QVERIFY(viewer()->openFile(damaged));
-    QCOMPARE(viewer()->log().rowCount(), 20);
-    QVERIFY2(messageShown().contains(QStringLiteral("danneggiato alla riga 21: letto fino alla riga 20")),
-             qPrintable(messageShown()));
+    // a reader that stops at the damaged row, or one that skips it: the message says which
+    if (viewer()->log().skippedRows == 0) {
+        QCOMPARE(viewer()->log().rowCount(), 20);
+        QVERIFY2(messageShown().contains(QStringLiteral("danneggiato alla riga 21: letto fino alla riga 20")),
+                 qPrintable(messageShown()));
+    } else {
+        QCOMPARE(viewer()->log().rowCount(), 39);
+        QVERIFY2(
+            messageShown().contains(QStringLiteral("una riga danneggiata, la riga 21, saltata. Sono mostrate "
+                                                   "le altre 39 righe")),
+            qPrintable(messageShown()));
+    }
 }
 
 void TestDatalogRun::viewerZoomsScrollsAndHidesChannels()
@@ -448,30 +513,29 @@ void TestDatalogRun::viewerSharesAScalePerUnitAndBreaksLinesAtNc()
     QCOMPARE(v->log().status, Datalog::Status::Ok);
     v->setView(0, 12'000);
 
-    auto pieces = [v](const QString& name) {
-        QList<QLineSeries*> found;
-        for (QAbstractSeries* a : v->findChild<QChartView*>(QStringLiteral("Chart"))->chart()->series())
-            if (auto* s = qobject_cast<QLineSeries*>(a); s && s->name() == name && s->count() > 0) found << s;
-        return found;
-    };
-    // same unit, same scale: gas runs twice as high as petrol
-    const auto petrol = pieces(QStringLiteral("Petrol tinj 1 msec"));
-    const auto gas = pieces(QStringLiteral("Gas tinj 1 msec"));
-    QCOMPARE(petrol.size(), 1);
-    QCOMPARE(gas.size(), 1);
-    QCOMPARE(gas[0]->at(0).y(), 0.96);
+    auto* plot = v->findChild<DatalogPlot*>(QStringLiteral("Chart"));
+    // one pane per unit, in the order of the channels; same unit, same pane and scale
+    QStringList units;
+    for (const DatalogViewer::Pane& pane : v->panes())
+        units << pane.unit;
+    QCOMPARE(units, QStringList({"mV", "x min", "msec", "mbar"}));
+    const DatalogViewer::Pane& times = v->panes()[2];
+    QCOMPARE(times.channels, (std::vector<int>{5, 13})); // petrol and gas tinj 1
+    QCOMPARE(times.low, 10.0);
+    QCOMPARE(times.high, 20.0);
     QVERIFY(viewerControl<QLabel>("Scales")->text().contains(QStringLiteral("msec: 10 .. 20")));
-    QCOMPARE(petrol[0]->at(0).y(), 0.04);
+    QCOMPARE(plot->trace(13).points.front().y(), 20.0);
     // the scale follows the channels shown: with petrol tinj 2 (all 0) the range starts at 0
     v->setChannelShown(6, true);
     QVERIFY(viewerControl<QLabel>("Scales")->text().contains(QStringLiteral("msec: 0 .. 20")));
-    QVERIFY(qAbs(pieces(QStringLiteral("Petrol tinj 1 msec"))[0]->at(0).y() - 0.5) < 1e-9);
+    QCOMPARE(v->panes()[2].low, 0.0);
+    QCOMPARE(v->panes().size(), size_t(4));
 
     // no line across the rows without a value, and "NC" at the cursor there
-    const auto lambda = pieces(QStringLiteral("Oxygen sensor1 mV"));
-    QCOMPARE(lambda.size(), 2);
-    QCOMPARE(lambda[0]->at(lambda[0]->count() - 1).x(), 2.7);
-    QCOMPARE(lambda[1]->at(0).x(), 6.0);
+    const DatalogTrace lambda = plot->trace(0);
+    QCOMPARE(lambda.pieceCount(), size_t(2));
+    QCOMPARE(lambda.piece(0).back().x(), 2700.0);
+    QCOMPARE(lambda.piece(1).front().x(), 6000.0);
     v->setCursorTime(4'000);
     QCOMPARE(viewerControl<QTableWidget>("CursorValues")->item(0, 1)->text(), QStringLiteral("NC"));
     v->setCursorTime(6'000);
@@ -487,6 +551,192 @@ void TestDatalogRun::viewerSharesAScalePerUnitAndBreaksLinesAtNc()
     scroll->setValue(0);
     QCOMPARE(v->viewStartMs(), 0.0);
     grabIfAsked(v, "datalog_viewer_scales_en");
+}
+
+void TestDatalogRun::viewerDrawsASensorThatComesAndGoesAsOneLine()
+{
+    DatalogViewer* v = openViewer();
+    QVERIFY(v->showDatalog(drive(12'000), QStringLiteral("hour.csv"))); // an hour
+    auto* plot = v->findChild<DatalogPlot*>(QStringLiteral("Chart"));
+    const auto& t = v->log().timesMs;
+    const auto& lambda = v->log().values[0];
+    const int columns = static_cast<int>(plot->plotArea().width());
+    QVERIFY(columns > 300);
+    // between two joined points every row has a value, unless both fall in one pixel column (a
+    // stroke from the lowest to the highest there): a line never crosses a gap
+    auto joinsOnlyValues = [&](const DatalogTrace& trace) {
+        const double pixelMs = v->viewSpanMs() / columns;
+        for (size_t k = 0; k < trace.pieceCount(); ++k) {
+            const auto piece = trace.piece(k);
+            for (size_t i = 1; i < piece.size(); ++i) {
+                if (piece[i].x() - piece[i - 1].x() < pixelMs) continue;
+                const auto a = std::lower_bound(t.begin(), t.end(), piece[i - 1].x()) - t.begin();
+                const auto b = std::lower_bound(t.begin(), t.end(), piece[i].x()) - t.begin();
+                for (auto r = a; r <= b; ++r)
+                    if (std::isnan(lambda[static_cast<size_t>(r)])) return false;
+            }
+        }
+        return true;
+    };
+    // the whole hour: no more points than the pixels can show, however many gaps
+    DatalogTrace whole = plot->trace(0);
+    QVERIFY2(whole.points.size() <= size_t(5 * columns + 10),
+             qPrintable(QString::number(whole.points.size())));
+    QVERIFY(whole.pieceCount() <= size_t(3 * columns + 4));
+    QVERIFY(joinsOnlyValues(whole));
+    double low = qInf(), high = -qInf();
+    for (const QPointF& p : whole.points) {
+        low = std::min(low, p.y());
+        high = std::max(high, p.y());
+    }
+    QCOMPARE(low, v->panes()[0].low); // the extremes survive the thinning
+    QCOMPARE(high, v->panes()[0].high);
+    grabLaptopScreen(v, QStringLiteral("datalog_viewer_hour"));
+
+    // half a minute: every row drawn, a piece for every run of values
+    v->setView(600'000, 30'000);
+    const DatalogTrace close = plot->trace(0);
+    QVERIFY(joinsOnlyValues(close));
+    size_t runs = 0, points = 0;
+    bool inRun = false;
+    for (size_t r = 1999; r <= 2101; ++r) { // one row either side of the view
+        const bool value = !std::isnan(lambda[r]);
+        runs += value && !inRun;
+        points += value;
+        inRun = value;
+    }
+    QCOMPARE(close.pieceCount(), runs);
+    QCOMPARE(close.points.size(), points);
+}
+
+void TestDatalogRun::viewerSaysWhichDamagedRowsItSkipped()
+{
+    DatalogViewer* v = openViewer();
+    Datalog log = drive(40);
+    log.skippedRows = 3;
+    log.firstSkippedRow = 21;
+    const char* expected[] = {
+        "Il file d.csv ha 3 righe danneggiate, saltate; la prima e' la riga 21. Sono mostrate le altre 40 "
+        "righe.",
+        "The file d.csv has 3 damaged rows, skipped; the first is row 21. The other 40 rows are shown.",
+        "d.csv dosyasinda 3 bozuk satir atlandi; ilki 21. satir. Diger 40 satir gosteriliyor."};
+    for (int language : {1, 2, 3}) {
+        app->state.languageIndex = language;
+        QVERIFY(v->showDatalog(log, QStringLiteral("d.csv")));
+        QCOMPARE(messageShown(), QString::fromUtf8(expected[language - 1]));
+    }
+    // cut short as well: both are said
+    app->state.languageIndex = 2;
+    log.skippedRows = 1;
+    log.status = Datalog::Status::Truncated;
+    QVERIFY(v->showDatalog(log, QStringLiteral("d.csv")));
+    QVERIFY(messageShown().contains(QStringLiteral("is cut short")));
+    QVERIFY(messageShown().contains(
+        QStringLiteral("one damaged row, row 21, skipped. The other 40 rows are shown.")));
+}
+
+void TestDatalogRun::viewerShowsTheFuelAndJumpsToMarkers()
+{
+    app->state.languageIndex = 2;
+    DatalogViewer* v = openViewer();
+    Datalog log = drive(1000); // 299.7 s
+    log.markers = {{400, 120'000, QStringLiteral("1")}, {800, 240'000, QStringLiteral("change-over")}};
+    QVERIFY(v->showDatalog(log, QStringLiteral("drive.csv")));
+    auto* plot = v->findChild<DatalogPlot*>(QStringLiteral("Chart"));
+
+    // the band under the panes: red while on petrol, green on gas, nothing where the fuel is unknown
+    const QImage image = plot->grab().toImage();
+    const QRectF area = plot->plotArea();
+    const int bandY = qRound(area.bottom() + 15); // the middle of the band
+    auto bandAt = [&](double fraction) {
+        return image.pixelColor(qRound(area.left() + fraction * area.width()), bandY);
+    };
+    QCOMPARE(bandAt(0.25), QColor(255, 0, 0));
+    QCOMPARE(bandAt(0.6), QColor(Qt::white));
+    QCOMPARE(bandAt(0.9), QColor(0, 255, 0));
+    v->setCursorTime(10'000);
+    QCOMPARE(viewerControl<QTableWidget>("CursorValues")->item(4, 1)->text(), QStringLiteral("Petrol"));
+
+    // the markers listed; choosing one brings it to the middle, with the cursor on it
+    auto* markers = viewerControl<QListWidget>("Markers");
+    QCOMPARE(markers->count(), 2);
+    QCOMPARE(markers->item(1)->text(), QStringLiteral("2  04:00  change-over"));
+    QTest::mouseClick(markers->viewport(), Qt::LeftButton, {},
+                      markers->visualItemRect(markers->item(0)).center());
+    QCOMPARE(v->viewSpanMs(), 60'000.0);
+    QCOMPARE(v->viewStartMs(), 90'000.0);
+    QCOMPARE(v->cursorRow(), 400);
+    v->setView(0, 20'000); // zoomed in, the span stays
+    v->goToMarker(1);
+    QCOMPARE(v->viewStartMs(), 230'000.0);
+    QCOMPARE(v->viewSpanMs(), 20'000.0);
+    QCOMPARE(v->cursorMs(), 240'000.0);
+
+    // a unitless channel gets a pane of its own, under the others
+    v->setChannelShown(4, true);
+    QCOMPARE(v->panes().back().unit, QString());
+    QCOMPARE(v->panes().back().channels, std::vector<int>{4});
+
+    // the most the window holds, in each language, on a small laptop screen
+    v->setChannelShown(4, false);
+    Datalog other = drive(900);
+    for (double& value : other.values[1])
+        value += 400;
+    QVERIFY(v->showComparison(other, QStringLiteral("yesterday.csv")));
+    v->setView(0, 1e12);
+    v->setCursorTime(150'000);
+    for (int language : {1, 2, 3}) {
+        app->state.languageIndex = language;
+        v->applyLanguage();
+        grabLaptopScreen(v, QStringLiteral("datalog_viewer_1366_%1").arg(language));
+    }
+}
+
+void TestDatalogRun::viewerOverlaysASecondDrive()
+{
+    app->state.languageIndex = 2;
+    dialogs.answer = writeLog(QStringLiteral("today.csv"), 400); // 119.7 s, every value its row
+    click("Form1", "OpenDatalog");
+    DatalogViewer* v = viewer();
+    auto* compare = viewerControl<QPushButton>("CompareDatalog");
+    auto* remove = viewerControl<QPushButton>("RemoveComparison");
+    QVERIFY(compare->isEnabled());
+    QVERIFY(!remove->isEnabled());
+
+    dialogs.answer = writeLog(QStringLiteral("yesterday.csv"), 200, Language::Turkish);
+    compare->click();
+    QVERIFY(remove->isEnabled());
+    QVERIFY(
+        viewerControl<QLabel>("FileName")->text().endsWith(QStringLiteral("compared with yesterday.csv")));
+    auto* plot = v->findChild<DatalogPlot*>(QStringLiteral("Chart"));
+    QCOMPARE(plot->trace(0, true).points.back().x(), 199 * 300.0);
+
+    // a drive whose first row came 5 s after its start: the starts are laid together
+    Datalog later = readDatalog(dialogs.answer);
+    for (double& ms : later.timesMs)
+        ms += 5'000;
+    for (double& value : later.values[21]) // pressure
+        value = 1000 + value;
+    QVERIFY(v->showComparison(later, QStringLiteral("later.csv")));
+    QCOMPARE(plot->trace(0, true).points.front().x(), 0.0);
+    v->setCursorTime(30'000);
+    auto* table = viewerControl<QTableWidget>("CursorValues");
+    QCOMPARE(table->columnCount(), 3);
+    QCOMPARE(table->horizontalHeaderItem(2)->text(), QStringLiteral("Compared"));
+    QCOMPARE(table->item(21, 1)->text(), QStringLiteral("100"));
+    QCOMPARE(table->item(21, 2)->text(), QStringLiteral("1100"));
+    // the pressure pane spans both drives
+    const auto pressure = std::find_if(v->panes().begin(), v->panes().end(),
+                                       [](const DatalogViewer::Pane& p) { return p.unit == "mbar"; });
+    QCOMPARE(pressure->low, 0.0);
+    QCOMPARE(pressure->high, 1199.0);
+
+    remove->click();
+    QCOMPARE(table->columnCount(), 2);
+    QCOMPARE(plot->trace(0, true).pieceCount(), size_t(0));
+    QCOMPARE(v->panes()[3].high, 399.0);
+    QVERIFY(!remove->isEnabled());
+    QCOMPARE(viewerControl<QLabel>("FileName")->text(), QStringLiteral("400 rows, today.csv"));
 }
 
 QTEST_MAIN(TestDatalogRun)

@@ -2,22 +2,17 @@
 
 #include "ui/common/file_dialogs.h"
 
-#include <QChart>
-#include <QChartView>
+#include "ui/datalog/datalog_plot.h"
+
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <QValueAxis>
-#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -28,6 +23,9 @@ const Caption kCaptions[] = {
     {kTitle, {"ORVANE - Visualizza registrazione", "ORVANE - Datalog viewer", "ORVANE - Kayit izleme"}},
     {"Command1", shared_texts::exit},
     {"OpenDatalog", {"Apri registrazione...", "Open datalog...", "Kayit ac..."}},
+    {"CompareDatalog", {"Confronta...", "Compare...", "Karsilastir..."}},
+    {"RemoveComparison", {"Togli confronto", "Remove comparison", "Karsilastirmayi kaldir"}},
+    {"MarkersTitle", {"Marcatori", "Markers", "Isaretler"}},
 };
 
 constexpr LocalText kNoFile{"Nessuna registrazione aperta", "No datalog open", "Acik kayit yok"};
@@ -45,6 +43,18 @@ constexpr LocalText kTruncated{
 constexpr LocalText kDamaged{"Il file %1 e' danneggiato alla riga %2: letto fino alla riga %3.",
                              "The file %1 is damaged at row %2: read up to row %3.",
                              "%1 dosyasi %2. satirda bozuk: %3. satira kadar okundu."};
+constexpr LocalText kSkipped{
+    "Il file %1 ha %2 righe danneggiate, saltate; la prima e' la riga %3. Sono mostrate le altre %4 righe.",
+    "The file %1 has %2 damaged rows, skipped; the first is row %3. The other %4 rows are shown.",
+    "%1 dosyasinda %2 bozuk satir atlandi; ilki %3. satir. Diger %4 satir gosteriliyor."};
+constexpr LocalText kSkippedOne{
+    "Il file %1 ha una riga danneggiata, la riga %2, saltata. Sono mostrate le altre %3 righe.",
+    "The file %1 has one damaged row, row %2, skipped. The other %3 rows are shown.",
+    "%1 dosyasinda bir bozuk satir (%2. satir) atlandi. Diger %3 satir gosteriliyor."};
+constexpr LocalText kCompareTitle{"Apri registrazione da confrontare", "Open datalog to compare",
+                                  "Karsilastirilacak kaydi ac"};
+constexpr LocalText kComparedWith{"confrontata con %1", "compared with %1", "karsilastirilan: %1"};
+constexpr LocalText kCompared{"Confronto", "Compared", "Karsilastirma"};
 constexpr LocalText kRows{"%1 righe, %2", "%1 rows, %2", "%1 satir, %2"};
 constexpr LocalText kChannel{"Canale", "Channel", "Kanal"};
 constexpr LocalText kValue{"Valore", "Value", "Deger"};
@@ -52,6 +62,8 @@ constexpr LocalText kNoCursor{"Cursore: -", "Cursor: -", "Imlec: -"};
 constexpr LocalText kCursor{"Cursore: %1 s", "Cursor: %1 s", "Imlec: %1 s"};
 
 constexpr double kMinSpanMs = 1000;
+// a marker chosen while the whole drive is in view is shown with this much around it
+constexpr double kMarkerSpanMs = 60'000;
 
 // distinct on white, so that the six channels shown at first never share a colour
 const QColor kLineColours[] = {{0, 114, 189}, {217, 83, 25}, {119, 172, 48}, {126, 47, 142},
@@ -66,143 +78,33 @@ QString clock(double ms)
 
 } // namespace
 
-// The chart's mouse and keys: the wheel zooms (with Shift it scrolls), a drag scrolls, a click
-// places the cursor, arrows scroll, + and - zoom, Home and End go to the ends.
-class DatalogChartView : public QChartView {
-public:
-    DatalogChartView(QChart* chart, DatalogViewer& viewer, QWidget* parent)
-        : QChartView(chart, parent), viewer_(viewer)
-    {
-        setObjectName(QStringLiteral("Chart"));
-        setFocusPolicy(Qt::StrongFocus);
-        setRenderHint(QPainter::Antialiasing, false);
-        setRubberBand(QChartView::NoRubberBand);
-    }
-
-    double timeAt(QPointF pos) const
-    {
-        const QRectF area = chart()->plotArea();
-        const double x = std::clamp((pos.x() - area.left()) / std::max(1.0, area.width()), 0.0, 1.0);
-        return viewer_.viewStartMs() + x * viewer_.viewSpanMs();
-    }
-
-protected:
-    void wheelEvent(QWheelEvent* event) override
-    {
-        const int steps = event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
-        if (steps == 0) return;
-        if (event->modifiers() & Qt::ShiftModifier || event->angleDelta().y() == 0)
-            viewer_.scrollBy(steps > 0 ? -0.1 : 0.1);
-        else
-            viewer_.zoom(steps > 0 ? 0.8 : 1.25, timeAt(event->position()));
-        event->accept();
-    }
-    void mousePressEvent(QMouseEvent* event) override
-    {
-        if (event->button() != Qt::LeftButton) return;
-        pressX_ = event->position().x();
-        pressStart_ = viewer_.viewStartMs();
-        dragging_ = false;
-        event->accept();
-    }
-    void mouseMoveEvent(QMouseEvent* event) override
-    {
-        if (!(event->buttons() & Qt::LeftButton)) return;
-        const double dx = event->position().x() - pressX_;
-        if (std::abs(dx) > 4) dragging_ = true;
-        if (!dragging_) return;
-        const double msPerPixel = viewer_.viewSpanMs() / std::max(1.0, chart()->plotArea().width());
-        viewer_.setView(pressStart_ - dx * msPerPixel, viewer_.viewSpanMs());
-        event->accept();
-    }
-    void mouseReleaseEvent(QMouseEvent* event) override
-    {
-        if (event->button() != Qt::LeftButton) return;
-        if (!dragging_) viewer_.setCursorTime(timeAt(event->position()));
-        dragging_ = false;
-        event->accept();
-    }
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        const double centre = viewer_.viewStartMs() + viewer_.viewSpanMs() / 2;
-        switch (event->key()) {
-        case Qt::Key_Left:
-            viewer_.scrollBy(-0.1);
-            break;
-        case Qt::Key_Right:
-            viewer_.scrollBy(0.1);
-            break;
-        case Qt::Key_PageUp:
-            viewer_.scrollBy(-1);
-            break;
-        case Qt::Key_PageDown:
-            viewer_.scrollBy(1);
-            break;
-        case Qt::Key_Plus:
-        case Qt::Key_Equal:
-            viewer_.zoom(0.8, centre);
-            break;
-        case Qt::Key_Minus:
-            viewer_.zoom(1.25, centre);
-            break;
-        case Qt::Key_Home:
-            viewer_.setView(0, viewer_.viewSpanMs());
-            break;
-        case Qt::Key_End:
-            viewer_.setView(1e300, viewer_.viewSpanMs());
-            break;
-        default:
-            QChartView::keyPressEvent(event);
-            return;
-        }
-        event->accept();
-    }
-
-private:
-    DatalogViewer& viewer_;
-    double pressX_ = 0;
-    double pressStart_ = 0;
-    bool dragging_ = false;
-};
-
 DatalogViewer::DatalogViewer(AppContext& context) : Form(context, WindowId::DatalogViewer)
 {
     setObjectName(QStringLiteral("DatalogViewer"));
-    openButton = new QPushButton(this);
-    openButton->setObjectName(QStringLiteral("OpenDatalog"));
-    exitButton = new QPushButton(this);
-    exitButton->setObjectName(QStringLiteral("Command1"));
+    auto button = [this](const char* name) {
+        auto* b = new QPushButton(this);
+        b->setObjectName(QString::fromLatin1(name));
+        return b;
+    };
+    openButton = button("OpenDatalog");
+    compareButton = button("CompareDatalog");
+    uncompareButton = button("RemoveComparison");
+    exitButton = button("Command1");
     fileLabel = new QLabel(this);
     fileLabel->setObjectName(QStringLiteral("FileName"));
     channelList = new QListWidget(this);
     channelList->setObjectName(QStringLiteral("Channels"));
     channelList->setMinimumWidth(190);
     channelList->setMaximumWidth(240);
+    markersTitle = new QLabel(this);
+    markersTitle->setObjectName(QStringLiteral("MarkersTitle"));
+    markerList = new QListWidget(this);
+    markerList->setObjectName(QStringLiteral("Markers"));
+    markerList->setMaximumWidth(240);
+    markerList->setMaximumHeight(150);
 
-    chart = new QChart;
-    // each channel on its own scale: the list beside the chart, in the lines' colours, names them
-    chart->legend()->hide();
-    chart->setMargins(QMargins(4, 4, 4, 4));
-    timeAxis = new QValueAxis(chart);
-    timeAxis->setLabelFormat(QStringLiteral("%.0f"));
-    timeAxis->setTitleText(QStringLiteral("s"));
-    valueAxis = new QValueAxis(chart);
-    valueAxis->setRange(0, 1);
-    valueAxis->setLabelsVisible(false);
-    valueAxis->setTickCount(5);
-    chart->addAxis(timeAxis, Qt::AlignBottom);
-    chart->addAxis(valueAxis, Qt::AlignLeft);
-    cursorLine = new QLineSeries(chart);
-    QPen cursorPen(Qt::black);
-    cursorPen.setWidth(1);
-    cursorPen.setStyle(Qt::DashLine);
-    cursorLine->setPen(cursorPen);
-    chart->addSeries(cursorLine);
-    cursorLine->attachAxis(timeAxis);
-    cursorLine->attachAxis(valueAxis);
-    chartView = new DatalogChartView(chart, *this, this);
-    chartView->setMinimumSize(640, 360);
-
+    chart = new DatalogPlot(*this, this);
+    chart->setMinimumSize(560, 360);
     timeScroll = new QScrollBar(Qt::Horizontal, this);
     timeScroll->setObjectName(QStringLiteral("TimeScroll"));
     scaleLabel = new QLabel(this);
@@ -223,17 +125,23 @@ DatalogViewer::DatalogViewer(AppContext& context) : Form(context, WindowId::Data
 
     auto* top = new QHBoxLayout;
     top->addWidget(openButton);
+    top->addWidget(compareButton);
+    top->addWidget(uncompareButton);
     top->addWidget(fileLabel, 1);
     top->addWidget(exitButton);
+    auto* left = new QVBoxLayout;
+    left->addWidget(channelList, 1);
+    left->addWidget(markersTitle);
+    left->addWidget(markerList);
     auto* centre = new QVBoxLayout;
-    centre->addWidget(chartView, 1);
+    centre->addWidget(chart, 1);
     centre->addWidget(timeScroll);
     centre->addWidget(scaleLabel);
     auto* side = new QVBoxLayout;
     side->addWidget(cursorLabel);
     side->addWidget(cursorTable, 1);
     auto* body = new QHBoxLayout;
-    body->addWidget(channelList);
+    body->addLayout(left);
     body->addLayout(centre, 1);
     body->addLayout(side);
     auto* layout = new QVBoxLayout(this);
@@ -241,11 +149,9 @@ DatalogViewer::DatalogViewer(AppContext& context) : Form(context, WindowId::Data
     layout->addLayout(body, 1);
     resize(1180, 620);
 
-    // decimation follows the width of the plot
-    connect(chart, &QChart::plotAreaChanged, this, [this](const QRectF& area) {
-        if (std::abs(area.width() - drawnWidth_) > 20) redraw();
-    });
     connect(openButton, &QPushButton::clicked, this, &DatalogViewer::chooseFile);
+    connect(compareButton, &QPushButton::clicked, this, &DatalogViewer::chooseComparison);
+    connect(uncompareButton, &QPushButton::clicked, this, &DatalogViewer::removeComparison);
     connect(exitButton, &QPushButton::clicked, this, &Form::closeForm);
     connect(timeScroll, &QScrollBar::valueChanged, this, [this](int value) {
         if (updatingScroll_) return;
@@ -255,6 +161,10 @@ DatalogViewer::DatalogViewer(AppContext& context) : Form(context, WindowId::Data
     connect(channelList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         setChannelShown(channelList->row(item), item->checkState() == Qt::Checked);
     });
+    connect(markerList, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { goToMarker(markerList->row(item)); });
+    connect(markerList, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { goToMarker(markerList->row(item)); });
 }
 
 std::span<const Caption> DatalogViewer::captions() const
@@ -266,6 +176,7 @@ void DatalogViewer::onLoad()
 {
     // each visit starts empty; the file is chosen after the window is up
     log_ = Datalog();
+    compared_ = Datalog();
     showLog();
 }
 
@@ -278,51 +189,128 @@ void DatalogViewer::chooseFile()
 
 bool DatalogViewer::openFile(const QString& path)
 {
-    Datalog log = readDatalog(path);
-    const QString name = QFileInfo(path).fileName();
+    return showDatalog(readDatalog(path), QFileInfo(path).fileName());
+}
+
+// Says why a file shows nothing; false when there is something to show.
+bool DatalogViewer::refused(const Datalog& log, const QString& name)
+{
     if (log.status == Datalog::Status::Unreadable) {
         ctx.showMessage(windowTitle(), text(kUnreadable).arg(name, log.errorText));
-        return false;
+        return true;
     }
     if (log.status == Datalog::Status::NotDatalog) {
         ctx.showMessage(windowTitle(), text(kNotDatalog).arg(name));
-        return false;
+        return true;
     }
+    return false;
+}
+
+// What was left out of a log that is shown, one line per reason; empty when it is whole.
+QString DatalogViewer::problemsOf(const Datalog& log, const QString& name) const
+{
+    // the file's name goes in with the numbers at once: a "%1" in it stays as it is
+    const QString rows = QString::number(log.rowCount());
+    QStringList lines;
+    if (log.status == Datalog::Status::Truncated) lines << text(kTruncated).arg(name, rows);
+    if (log.skippedRows == 1)
+        lines << text(kSkippedOne).arg(name, QString::number(log.firstSkippedRow), rows);
+    else if (log.skippedRows > 1)
+        lines << text(kSkipped).arg(name, QString::number(log.skippedRows),
+                                    QString::number(log.firstSkippedRow), rows);
+    else if (log.status == Datalog::Status::Damaged)
+        lines << text(kDamaged).arg(name, QString::number(log.damagedRow),
+                                    QString::number(log.damagedRow - 1));
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool DatalogViewer::showDatalog(Datalog log, const QString& name)
+{
+    if (refused(log, name)) return false;
     log_ = std::move(log);
+    compared_ = Datalog(); // a comparison belongs to the log it was laid over
     showLog();
     fileName_ = name;
     showFileLine();
-    // the file's name goes in with the numbers at once: a "%1" in it stays as it is
-    const QString rows = QString::number(log_.rowCount());
-    if (log_.status == Datalog::Status::Truncated)
-        ctx.showMessage(windowTitle(), text(kTruncated).arg(name, rows));
-    if (log_.status == Datalog::Status::Damaged)
-        ctx.showMessage(windowTitle(), text(kDamaged).arg(name, QString::number(log_.damagedRow),
-                                                          QString::number(log_.damagedRow - 1)));
+    if (const QString problems = problemsOf(log_, name); !problems.isEmpty())
+        ctx.showMessage(windowTitle(), problems);
     return true;
+}
+
+void DatalogViewer::chooseComparison()
+{
+    if (!ctx.fileDialogs || log_.rowCount() == 0) return;
+    const QString path = ctx.fileDialogs->openFile(this, text(kCompareTitle), datalogFolder(), text(kFilter));
+    if (!path.isEmpty()) compareWith(path);
+}
+
+bool DatalogViewer::compareWith(const QString& path)
+{
+    return showComparison(readDatalog(path), QFileInfo(path).fileName());
+}
+
+bool DatalogViewer::showComparison(Datalog log, const QString& name)
+{
+    if (log_.rowCount() == 0 || refused(log, name)) return false;
+    compared_ = std::move(log);
+    comparedName_ = name;
+    comparedOffsetMs_ = compared_.timesMs.empty() ? 0 : log_.timesMs.front() - compared_.timesMs.front();
+    comparedOwn_.assign(log_.channels.size(), {qInf(), -qInf()});
+    for (size_t c = 0; c < log_.channels.size(); ++c) {
+        const int other = compared_.channelIndex(log_.channels[c].key);
+        if (other < 0) continue;
+        for (double v : compared_.values[static_cast<size_t>(other)]) {
+            comparedOwn_[c].first = std::min(comparedOwn_[c].first, v); // NaN: left as it was
+            comparedOwn_[c].second = std::max(comparedOwn_[c].second, v);
+        }
+    }
+    if (const QString problems = problemsOf(compared_, name); !problems.isEmpty())
+        ctx.showMessage(windowTitle(), problems);
+    cursorTable->setColumnCount(compared_.rowCount() > 0 ? 3 : 2);
+    cursorTable->horizontalHeader()->setSectionResizeMode(cursorTable->columnCount() - 1,
+                                                          QHeaderView::ResizeToContents);
+    onLanguageChanged();
+    updateScales();
+    redraw();
+    return true;
+}
+
+void DatalogViewer::removeComparison()
+{
+    compared_ = Datalog();
+    comparedName_.clear();
+    comparedOwn_.clear();
+    cursorTable->setColumnCount(2);
+    onLanguageChanged();
+    updateScales();
+    redraw();
 }
 
 void DatalogViewer::showFileLine()
 {
-    fileLabel->setText(fileName_.isEmpty() ? text(kNoFile)
-                                           : text(kRows).arg(QString::number(log_.rowCount()), fileName_));
+    QString line =
+        fileName_.isEmpty() ? text(kNoFile) : text(kRows).arg(QString::number(log_.rowCount()), fileName_);
+    if (compared_.rowCount() > 0) line += QStringLiteral(" - ") + text(kComparedWith).arg(comparedName_);
+    fileLabel->setText(line);
+    compareButton->setEnabled(log_.rowCount() > 0);
+    uncompareButton->setEnabled(compared_.rowCount() > 0);
 }
 
 void DatalogViewer::onLanguageChanged()
 {
     // the same recording, zoom and cursor: only its words change
     showFileLine();
-    cursorTable->setHorizontalHeaderLabels({text(kChannel), text(kValue)});
+    QStringList headers{text(kChannel), text(kValue)};
+    if (compared_.rowCount() > 0) headers << text(kCompared);
+    cursorTable->setHorizontalHeaderLabels(headers);
     for (size_t c = 0; c < log_.channels.size(); ++c) {
         const QString title = datalogColumnTitle(log_.channels[c], language());
         const int row = static_cast<int>(c);
-        series[row]->setName(title);
-        for (QLineSeries* piece : gapSegments_[c])
-            piece->setName(title);
         channelList->item(row)->setText(title);
         cursorTable->item(row, 0)->setText(title);
     }
     updateCursorTable();
+    chart->update();
 }
 
 double DatalogViewer::totalMs() const
@@ -330,77 +318,78 @@ double DatalogViewer::totalMs() const
     return log_.timesMs.empty() ? 0 : log_.timesMs.back();
 }
 
-double DatalogViewer::toChart(int channel, double value) const
-{
-    const auto [low, high] = ranges_[static_cast<size_t>(channel)];
-    // a margin so that the extremes stay visible
-    return 0.04 + 0.92 * (value - low) / (high - low);
-}
-
 void DatalogViewer::showLog()
 {
-    for (QLineSeries* s : series) {
-        chart->removeSeries(s);
-        delete s;
-    }
-    for (auto& pieces : gapSegments_)
-        for (QLineSeries* s : pieces) {
-            chart->removeSeries(s);
-            delete s;
-        }
-    gapSegments_.assign(log_.channels.size(), {});
-    series.clear();
-    ranges_.clear();
     const QSignalBlocker block(channelList);
     channelList->clear();
     cursorTable->setRowCount(0);
+    cursorTable->setColumnCount(2);
     fileName_.clear();
+    comparedName_.clear();
+    comparedOwn_.clear();
     showFileLine();
 
     const Language lang = language();
     cursorTable->setHorizontalHeaderLabels({text(kChannel), text(kValue)});
     cursorTable->setRowCount(static_cast<int>(log_.channels.size()));
     const size_t channels = log_.channels.size();
+    fuelChannel_ = log_.channelIndex("fuel");
     own_.assign(channels, {qInf(), -qInf()});
     for (size_t c = 0; c < channels; ++c)
         for (double v : log_.values[c]) { // NaN ("NC") compares false both ways
             if (v < own_[c].first) own_[c].first = v;
             if (v > own_[c].second) own_[c].second = v;
         }
-    ranges_.assign(channels, {0, 1});
+    colours_.assign(channels, {});
+    shown_.assign(channels, false);
     size_t firstColours = 0, otherColours = 6;
     for (size_t c = 0; c < channels; ++c) {
         const DatalogChannel& channel = log_.channels[c];
         const auto [low, high] = own_[c];
         const QString title = datalogColumnTitle(channel, lang);
-        auto* s = new QLineSeries(chart);
-        s->setName(title);
         const size_t colour = channel.shownByDefault ? firstColours++ : otherColours++;
-        s->setPen(QPen(kLineColours[colour % std::size(kLineColours)], 1.5));
-        chart->addSeries(s);
-        s->attachAxis(timeAxis);
-        s->attachAxis(valueAxis);
-        s->setVisible(channel.shownByDefault);
-        series << s;
+        colours_[c] = kLineColours[colour % std::size(kLineColours)];
+        shown_[c] = channel.shownByDefault;
 
         auto* item = new QListWidgetItem(title, channelList);
         item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
         item->setCheckState(channel.shownByDefault ? Qt::Checked : Qt::Unchecked);
-        item->setForeground(s->color());
+        item->setForeground(colours_[c]);
         if (low <= high) item->setToolTip(QStringLiteral("%1 .. %2").arg(low).arg(high));
         auto* name = new QTableWidgetItem(title);
-        name->setForeground(s->color());
+        name->setForeground(colours_[c]);
         cursorTable->setItem(static_cast<int>(c), 0, name);
         cursorTable->setItem(static_cast<int>(c), 1, new QTableWidgetItem(QString()));
     }
+    showMarkers();
     viewStart_ = 0;
     viewSpan_ = std::max(kMinSpanMs, totalMs());
     cursorMs_ = 0;
     cursorRow_ = log_.timesMs.empty() ? -1 : 0;
     updateScales();
     redraw();
-    updateScrollBar();
     updateCursorTable();
+}
+
+void DatalogViewer::showMarkers()
+{
+    markerList->clear();
+    for (size_t m = 0; m < log_.markers.size(); ++m) {
+        const DatalogMarker& marker = log_.markers[m];
+        new QListWidgetItem(
+            QStringLiteral("%1  %2  %3").arg(QString::number(m + 1), clock(marker.timeMs), marker.text),
+            markerList);
+    }
+}
+
+void DatalogViewer::goToMarker(int index)
+{
+    if (index < 0 || static_cast<size_t>(index) >= log_.markers.size()) return;
+    const double at = log_.markers[static_cast<size_t>(index)].timeMs;
+    const double span = viewSpan_ >= totalMs() ? std::min(viewSpan_, kMarkerSpanMs) : viewSpan_;
+    setView(at - span / 2, span);
+    setCursorTime(at);
+    if (markerList->currentRow() != index) markerList->setCurrentRow(index);
 }
 
 void DatalogViewer::setView(double startMs, double spanMs)
@@ -409,7 +398,6 @@ void DatalogViewer::setView(double startMs, double spanMs)
     viewSpan_ = std::clamp(spanMs, kMinSpanMs, total);
     viewStart_ = std::clamp(startMs, 0.0, total - viewSpan_);
     redraw();
-    updateScrollBar();
 }
 
 void DatalogViewer::zoom(double factor, double anchorMs)
@@ -437,105 +425,38 @@ void DatalogViewer::updateScrollBar()
     updatingScroll_ = false;
 }
 
-// Only what is in view goes to the chart, at most two points per pixel column (its lowest and
-// highest), so a long drive scrolls as fast as a short one.
+// The chart draws what is in view when it paints, so a step of zoom or scroll costs only a repaint.
 void DatalogViewer::redraw()
 {
-    timeAxis->setRange(viewStart_ / 1000, (viewStart_ + viewSpan_) / 1000);
-    timeAxis->setLabelFormat(viewSpan_ < 20'000 ? QStringLiteral("%.1f") : QStringLiteral("%.0f"));
-    drawnWidth_ = chart->plotArea().width();
-    const auto& t = log_.timesMs;
-    const auto first = std::lower_bound(t.begin(), t.end(), viewStart_);
-    const auto last = std::upper_bound(t.begin(), t.end(), viewStart_ + viewSpan_);
-    // one sample either side, so the lines run to the edges
-    const size_t from = static_cast<size_t>(std::max<std::ptrdiff_t>(0, first - t.begin() - 1));
-    const size_t to = std::min(t.size(), static_cast<size_t>(last - t.begin()) + 1);
-    const int columns = std::max(100, static_cast<int>(drawnWidth_));
-    const size_t perColumn = std::max<size_t>(1, (to - from) / static_cast<size_t>(columns));
-    for (int c = 0; c < series.size(); ++c) {
-        if (!series[c]->isVisible()) continue;
-        const auto& v = log_.values[static_cast<size_t>(c)];
-        // a value the window showed as "NC" breaks the line: a new piece starts after it
-        size_t pieces = 0;
-        points_.clear();
-        auto endPiece = [&] {
-            if (points_.isEmpty()) return;
-            segment(c, pieces++)->replace(points_);
-            points_.clear();
-        };
-        for (size_t i = from; i < to; i += perColumn) {
-            const size_t end = std::min(to, i + perColumn);
-            size_t lo = i, hi = i;
-            bool gap = false;
-            for (size_t k = i; k < end; ++k) {
-                gap = gap || std::isnan(v[k]);
-                if (v[k] < v[lo]) lo = k;
-                if (v[k] > v[hi]) hi = k;
-            }
-            if (gap) {
-                endPiece();
-                continue;
-            }
-            const size_t a = std::min(lo, hi), b = std::max(lo, hi);
-            points_.append(QPointF(t[a] / 1000, toChart(c, v[a])));
-            if (b != a) points_.append(QPointF(t[b] / 1000, toChart(c, v[b])));
-        }
-        endPiece();
-        const auto& extra = gapSegments_[static_cast<size_t>(c)];
-        for (size_t k = pieces; k <= extra.size(); ++k) {
-            QLineSeries* s = k == 0 ? series[c] : extra[k - 1];
-            if (s->count() > 0) s->clear();
-        }
-    }
+    chart->update();
+    updateScrollBar();
 }
 
-QLineSeries* DatalogViewer::segment(int channel, size_t index)
-{
-    if (index == 0) return series[channel];
-    auto& extra = gapSegments_[static_cast<size_t>(channel)];
-    while (extra.size() < index) {
-        auto* s = new QLineSeries(chart);
-        s->setName(series[channel]->name());
-        s->setPen(series[channel]->pen());
-        chart->addSeries(s);
-        s->attachAxis(timeAxis);
-        s->attachAxis(valueAxis);
-        s->setVisible(series[channel]->isVisible());
-        extra.push_back(s);
-    }
-    return extra[index - 1];
-}
-
-// One scale per unit over the channels shown, so that gas and petrol or the two oxygen sensors
-// compare on screen; channels without a unit count different things, each on its own.
+// One pane per unit over the channels shown, so that gas and petrol or the two oxygen sensors
+// compare on the same scale; each pane spans the values of its channels over the whole drive (and
+// the compared one), so the scale stays put while scrolling.
 void DatalogViewer::updateScales()
 {
-    const size_t channels = log_.channels.size();
-    for (size_t c = 0; c < channels; ++c) {
-        double low = own_[c].first, high = own_[c].second;
-        const char* unit = log_.channels[c].unit;
-        for (size_t o = 0; o < channels && unit[0] != '\0'; ++o)
-            if (channelShown(static_cast<int>(o)) && qstrcmp(unit, log_.channels[o].unit) == 0) {
-                low = std::min(low, own_[o].first);
-                high = std::max(high, own_[o].second);
-            }
-        if (low > high) low = high = 0; // no value at all
-        if (low == high) {
-            low -= 1;
-            high += 1;
+    panes_.clear();
+    for (size_t c = 0; c < log_.channels.size(); ++c) {
+        if (!shown_[c]) continue;
+        const QString unit = QString::fromUtf8(log_.channels[c].unit);
+        auto pane = std::find_if(panes_.begin(), panes_.end(), [&](const Pane& p) { return p.unit == unit; });
+        if (pane == panes_.end()) pane = panes_.insert(panes_.end(), Pane{unit, {}, qInf(), -qInf()});
+        pane->channels.push_back(static_cast<int>(c));
+        pane->low = std::min(pane->low, own_[c].first);
+        pane->high = std::max(pane->high, own_[c].second);
+        if (c < comparedOwn_.size()) {
+            pane->low = std::min(pane->low, comparedOwn_[c].first);
+            pane->high = std::max(pane->high, comparedOwn_[c].second);
         }
-        ranges_[c] = {low, high};
     }
     QStringList scales;
-    QStringList units;
-    for (size_t c = 0; c < log_.channels.size(); ++c) {
-        const char* unit = log_.channels[c].unit;
-        if (!channelShown(static_cast<int>(c)) || unit[0] == '\0') continue;
-        const QString name = QString::fromUtf8(unit);
-        if (units.contains(name)) continue;
-        units << name;
+    for (Pane& pane : panes_) {
+        if (pane.low > pane.high) pane.low = pane.high = 0; // no value at all
+        if (pane.unit.isEmpty()) continue;
         scales << QStringLiteral("%1: %2 .. %3")
-                      .arg(name, QString::number(ranges_[c].first), QString::number(ranges_[c].second));
+                      .arg(pane.unit, QString::number(pane.low), QString::number(pane.high));
     }
     scaleLabel->setText(scales.join(QStringLiteral("    ")));
 }
@@ -549,42 +470,60 @@ void DatalogViewer::setCursorTime(double ms)
     const auto it = std::upper_bound(t.begin(), t.end(), cursorMs_);
     cursorRow_ = static_cast<int>(std::max<std::ptrdiff_t>(0, it - t.begin() - 1));
     updateCursorTable();
+    chart->update();
+}
+
+QString DatalogViewer::valueText(int channel, double value) const
+{
+    if (std::isnan(value)) return QStringLiteral("NC");
+    if (channel == fuelChannel_ && (value == 0 || value == 1))
+        return text(value == 0 ? datalog_plot_texts::kPetrol : datalog_plot_texts::kGas);
+    return QString::number(value);
 }
 
 void DatalogViewer::updateCursorTable()
 {
     if (cursorRow_ < 0) {
-        cursorLine->clear();
         cursorLabel->setText(text(kNoCursor));
         return;
     }
-    const double x = cursorMs_ / 1000;
-    cursorLine->replace(QList<QPointF>{{x, 0.0}, {x, 1.0}});
-    cursorLabel->setText(text(kCursor).arg(QString::number(x, 'f', 1)) + QStringLiteral("  (") +
-                         clock(cursorMs_) + QLatin1Char(')'));
+    cursorLabel->setText(text(kCursor).arg(QString::number(cursorMs_ / 1000, 'f', 1)) +
+                         QStringLiteral("  (") + clock(cursorMs_) + QLatin1Char(')'));
+    // the compared drive at the same time since its start
+    int comparedRow = -1;
+    if (const auto& t = compared_.timesMs; !t.empty()) {
+        const auto it = std::upper_bound(t.begin(), t.end(), cursorMs_ - comparedOffsetMs_);
+        if (it != t.begin()) comparedRow = static_cast<int>(it - t.begin() - 1);
+    }
     for (size_t c = 0; c < log_.channels.size(); ++c) {
-        const double v = log_.values[c][static_cast<size_t>(cursorRow_)];
-        cursorTable->item(static_cast<int>(c), 1)
-            ->setText(std::isnan(v) ? QStringLiteral("NC") : QString::number(v));
+        const int row = static_cast<int>(c);
+        cursorTable->item(row, 1)->setText(valueText(row, log_.values[c][static_cast<size_t>(cursorRow_)]));
+        if (cursorTable->columnCount() < 3) continue;
+        const int other = compared_.channelIndex(log_.channels[c].key);
+        QString shown;
+        if (other >= 0 && comparedRow >= 0)
+            shown = valueText(row,
+                              compared_.values[static_cast<size_t>(other)][static_cast<size_t>(comparedRow)]);
+        if (!cursorTable->item(row, 2)) cursorTable->setItem(row, 2, new QTableWidgetItem);
+        cursorTable->item(row, 2)->setText(shown);
     }
 }
 
 void DatalogViewer::setChannelShown(int channel, bool shown)
 {
-    if (channel < 0 || channel >= series.size()) return;
-    series[channel]->setVisible(shown);
-    for (QLineSeries* s : gapSegments_[static_cast<size_t>(channel)])
-        s->setVisible(shown);
+    if (channel < 0 || static_cast<size_t>(channel) >= shown_.size()) return;
+    shown_[static_cast<size_t>(channel)] = shown;
     updateScales();
     QListWidgetItem* item = channelList->item(channel);
     if ((item->checkState() == Qt::Checked) != shown) {
         const QSignalBlocker block(channelList);
         item->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
     }
-    redraw(); // the scale of its unit may have changed
+    chart->update(); // the scale of its unit may have changed
 }
 
 bool DatalogViewer::channelShown(int channel) const
 {
-    return channel >= 0 && channel < series.size() && series[channel]->isVisible();
+    return channel >= 0 && static_cast<size_t>(channel) < shown_.size() &&
+           shown_[static_cast<size_t>(channel)];
 }
