@@ -248,6 +248,14 @@ void TestTableOverlay::liveRepliesViewsAndRefusedLogs()
         QCOMPARE(overlay()->result().cell(v.cell()).suggestedKgb, std::optional<int>(v.trueKgb));
     // the values are shown until another view is chosen
     QVERIFY(!grid()->tiles());
+    // new axes confirmed by the ECU put the same samples in other cells: 400 is now row 1
+    SharedState& s = app->state;
+    for (const auto& [index, value] : {std::pair{2, 490}, {1, 400}}) {
+        s.pendingParameterValues[param::mapTinjAxis + index] = value;
+        emit link->received(*frames::writeParameter(param::mapTinjAxis + index, value));
+    }
+    QCOMPARE(overlay()->result().cell(1 + 8 + 2).suggestedKgb, std::optional<int>(visits()[0].trueKgb));
+    QVERIFY(!overlay()->result().cell(visits()[0].cell()).suggestedKgb);
 
     // nothing to apply in the cells selected: no edit, and it is said
     w->findChild<TableEditor*>()->select(CellBlock{7, 7, 7, 7});

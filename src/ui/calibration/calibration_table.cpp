@@ -72,6 +72,7 @@ void CalibrationTable::showEcu(const SharedState& state)
         grid_->setEcuCell(k, state.tableCells[k]);
         show(cellBoxIndex(k), state.tableCells[k]);
     }
+    overlay_->refresh();
 }
 
 void CalibrationTable::showOperatingPoint(const SharedState& state)
@@ -163,6 +164,8 @@ void CalibrationTable::parameterConfirmed(int id, int value, bool take)
     const int box = axisBox(id);
     if (box < 0) return;
     grid_->setEcuAxis(box, value);
+    // the drive's samples fall into the cells of the new axes
+    overlay_->refresh();
     if (take) {
         grid_->box(box)->setText(QString::number(value));
         grid_->setEdited(box, false);

@@ -51,6 +51,8 @@ public:
     // summary says how many cells had none and were left as they are.
     void applySuggestions();
     const CellOverlay& result() const { return result_; }
+    // The analysis again on the ECU's axes and table, from the samples when the axes changed.
+    void refresh();
 
     // When a reply came, in ms; the default counts from the opening. Tests set their own.
     std::function<qint64()> clock;
@@ -63,8 +65,6 @@ private:
     Source& source() { return logName_ ? log_ : live_; }
     void onReply(int code);
     void pressLoad();
-    // The analysis on the ECU's axes and table, again from the samples when the axes changed.
-    void refresh();
     void showTiles();
     void showSummary();
     void updateControls();
