@@ -4,6 +4,8 @@
 #include "link/parameter_catalogue.h"
 #include "ui/calibration/table_editor.h"
 #include "ui/calibration/table_grid.h"
+#include "ui/calibration/table_overlay.h"
+#include "ui/common/form.h"
 
 #include <QLineEdit>
 
@@ -30,12 +32,13 @@ int cellBoxIndex(int cell)
 
 } // namespace
 
-CalibrationTable::CalibrationTable(QWidget* parent, std::function<Language()> language,
+CalibrationTable::CalibrationTable(AppContext& ctx, Form& window, std::function<Language()> language,
                                    std::function<void(const QString&, const QString&)> refuse)
-    : QObject(parent)
+    : QObject(&window)
 {
-    grid_ = new TableGrid(parent);
-    editor_ = new TableEditor(grid_, parent, std::move(language), std::move(refuse));
+    grid_ = new TableGrid(&window);
+    editor_ = new TableEditor(grid_, &window, std::move(language), std::move(refuse));
+    overlay_ = new TableOverlay(ctx, window, grid_, editor_);
 }
 
 void CalibrationTable::reset(Language language)
@@ -44,8 +47,15 @@ void CalibrationTable::reset(Language language)
     editor_->select(std::nullopt);
     editor_->forgetHistory();
     editor_->applyCaptions(language);
+    overlay_->reset(language);
     grid_->moveMarker(kMarkerColumns.before, kMarkerRows.before);
     grid_->setOperatingCell(0);
+}
+
+void CalibrationTable::applyCaptions(Language language)
+{
+    editor_->applyCaptions(language);
+    overlay_->applyCaptions(language);
 }
 
 void CalibrationTable::showEcu(const SharedState& state)
@@ -62,6 +72,7 @@ void CalibrationTable::showEcu(const SharedState& state)
         grid_->setEcuCell(k, state.tableCells[k]);
         show(cellBoxIndex(k), state.tableCells[k]);
     }
+    overlay_->refresh();
 }
 
 void CalibrationTable::showOperatingPoint(const SharedState& state)
@@ -74,8 +85,8 @@ void CalibrationTable::showOperatingPoint(const SharedState& state)
     }
     grid_->moveMarker(markerOffset(rpmAxis, live.rpm, kMarkerColumns),
                       markerOffset(tinjAxis, live.calibrationTinj, kMarkerRows));
-    grid_->setOperatingCell(1 + 8 * nearestBreakpoint(tinjAxis, live.calibrationTinj, kMarkerRows) +
-                            nearestBreakpoint(rpmAxis, live.rpm, kMarkerColumns));
+    // the cell the drive's samples are counted in
+    grid_->setOperatingCell(operatingCell(rpmAxis, tinjAxis, live.rpm, live.calibrationTinj));
 }
 
 void CalibrationTable::setTextColour(const QColor& colour)
@@ -88,6 +99,7 @@ void CalibrationTable::setEditable(bool editable)
     for (int i = 0; i < TableGrid::kBoxes; ++i)
         grid_->box(i)->setReadOnly(!editable);
     editor_->setEditable(editable);
+    overlay_->setEditable(editable);
 }
 
 std::optional<std::vector<WriteValue>> CalibrationTable::read(const BoxReader& reader,
@@ -152,6 +164,8 @@ void CalibrationTable::parameterConfirmed(int id, int value, bool take)
     const int box = axisBox(id);
     if (box < 0) return;
     grid_->setEcuAxis(box, value);
+    // the drive's samples fall into the cells of the new axes
+    overlay_->refresh();
     if (take) {
         grid_->box(box)->setText(QString::number(value));
         grid_->setEdited(box, false);

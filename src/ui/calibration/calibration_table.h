@@ -13,25 +13,31 @@
 class QColor;
 class QLineEdit;
 class QWidget;
+class Form;
 class TableEditor;
 class TableGrid;
+class TableOverlay;
+struct AppContext;
 struct FieldRule;
 
 // The KGB table of the calibration window: the grid with its axes and the operating-point marker,
-// the block editor under it, and what store and the ECU's echoes do to them. The boxes show the
-// ECU's image except where the installer has typed; store reads them all.
+// the block editor under it, the drive seen over it, and what store and the ECU's echoes do to them. The
+// boxes show the ECU's image except where the installer has typed; store reads them all.
 class CalibrationTable : public QObject {
     Q_OBJECT
 public:
     // `refuse` shows a refusal (title, text) to the user.
-    CalibrationTable(QWidget* parent, std::function<Language()> language,
+    CalibrationTable(AppContext& ctx, Form& window, std::function<Language()> language,
                      std::function<void(const QString&, const QString&)> refuse);
 
     TableGrid* grid() const { return grid_; }
     TableEditor* editor() const { return editor_; }
+    TableOverlay* overlay() const { return overlay_; }
 
-    // Each opening: nothing typed, nothing selected, no history, the marker before the first cell.
+    // Each opening: nothing typed, nothing selected, no history, the marker before the first cell,
+    // the values shown.
     void reset(Language language);
+    void applyCaptions(Language language);
     // The ECU's axes and cells, except in the boxes typed into and not stored yet.
     void showEcu(const SharedState& state);
     void showOperatingPoint(const SharedState& state);
@@ -54,6 +60,7 @@ public:
     void forgetWrittenEdits(const SharedState& state);
 
 private:
-    TableGrid* grid_;     // Text6(0..79), Label10, Label9, Shape1
-    TableEditor* editor_; // block edits of the cells, undo and redo
+    TableGrid* grid_;       // Text6(0..79), Label10, Label9, Shape1
+    TableEditor* editor_;   // block edits of the cells, undo and redo
+    TableOverlay* overlay_; // the drive's samples and suggestions over the cells
 };

@@ -10,6 +10,7 @@
 #include "ui/calibration/guided_texts.h"
 #include "ui/calibration/table_editor.h"
 #include "ui/calibration/table_grid.h"
+#include "ui/calibration/table_overlay.h"
 #include "ui/common/datalog_recorder.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/widgets.h"
@@ -97,7 +98,7 @@ CalibrationWindow::CalibrationWindow(AppContext& context) : Form(context, Window
     };
     live = new CalibrationLiveView(state, this, refuse);
     table = new CalibrationTable(
-        this, [this] { return language(); }, refuse);
+        ctx, *this, [this] { return language(); }, refuse);
     correctives = new CorrectivePanel(this);
     setUpTimer(handshakeTimer, "Timer1", 500, &CalibrationWindow::handshakeTick);
     setUpTimer(pollTimer, "Timer2", 300, &CalibrationWindow::pollTick);
@@ -136,8 +137,12 @@ CalibrationWindow::CalibrationWindow(AppContext& context) : Form(context, Window
     left->addWidget(live);
     left->addWidget(guided->selectorRows());
     left->addStretch(1);
+    auto* gridRow = new QHBoxLayout;
+    gridRow->addWidget(table->grid());
+    gridRow->addWidget(table->overlay()->panel());
+    gridRow->addStretch(1);
     auto* right = new QVBoxLayout;
-    right->addWidget(table->grid());
+    right->addLayout(gridRow);
     right->addWidget(table->editor()->controls());
     right->addLayout(belowTable);
     right->addWidget(live->oxygenBarRow());
@@ -579,7 +584,7 @@ void CalibrationWindow::onLanguageChanged()
 {
     if (modeShown_) showMode(*modeShown_);
     live->applyCaptions();
-    table->editor()->applyCaptions(language());
+    table->applyCaptions(language());
     // the status line in the new language now, not at the next event that words it
     if (phase_ == Phase::Polling && !statusLine->text().isEmpty())
         showStatusLine();

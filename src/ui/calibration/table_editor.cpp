@@ -480,6 +480,13 @@ void TableEditor::fillAll(int value)
     writeCells(kWholeTable, cells);
 }
 
+bool TableEditor::setCells(const CellGrid& values)
+{
+    if (!editable_ || !commitTyping(Commit::Refusing)) return false;
+    writeCells(kWholeTable, values);
+    return true;
+}
+
 void TableEditor::startTyping(int index)
 {
     if (typingBox_ == index) return;

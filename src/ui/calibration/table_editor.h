@@ -60,6 +60,10 @@ public:
     std::optional<Action> armed() const { return armed_; }
     // Every cell to `value`, one step of the history.
     void fillAll(int value);
+    // Each cell to its value in `values` (one below 0 leaves the cell as it is), one step of the
+    // history; false, after telling the user, when the typing under way is refused.
+    bool setCells(const CellGrid& values);
+    bool editable() const { return editable_; }
     void undo();
     void redo();
     // A window opened anew starts with no history.

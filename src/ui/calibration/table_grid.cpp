@@ -20,6 +20,9 @@ constexpr int kWidthTwips = 7440 + kMarkerSide;
 constexpr int kLegendTop = 4320 + kMarkerSide + 45, kLegendHeight = 285;
 constexpr int kHeightTwips = kLegendTop + kLegendHeight;
 constexpr int kCellsRight = kColumnLeft + 7 * kColumnPitch + kBoxWidth;
+constexpr LocalText kLegendTip{"Colori delle celle: dal valore piu' basso della tabella al piu' alto",
+                               "Cell colours: from the table's lowest value to its highest",
+                               "Hucre renkleri: tablonun en dusuk degerinden en yuksegine"};
 
 QRect cellsArea(const TableGrid* grid)
 {
@@ -42,6 +45,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
+        if (grid_->tiles_) paintTiles(p);
         p.setRenderHint(QPainter::Antialiasing);
         const int side = std::max(6, grid_->pixels(150));
         for (int index = 0; index < TableGrid::kBoxes; ++index) {
@@ -73,6 +77,28 @@ protected:
     }
 
 private:
+    void paintTiles(QPainter& p)
+    {
+        for (int cell = 1; cell <= 64; ++cell) {
+            const CellTile& tile = (*grid_->tiles_)[static_cast<size_t>(cell - 1)];
+            const QRect r = grid_->cellBox(cell)->geometry();
+            p.fillRect(r, tile.background);
+            if (tile.hatched) p.fillRect(r, QBrush(tile.foreground, Qt::BDiagPattern));
+            p.setPen(QPen(QColor(90, 90, 90), 1));
+            p.drawRect(r.adjusted(0, 0, -1, -1));
+            if (tile.text.isEmpty()) continue;
+            p.setFont(grid_->cellBox(cell)->font());
+            const QRect textArea = r.adjusted(2, 0, -3, 0);
+            // hatching behind the text would make it hard to read
+            if (tile.hatched) {
+                QRect behind = p.fontMetrics().boundingRect(textArea, Qt::AlignCenter, tile.text);
+                p.fillRect(behind.adjusted(-2, 0, 2, 0), tile.background);
+            }
+            p.setPen(tile.foreground);
+            p.drawText(textArea, Qt::AlignCenter, tile.text);
+        }
+    }
+
     void paintMarker(QPainter& p)
     {
         const QPointF centre = QRectF(grid_->marker()->geometry()).center();
@@ -121,8 +147,12 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
-        const int low = grid_->heatLow(), high = grid_->heatHigh();
         const QRect bar = rect().adjusted(0, 1, -1, -2);
+        if (grid_->tiles_) {
+            paintSwatches(p, bar);
+            return;
+        }
+        const int low = grid_->heatLow(), high = grid_->heatHigh();
         if (high > low) {
             QLinearGradient scale(bar.topLeft(), bar.topRight());
             // the scale is straight between these five colours
@@ -145,6 +175,29 @@ protected:
     }
 
 private:
+    void paintSwatches(QPainter& p, const QRect& bar)
+    {
+        const std::vector<LegendSwatch>& swatches = grid_->legendSwatches_;
+        if (swatches.empty()) return;
+        const int width = bar.width() / static_cast<int>(swatches.size());
+        for (size_t i = 0; i < swatches.size(); ++i) {
+            const LegendSwatch& s = swatches[i];
+            const QRect r(bar.left() + static_cast<int>(i) * width, bar.top(), width, bar.height());
+            p.fillRect(r, s.colour);
+            const QColor ink = readableTextOn(s.colour);
+            if (s.hatched) p.fillRect(r, QBrush(ink, Qt::BDiagPattern));
+            p.setPen(QPen(QColor(90, 90, 90), 1));
+            p.drawRect(r.adjusted(0, 0, -1, 0));
+            p.setPen(ink);
+            const QString text = p.fontMetrics().elidedText(s.text, Qt::ElideRight, r.width() - 6);
+            if (s.hatched) {
+                const QRect behind = p.fontMetrics().boundingRect(r, Qt::AlignCenter, text);
+                p.fillRect(behind.adjusted(-2, 0, 2, 0), s.colour);
+            }
+            p.drawText(r, Qt::AlignCenter, text);
+        }
+    }
+
     TableGrid* grid_;
 };
 
@@ -261,10 +314,7 @@ void TableGrid::setEcuAxis(int index, int value)
 
 void TableGrid::setLanguage(Language language)
 {
-    static constexpr LocalText kLegend{"Colori delle celle: dal valore piu' basso della tabella al piu' alto",
-                                       "Cell colours: from the table's lowest value to its highest",
-                                       "Hucre renkleri: tablonun en dusuk degerinden en yuksegine"};
-    legend_->setToolTip(kLegend.in(language));
+    legend_->setToolTip(tiles_ ? QString() : kLegendTip.in(language));
     if (language == language_) return;
     language_ = language;
     for (int i = 0; i < kBoxes; ++i)
@@ -296,6 +346,17 @@ int TableGrid::indexOf(const QObject* widget) const
     return found == boxes_.end() ? -1 : static_cast<int>(found - boxes_.begin());
 }
 
+void TableGrid::setTiles(const std::optional<CellTiles>& tiles, const std::vector<LegendSwatch>& legend)
+{
+    tiles_ = tiles;
+    legendSwatches_ = legend;
+    legend_->setToolTip(tiles_ ? QString() : kLegendTip.in(language_));
+    for (int cell = 1; cell <= 64; ++cell)
+        showBox(kFirstCellBox - 1 + cell);
+    marks_->update();
+    legend_->update();
+}
+
 void TableGrid::setOperatingCell(int cell)
 {
     if (cell == operatingCell_) return;
@@ -311,7 +372,11 @@ void TableGrid::showBox(int index)
     const int ecu = ecuValues_[static_cast<size_t>(index)];
     const bool pending = !ok || value != ecu;
     static constexpr LocalText kEcuValue{"Centralina: %1", "ECU: %1", "Beyin: %1"};
-    box->setToolTip(pending ? kEcuValue.in(language_).arg(ecu) : QString());
+    QStringList tip;
+    if (pending) tip << kEcuValue.in(language_).arg(ecu);
+    if (tiles_ && index >= kFirstCellBox) tip << (*tiles_)[static_cast<size_t>(index - kFirstCellBox)].tip;
+    tip.removeAll(QString());
+    box->setToolTip(tip.join(QLatin1Char('\n')));
     if (pending != pending_[static_cast<size_t>(index)]) {
         pending_[static_cast<size_t>(index)] = pending;
         marks_->update();

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 class CellMarks;
 class HeatLegend;
@@ -17,6 +18,23 @@ class QLineEdit;
 // A value box drawn dark, so that the fuel colours (bright red, bright green) read on it.
 void paintAsDisplay(QLineEdit* box);
 void setDisplayColour(QLineEdit* box, const QColor& colour);
+
+// What a cell shows over its box while the table is seen another way than by its values (the
+// analysis of a drive): a text on a colour, hatched for a cell that lacks something, and a tip.
+struct CellTile {
+    QString text;
+    QColor background;
+    QColor foreground;
+    bool hatched = false;
+    QString tip;
+};
+using CellTiles = std::array<CellTile, 64>; // cell k at [k - 1]
+// One swatch of the legend under the cells while tiles are shown.
+struct LegendSwatch {
+    QColor colour;
+    QString text;
+    bool hatched = false;
+};
 
 // The KGB table as the design draws it: 80 boxes at fixed twip positions (`Text6`(0..7) the RPM
 // breakpoints, (8..15) the TINJ breakpoints, (16..79) the cells), the "RPM" and "TINJ" labels and
@@ -66,6 +84,11 @@ public:
     int heatLow() const { return heatLow_; }
     int heatHigh() const { return heatHigh_; }
 
+    // Tiles over the cells (the boxes stay beneath, with their values and the editor's keys) and
+    // the legend that explains them; nothing: the values and their heat colours.
+    void setTiles(const std::optional<CellTiles>& tiles, const std::vector<LegendSwatch>& legend = {});
+    const std::optional<CellTiles>& tiles() const { return tiles_; }
+
     // The cell 1..64 of the operating point, outlined; 0 for none.
     void setOperatingCell(int cell);
     int operatingCell() const { return operatingCell_; }
@@ -94,4 +117,6 @@ private:
     int operatingCell_ = 0;
     std::array<bool, kBoxes> edited_{};
     std::optional<CellBlock> selection_;
+    std::optional<CellTiles> tiles_;
+    std::vector<LegendSwatch> legendSwatches_;
 };
