@@ -1,20 +1,30 @@
 #pragma once
 
-// A drive recorded as CSV: a signature line, a header naming each column in the recording user's
-// language with its unit, then one row per ECU reply, time since the start first. Values are the
-// whole numbers the window showed. No widget here: the recorder and the viewer sit above.
+// A drive recorded as CSV: line 1 the header, naming each column in the recording user's language
+// with its unit, then one row per ECU reply, time since the start first, so that any spreadsheet
+// program or pandas opens it as it is. Values are the whole numbers the window showed; two columns
+// hold words (the ECU state's name, the markers). What the file is, the versions, the port and the
+// table at the start go in a sidecar file beside it ("<name>.info.txt"). Files of the first
+// version, a signature line before the header, still read. No widget here: the recorder and the
+// viewer sit above.
 
 #include "link/language.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QFile>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
+
+struct SharedState;
 
 // A value the window showed as "NC": written as an empty cell, read back as NaN.
 constexpr int kDatalogNoValue = std::numeric_limits<int>::min();
@@ -27,12 +37,34 @@ struct DatalogChannel {
     LocalText name;
     const char* unit; // "" when the value has none
     bool shownByDefault = false;
+    bool text = false; // words, not a number (read back as NaN; markers into Datalog::markers)
 };
 
 std::span<const DatalogChannel> datalogChannels(DatalogSource source);
 // "Lambda1 mV": a column's header cell.
 QString datalogColumnTitle(const DatalogChannel& channel, Language language);
 QString datalogTimeTitle(Language language);
+
+// The ECU state as the "ecuStateName" column words it: the status window's message, in the
+// language `state` holds; empty for a state without one.
+QString datalogStateName(int ecuState, const SharedState& state);
+
+// What the sidecar file says besides the source and the language.
+struct DatalogInfo {
+    QString program;    // "orvane 1.4.3"; empty: the running program's name and version
+    QString ecuVersion; // "1.4.3"; empty while the ECU has not said
+    QString port;
+    QDateTime started; // invalid: now
+    std::optional<std::array<int, 8>> rpmAxis, tinjAxis;
+    std::optional<std::array<int, 64>> table; // cell k = 1 + 8 x Tinj row + RPM column at [k - 1]
+};
+// From what the program holds of the ECU now (axes and table only once read).
+DatalogInfo datalogInfo(const SharedState& state, const QString& port);
+// "drive.info.txt" beside "drive.csv".
+QString datalogInfoPath(const QString& datalogPath);
+// The sidecar's key=value lines ("source", "started", "program", "ecuVersion", "port", "language",
+// "rpmAxis", "tinjAxis", "table1".."table8", numbers comma-separated); empty when there is none.
+QMap<QString, QString> readDatalogInfo(const QString& datalogPath);
 
 namespace datalog_texts {
 inline constexpr LocalText cannotCreate{"Impossibile creare il file di registrazione %1 (%2).",
@@ -51,11 +83,13 @@ public:
     enum class Result { Ok, Exists, Failed };
 
     ~DatalogWriter() { close(); }
-    // Creates `path` (never over an existing file) and writes the signature and the header to
-    // disk; on failure no file is left behind.
-    Result open(const QString& path, DatalogSource source, Language language);
+    // Creates `path` and its sidecar (never over an existing file) and writes the header to disk;
+    // on failure no file is left behind. A device gets no sidecar.
+    Result open(const QString& path, DatalogSource source, Language language, const DatalogInfo& info = {});
     bool isOpen() const { return file_.isOpen(); }
-    void append(qint64 timeMs, std::span<const int> values);
+    // `values`: one per channel, kDatalogNoValue for an empty cell (and for a text column);
+    // `texts`: the text columns' cells, in channel order.
+    void append(qint64 timeMs, std::span<const int> values, std::span<const QString> texts = {});
     // Everything buffered goes to the file; false when the file would not take it (disk full).
     bool flush();
     // Flushes and closes; false when the last rows could not be written.
@@ -69,6 +103,7 @@ private:
     bool write(const QByteArray& bytes);
 
     QFile file_;
+    std::vector<bool> textColumns_;
     QByteArray buffer_;
     qint64 rows_ = 0;
     qint64 savedRows_ = 0;
@@ -89,7 +124,7 @@ struct Datalog {
     enum class Status {
         Ok,
         Truncated,  // the last row was cut off while being written: read up to the one before
-        Damaged,    // row `damagedRow` (1 = the first) is not ours: read up to the one before
+        Damaged,    // rows not ours were skipped (skippedRows, the first at damagedRow); the rest read
         NotDatalog, // not one of ours: nothing read
         Unreadable, // could not be opened
     };

@@ -48,13 +48,17 @@ void StatusValues::row(const LiveStatus& live, std::vector<int>& out) const
     for (int i = 1; i <= kCylinderCount; ++i)
         out.push_back(
             shown(tinjWatch_[static_cast<size_t>(i - 1)].showsNc(live.petrolTinj[i]), live.petrolTinj[i]));
+    // no gas time while the car runs on petrol
+    const bool petrol = live.onPetrol == 1;
     for (int i = 1; i <= kCylinderCount; ++i)
-        out.push_back(shown(tinjWatch_[static_cast<size_t>(i - 1)].showsNc(live.petrolTinj[i]),
+        out.push_back(shown(petrol || tinjWatch_[static_cast<size_t>(i - 1)].showsNc(live.petrolTinj[i]),
                             gasInjectionTime(live.petrolTinj[i], live.kgbCor)));
     out.insert(out.end(), {shown(pressureMissing_.showsNc(live.pressureMbar == 10), live.pressureMbar),
                            shown(pressure2Missing_.showsNc(live.pressure2Mbar == 10), live.pressure2Mbar),
                            shown(temperature1Missing_.showsNc(live.temperature1 == 0), live.temperature1),
                            shown(temperature2Missing_.showsNc(live.temperature2Raw == 0),
                                  temperature2Celsius(live.temperature2Raw)),
-                           levelAverage_.shown(), live.kgbTab, live.kgbCor, live.ecuState});
+                           levelAverage_.shown(), live.kgbTab, live.kgbCor, live.ecuState,
+                           kDatalogNoValue, // the state's name, worded by the writer's caller
+                           petrol ? 0 : 1, kDatalogNoValue /* marker */});
 }

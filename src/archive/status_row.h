@@ -24,7 +24,8 @@ public:
     // it was while it counts: `rpmEnabled` and `tinjEnabled` say how those boxes are now.
     Views tick(const LiveStatus& live, bool rpmEnabled, const std::array<bool, kCylinderCount>& tinjEnabled);
     // The status datalog's row, in the order of its channels, as the boxes show it now (nothing is
-    // counted): kDatalogNoValue where a box shows "NC".
+    // counted): kDatalogNoValue where a box shows "NC", for the gas times on petrol and for the text
+    // columns.
     void row(const LiveStatus& live, std::vector<int>& out) const;
 
     QString lambda1Average() const { return lambda1Average_.shown(); }

@@ -106,7 +106,8 @@ constexpr HelpCommand kCommands[] = {
      kStatus,
      "timeMs, then the datalog's columns: lambda1, lambda2, lambda1Average, lambda2Average, rpm, "
      "petrolTinj1..petrolTinj8, gasTinj1..gasTinj8, pressure, pressure2, temperature1, temperature2, "
-     "level, kgbTab, kgbCor, ecuState; and ecuStateText, onPetrol"},
+     "level, kgbTab, kgbCor, ecuState, fuel (0 petrol, 1 gas; the gas times are null on petrol); and "
+     "ecuStateText, onPetrol"},
     {"log", "log FILE.csv [--for TIME]", "Record the live status to a datalog.",
      "Polls the ECU every 300 ms and writes every status reply as a row of FILE.csv, in the datalog format "
      "of the status window's record button (the viewer opens it). FILE.csv must not exist. Rows reach the "

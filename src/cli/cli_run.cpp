@@ -687,7 +687,8 @@ QJsonObject statusJson(qint64 timeMs, const std::vector<int>& row, const SharedS
     QJsonObject o{{QStringLiteral("timeMs"), timeMs}};
     const auto channels = datalogChannels(DatalogSource::Status);
     for (size_t i = 0; i < channels.size() && i < row.size(); ++i)
-        o[QLatin1String(channels[i].key)] = row[i] == kDatalogNoValue ? QJsonValue() : QJsonValue(row[i]);
+        if (!channels[i].text)
+            o[QLatin1String(channels[i].key)] = row[i] == kDatalogNoValue ? QJsonValue() : QJsonValue(row[i]);
     const LiveStatus& live = state.liveStatus;
     o[QStringLiteral("ecuStateText")] = ecuStateMessage(live.ecuState, state.languageIndex,
                                                         state.parameterValues[param::changeoverTemperature],
@@ -701,6 +702,7 @@ QString statusLine(const QJsonObject& o)
 {
     QStringList fields{QStringLiteral("timeMs=%1").arg(o[QStringLiteral("timeMs")].toInteger())};
     for (const DatalogChannel& channel : datalogChannels(DatalogSource::Status)) {
+        if (channel.text) continue;
         const QJsonValue v = o[QLatin1String(channel.key)];
         fields << QStringLiteral("%1=%2").arg(QLatin1String(channel.key),
                                               v.isNull() ? QStringLiteral("NC") : QString::number(v.toInt()));
@@ -761,7 +763,8 @@ int Runner::log()
     if (const int failed = connect()) return failed;
     if (const int failed = session_.readParameters()) return failed;
     DatalogWriter writer;
-    const DatalogWriter::Result opened = writer.open(path, DatalogSource::Status, language());
+    const DatalogWriter::Result opened = writer.open(path, DatalogSource::Status, language(),
+                                                     datalogInfo(session_.state, session_.link.portName()));
     if (opened == DatalogWriter::Result::Exists) {
         say(text(cli_texts::datalogExists).arg(path));
         return kExitFileRefused;
@@ -780,7 +783,9 @@ int Runner::log()
         QObject::connect(&session_.dispatcher, &ReplyDispatcher::frameHandled, [&](int code) {
             if (code != static_cast<int>(RequestKind::ReadStatus) || diskFailed) return;
             const qint64 now = clock.elapsed();
-            writer.append(now, rows.next(state.liveStatus));
+            const std::vector<int>& row = rows.next(state.liveStatus);
+            const QString texts[] = {datalogStateName(state.liveStatus.ecuState, state), QString()};
+            writer.append(now, row, texts);
             // the disk at least once a second
             if (now - lastFlush >= 1000) {
                 lastFlush = now;

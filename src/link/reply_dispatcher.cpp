@@ -35,14 +35,52 @@ int ReplyDispatcher::minimumLength(int code)
     }
 }
 
+namespace {
+const QByteArray kHeader("PC\0", 3);
+}
+
+qsizetype ReplyDispatcher::wholeFramesEnd(const QByteArray& bytes, qsizetype from, bool headed)
+{
+    qsizetype p = from;
+    while (bytes.size() - p >= 5) {
+        const qsizetype length = static_cast<unsigned char>(bytes[p + 3]);
+        if (length < 5 || p + length > bytes.size()) break;
+        if (headed) {
+            if (!QByteArrayView(bytes).sliced(p, 3).startsWith(kHeader)) break;
+            const qsizetype next = bytes.indexOf(kHeader, p + 1);
+            if (next >= 0 && next < p + length) break;
+        }
+        p += length;
+    }
+    return p;
+}
+
+qsizetype ReplyDispatcher::partialFrameStart(const QByteArray& bytes)
+{
+    const qsizetype start = bytes.lastIndexOf(kHeader);
+    if (start < 0) return bytes.size();
+    if (bytes.size() - start < 4) return start;
+    const qsizetype length = static_cast<unsigned char>(bytes[start + 3]);
+    return length >= 5 && start + length > bytes.size() ? start : bytes.size();
+}
+
 void ReplyDispatcher::onSerialEvent(const QByteArray& bytes)
 {
-    // A partial frame, two frames read together or trailing bytes: all dropped whole.
-    if (bytes.size() < 5 || byteAt(bytes, 4) != bytes.size()) return;
-    const int code = byteAt(bytes, 5);
-    if (bytes.size() < minimumLength(code)) return;
+    // a partial frame or trailing bytes: all dropped whole
+    if (bytes.isEmpty() || wholeFramesEnd(bytes) != bytes.size()) return;
+    for (qsizetype p = 0; p < bytes.size();) {
+        const int length = byteAt(bytes, static_cast<int>(p) + 4);
+        dispatchOne(bytes.sliced(p, length));
+        p += length;
+    }
+}
+
+void ReplyDispatcher::dispatchOne(const QByteArray& frame)
+{
+    const int code = byteAt(frame, 5);
+    if (frame.size() < minimumLength(code)) return;
     if (code >= 1 && code <= static_cast<int>(RequestKind::ReadCalibrationExtra)) emit replyReceived(code);
-    if (dispatch(bytes)) emit frameHandled(code);
+    if (dispatch(frame)) emit frameHandled(code);
 }
 
 bool ReplyDispatcher::dispatch(const QByteArray& frame)

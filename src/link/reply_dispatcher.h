@@ -13,11 +13,21 @@ class ReplyDispatcher : public QObject {
 public:
     explicit ReplyDispatcher(SharedState& state, QObject* parent = nullptr);
 
-    // The whole receive buffer as the serial layer read it; at most one frame is taken from it.
+    // What the serial layer read: one whole frame or several back to back, each taken in turn.
+    // Anything else (a partial frame, trailing bytes, noise) is dropped whole.
     void onSerialEvent(const QByteArray& bytes);
 
     // Shortest frame the layout of reply `code` can be read from.
     static int minimumLength(int code);
+
+    // Where the whole frames that follow each other from `from` end (`from` when none is whole):
+    // each frame as long as its length byte says, at least 5 bytes. `headed`: each also begins with
+    // "PC\0" and holds no other beginning inside it, so that the rest of a lost frame glued to the
+    // next reply is not taken for one frame.
+    static qsizetype wholeFramesEnd(const QByteArray& bytes, qsizetype from = 0, bool headed = false);
+    // Where a frame still arriving begins at the end of `bytes` (its beginning "PC\0" with fewer
+    // bytes after it than its length byte says); bytes.size() when there is none.
+    static qsizetype partialFrameStart(const QByteArray& bytes);
 
 signals:
     // Any whole reply of a known kind, taken or not (a repeated acknowledgement): the ECU is there.
@@ -32,6 +42,7 @@ signals:
     void calibrationModeAcknowledged(bool on);
 
 private:
+    void dispatchOne(const QByteArray& frame);
     bool dispatch(const QByteArray& frame);
     void storeParameterDump(const QByteArray& frame);
     bool acceptParameterEcho(const QByteArray& frame);

@@ -1,6 +1,6 @@
 #include "link/serial_link.h"
 
-#include "link/frames.h"
+#include "link/reply_dispatcher.h"
 
 #include <QMetaObject>
 #include <QStringList>
@@ -121,8 +121,12 @@ bool SerialLink::send(const QByteArray& frame)
     // clears out garbage and stale pieces. Only bytes already here are taken: the reply to this
     // request must not be cut in two when the handler is slow to return.
     buffer_.append(port_.readAll());
-    if (!buffer_.isEmpty()) {
-        beforeSend_.append(std::exchange(buffer_, QByteArray()));
+    // A reply still arriving stays for its rest: with two windows polling, the other window's
+    // request often goes out while the reply to this one is on the line.
+    const qsizetype partial = ReplyDispatcher::partialFrameStart(buffer_);
+    if (partial > 0) {
+        beforeSend_.append(buffer_.left(partial));
+        buffer_.remove(0, partial);
         if (!flushQueued_) {
             flushQueued_ = true;
             QMetaObject::invokeMethod(this, &SerialLink::flushBeforeSend, Qt::QueuedConnection);
@@ -136,21 +140,23 @@ bool SerialLink::send(const QByteArray& frame)
 void SerialLink::onReadyRead()
 {
     buffer_.append(port_.readAll());
-    // Noise in front of a whole reply is handed over on its own (and dropped there), so the reply
-    // behind it still counts as one frame: a line that puts stray bytes before every reply must not
-    // lose every reply.
+    // Noise in front of whole replies is handed over on its own (and dropped there), so the replies
+    // behind it still count: a line that puts stray bytes before every reply must not lose them.
     static const QByteArray header("PC\0", 3);
     const qsizetype start = buffer_.indexOf(header);
-    if (start > 0) {
-        const qsizetype length = buffer_.size() - start;
-        if (length >= 4 && frames::byteAt(buffer_, static_cast<int>(start) + 4) == length) {
-            flushBeforeSend();
-            emit received(buffer_.left(start));
-            buffer_.remove(0, start);
-        }
+    if (start > 0 && ReplyDispatcher::wholeFramesEnd(buffer_, start, true) > start) {
+        flushBeforeSend();
+        emit received(buffer_.left(start));
+        buffer_.remove(0, start);
     }
-    const bool oneWholeFrame = buffer_.size() >= 4 && frames::byteAt(buffer_, 4) == buffer_.size();
-    if (buffer_.size() >= kDeliveryThreshold || oneWholeFrame) deliver();
+    // Every whole reply at once, however many one read holds; one still arriving waits for its rest.
+    const qsizetype whole = ReplyDispatcher::wholeFramesEnd(buffer_, 0, true);
+    if (whole > 0) {
+        flushBeforeSend();
+        emit received(buffer_.left(whole));
+        buffer_.remove(0, whole);
+    }
+    if (buffer_.size() >= kDeliveryThreshold) deliver();
 }
 
 void SerialLink::flushBeforeSend()

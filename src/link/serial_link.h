@@ -17,10 +17,10 @@ struct SerialSettings {
 
 std::optional<SerialSettings> parseSerialSettings(const QString& text);
 
-// Link over a serial port. Received bytes are handed on (signal `received`) in one piece:
-// after each send (what had arrived before it, once the sending handler has returned), whenever
-// 150 or more bytes wait, and as soon as the buffered bytes are exactly one complete frame
-// (byte 4 equals the buffered length).
+// Link over a serial port. Received bytes are handed on (signal `received`): whole frames as soon
+// as they are in, however many one read holds, each chunk of them back to back; after each send,
+// what had arrived before it (once the sending handler has returned) except a frame still
+// arriving, which waits for its rest; and everything whenever 150 or more bytes wait.
 class SerialLink : public Link {
     Q_OBJECT
 public:

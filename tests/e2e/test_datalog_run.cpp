@@ -49,7 +49,7 @@ private slots:
 
     void statusDriveReadsBackWithWhatTheWindowShowed();
     void calibrationDriveIsRecordedAndClosedByExit();
-    void automaticCalibrationEndsTheRecording();
+    void automaticCalibrationIsRecordedWithItsDecisions();
     void writeErrorStopsTheRecordingNotThePolling();
     void lostLinkClosesTheFileWhole();
     void twoRecordingsInOneSecondGetTwoFiles();
@@ -218,10 +218,15 @@ void TestDatalogRun::statusDriveReadsBackWithWhatTheWindowShowed()
 
     // the cursor at each reply's time lists what the window showed from that reply
     auto* table = viewerControl<QTableWidget>("CursorValues");
-    int compared = 0, unplugged = 0;
-    for (const Shown& s : shown) {
+    const auto& fuel = log.values[static_cast<size_t>(log.channelIndex("fuel"))];
+    int compared = 0, unplugged = 0, onPetrol = 0;
+    for (Shown& s : shown) {
         v->setCursorTime(log.timesMs[static_cast<size_t>(s.row)]);
         QCOMPARE(v->cursorRow(), s.row);
+        // no gas time while on petrol, whatever the window derives
+        const bool petrol = fuel[static_cast<size_t>(s.row)] == 0;
+        onPetrol += petrol;
+        if (petrol) s.texts[4] = QStringLiteral("NC");
         for (int k = 0; k < s.texts.size(); ++k) {
             unplugged += s.texts[k] == QLatin1String("NC");
             int column = -1;
@@ -235,6 +240,7 @@ void TestDatalogRun::statusDriveReadsBackWithWhatTheWindowShowed()
     }
     QVERIFY(compared > 200);
     QVERIFY(unplugged > 0);
+    QVERIFY(onPetrol > 0);
     QVERIFY(std::isnan(log.values[0].back())); // an empty cell, not the raw millivolts
     v->setCursorTime(log.timesMs[static_cast<size_t>(log.rowCount() / 2)]);
     grabIfAsked(v, "datalog_viewer_it");
@@ -264,27 +270,58 @@ void TestDatalogRun::calibrationDriveIsRecordedAndClosedByExit()
     QCOMPARE(log.values[5].back(), static_cast<double>(app->state.liveStatus.calibrationTinj));
 }
 
-void TestDatalogRun::automaticCalibrationEndsTheRecording()
+void TestDatalogRun::automaticCalibrationIsRecordedWithItsDecisions()
 {
     QVERIFY(connectToEcu());
     click("Form2", "Command5");
     QTRY_VERIFY_WITH_TIMEOUT(app->navigator.isOpen(WindowId::Calibration), 3000);
     QTRY_VERIFY_WITH_TIMEOUT(control<QLineEdit>("Form16", "Text5")->text().toInt() > 500, 3000);
     DatalogRecorder* recorder = recorderOf("Form16");
-    const QString path = tmp.filePath(QStringLiteral("before_automatic.csv"));
+    const QString path = tmp.filePath(QStringLiteral("automatic.csv"));
     recorder->nextPath = [path] { return path; };
+    auto* marker = control<QPushButton>("Form16", "DatalogMarker");
+    QVERIFY(!marker->isEnabled());
     click("Form16", "DatalogRecord");
+    QVERIFY(marker->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(recorder->rows() >= 3, 5000);
+    // the user's markers: the button, then the key, numbered
+    marker->click();
+    QTRY_VERIFY_WITH_TIMEOUT(recorder->rows() >= 4, 3000);
+    QTest::keyClick(form("Form16"), Qt::Key_F9);
+    const qint64 before = recorder->rows();
+    QTRY_VERIFY_WITH_TIMEOUT(recorder->rows() > before, 3000);
 
-    // the automatic calibration's replies are not the calibration window's
+    // the recording goes on under the automatic calibration, with its coefficient under test
     click("Form16", "Command8");
     QTRY_VERIFY_WITH_TIMEOUT(app->navigator.isOpen(WindowId::AutoCalibration), 5000);
-    QVERIFY(!recorder->isRecording());
-    const qint64 rows = recorder->rows();
-    QTest::qWait(600);
+    QVERIFY(recorder->isRecording());
+    const qint64 atOpen = recorder->rows();
+    QTRY_VERIFY_WITH_TIMEOUT(recorder->rows() >= atOpen + 5, 5000);
+    recorder->addMarker(QStringLiteral("one more, \"quoted\""));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder->rows() >= atOpen + 6, 3000);
+    recorder->stop();
     const Datalog log = readDatalog(path);
     QCOMPARE(log.status, Datalog::Status::Ok);
-    QCOMPARE(log.rowCount(), rows);
+    QCOMPARE(log.rowCount(), recorder->rows());
+    QStringList markers;
+    for (const DatalogMarker& m : log.markers)
+        markers << m.text;
+    QVERIFY(markers.indexOf(QStringLiteral("1")) >= 0);
+    QVERIFY(markers.indexOf(QStringLiteral("2")) > markers.indexOf(QStringLiteral("1")));
+    QVERIFY2(markers.contains(QStringLiteral("Taratura automatica: inizio")), qPrintable(markers.join('|')));
+    QCOMPARE(markers.last(), QStringLiteral("one more, \"quoted\""));
+    const auto column = [&log](const char* key) {
+        return log.values[static_cast<size_t>(log.channelIndex(key))];
+    };
+    QCOMPARE(column("calibrationMode").back(), 1.0);
+    QCOMPARE(column("kgbUnderTest").back(), static_cast<double>(app->state.calibrationKgb));
+    QVERIFY(std::isnan(column("kgbUnderTest").front())); // before the mode was on
+    QCOMPARE(column("calibrationMode").front(), 0.0);
+    const double row = column("cellRow").back(), cell = column("cellColumn").back();
+    QVERIFY(row >= 1 && row <= 8 && cell >= 1 && cell <= 8);
+    QCOMPARE(column("fuel").back(), app->state.liveStatus.onPetrol == 1 ? 0.0 : 1.0);
+    QVERIFY(readDatalogInfo(path).value(QStringLiteral("table1")).count(QLatin1Char(',')) == 7);
+    QCOMPARE(readDatalogInfo(path).value(QStringLiteral("port")), link->portName());
 }
 
 void TestDatalogRun::writeErrorStopsTheRecordingNotThePolling()
@@ -420,19 +457,15 @@ void TestDatalogRun::viewerRefusesForeignFilesAndSaysWhenCut()
     QVERIFY(d.seek(0));
     d.write(bytes);
     d.close();
+    expectMessage(QStringLiteral("damaged.csv"));
     QVERIFY(viewer()->openFile(damaged));
-    // a reader that stops at the damaged row, or one that skips it: the message says which
-    if (viewer()->log().skippedRows == 0) {
-        QCOMPARE(viewer()->log().rowCount(), 20);
-        QVERIFY2(messageShown().contains(QStringLiteral("danneggiato alla riga 21: letto fino alla riga 20")),
-                 qPrintable(messageShown()));
-    } else {
-        QCOMPARE(viewer()->log().rowCount(), 39);
-        QVERIFY2(
-            messageShown().contains(QStringLiteral("una riga danneggiata, la riga 21, saltata. Sono mostrate "
-                                                   "le altre 39 righe")),
-            qPrintable(messageShown()));
-    }
+    // skipped and counted; the rows after it are read, and the message says so
+    QCOMPARE(viewer()->log().rowCount(), 39);
+    QCOMPARE(viewer()->log().skippedRows, 1);
+    QCOMPARE(viewer()->log().firstSkippedRow, 21);
+    QVERIFY2(messageShown().contains(QStringLiteral("una riga danneggiata, la riga 21, saltata. Sono mostrate "
+                                                    "le altre 39 righe")),
+             qPrintable(messageShown()));
 }
 
 void TestDatalogRun::viewerZoomsScrollsAndHidesChannels()
@@ -452,7 +485,7 @@ void TestDatalogRun::viewerZoomsScrollsAndHidesChannels()
     for (int i = 0; i < list->count(); ++i)
         if (list->item(i)->checkState() == Qt::Checked) checked << list->item(i)->text();
     QCOMPARE(checked, QStringList({"Oxygen sensor1 mV", "Oxygen sensor2 mV", "RPM x min",
-                                   "Petrol tinj 1 msec", "Gas tinj 1 msec", "Pressure mbar"}));
+                                   "Petrol tinj 1 raw", "Gas tinj 1 raw", "Pressure mbar"}));
     list->item(2)->setCheckState(Qt::Unchecked);
     QVERIFY(!v->channelShown(2));
     list->item(25)->setCheckState(Qt::Checked);
@@ -518,16 +551,16 @@ void TestDatalogRun::viewerSharesAScalePerUnitAndBreaksLinesAtNc()
     QStringList units;
     for (const DatalogViewer::Pane& pane : v->panes())
         units << pane.unit;
-    QCOMPARE(units, QStringList({"mV", "x min", "msec", "mbar"}));
+    QCOMPARE(units, QStringList({"mV", "x min", "raw", "mbar"}));
     const DatalogViewer::Pane& times = v->panes()[2];
     QCOMPARE(times.channels, (std::vector<int>{5, 13})); // petrol and gas tinj 1
     QCOMPARE(times.low, 10.0);
     QCOMPARE(times.high, 20.0);
-    QVERIFY(viewerControl<QLabel>("Scales")->text().contains(QStringLiteral("msec: 10 .. 20")));
+    QVERIFY(viewerControl<QLabel>("Scales")->text().contains(QStringLiteral("raw: 10 .. 20")));
     QCOMPARE(plot->trace(13).points.front().y(), 20.0);
     // the scale follows the channels shown: with petrol tinj 2 (all 0) the range starts at 0
     v->setChannelShown(6, true);
-    QVERIFY(viewerControl<QLabel>("Scales")->text().contains(QStringLiteral("msec: 0 .. 20")));
+    QVERIFY(viewerControl<QLabel>("Scales")->text().contains(QStringLiteral("raw: 0 .. 20")));
     QCOMPARE(v->panes()[2].low, 0.0);
     QCOMPARE(v->panes().size(), size_t(4));
 

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -28,15 +29,30 @@ const std::map<int, int SharedState::*> kGuard = {
     {16, &SharedState::calibrationExtraReceived},
 };
 
-bool rejectedByRules(const QByteArray& f, const SharedState& s)
+bool oneRejectedByRules(const QByteArray& f, const SharedState& s)
 {
-    if (f.size() < 5 || frames::byteAt(f, 4) != f.size()) return true;
     const int code = frames::byteAt(f, 5);
     if (code < 1 || code > 16) return true;
     const auto layout = kLayoutLength.find(code);
     if (layout != kLayoutLength.end() && f.size() < layout->second) return true;
     const auto guard = kGuard.find(code);
     return guard != kGuard.end() && s.*(guard->second) != 0;
+}
+
+// A read of whole frames back to back is taken frame by frame; anything else is dropped whole.
+bool rejectedByRules(const QByteArray& f, const SharedState& s)
+{
+    std::vector<QByteArray> chain;
+    for (qsizetype p = 0; p < f.size();) {
+        const int length = f.size() - p >= 5 ? frames::byteAt(f, static_cast<int>(p) + 4) : 0;
+        if (length < 5 || p + length > f.size()) return true;
+        chain.push_back(f.mid(p, length));
+        p += length;
+    }
+    if (chain.empty()) return true;
+    for (const QByteArray& frame : chain)
+        if (!oneRejectedByRules(frame, s)) return false;
+    return true;
 }
 
 class Generator {

@@ -57,6 +57,8 @@ private slots:
     void cellEchoNeedsTheValueSent();
     void acknowledgementsIgnoreDuplicates();
     void endOfLineResults();
+    void framesReadTogetherAreEachTaken();
+    void aFrameStillArrivingWaitsForItsRest();
     void invalidFramesChangeNothing_data();
     void invalidFramesChangeNothing();
 
@@ -299,6 +301,47 @@ void TestReplyDispatcher::endOfLineResults()
     QCOMPARE(state.eolResults.eolPreviousPhase, 4);
 }
 
+void TestReplyDispatcher::framesReadTogetherAreEachTaken()
+{
+    QByteArray status(38, '\0');
+    status[16] = 0x0b; // rpm 3000
+    status[17] = static_cast<char>(0xb8);
+    QByteArray calibration(20, '\0');
+    calibration[14] = 0x03; // rpm 800
+    calibration[15] = 0x20;
+    const QByteArray read = frames::frame(3, status) + frames::frame(10, calibration) + cellEcho(64, 9);
+    state.pendingTableCells[64] = 9;
+    QSignalSpy handled(dispatcher.get(), &ReplyDispatcher::frameHandled);
+    QSignalSpy confirmed(dispatcher.get(), &ReplyDispatcher::tableCellConfirmed);
+    QCOMPARE(ReplyDispatcher::wholeFramesEnd(read, 0, true), read.size());
+    dispatcher->onSerialEvent(read);
+    QCOMPARE(handled.count(), 3);
+    QCOMPARE(handled[0][0].toInt(), 3);
+    QCOMPARE(handled[1][0].toInt(), 10);
+    QCOMPARE(handled[2][0].toInt(), 9);
+    QCOMPARE(confirmed.count(), 1);
+    // the later reply wins where both carry the same value
+    QCOMPARE(state.liveStatus.rpm, 800);
+    QCOMPARE(state.statusReceived, 1);
+    QCOMPARE(state.calibrationFrameReceived, 1);
+}
+
+void TestReplyDispatcher::aFrameStillArrivingWaitsForItsRest()
+{
+    const QByteArray status = frames::frame(3, QByteArray(38, '\x11'));
+    const QByteArray version = frames::frame(7, QByteArray("\x01\x04\x03", 3));
+    // what a read hands over now, and where the rest begins
+    QCOMPARE(ReplyDispatcher::wholeFramesEnd(status + version.left(6), 0, true), status.size());
+    for (int cut = 3; cut < version.size(); ++cut)
+        QCOMPARE(ReplyDispatcher::partialFrameStart(status + version.left(cut)), status.size());
+    QCOMPARE(ReplyDispatcher::partialFrameStart(status + version), status.size() + version.size());
+    QCOMPARE(ReplyDispatcher::partialFrameStart(QByteArray("noise")), 5);
+    // a frame whose rest was lost, glued to the next reply, is not taken for one frame
+    const QByteArray glued = status.left(20) + status;
+    QCOMPARE(ReplyDispatcher::wholeFramesEnd(glued, 0, true), 0);
+    QCOMPARE(ReplyDispatcher::wholeFramesEnd(glued, 20, true), glued.size());
+}
+
 void TestReplyDispatcher::invalidFramesChangeNothing_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -306,7 +349,7 @@ void TestReplyDispatcher::invalidFramesChangeNothing_data()
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("three bytes") << QByteArray("PC\0", 3);
     QTest::newRow("four bytes, length 4") << QByteArray("PC\0\x04", 4);
-    QTest::newRow("two status frames") << status + status;
+    QTest::newRow("two status frames and a part of a third") << status + status + status.left(10);
     QTest::newRow("trailing byte") << status + QByteArray(1, 'x');
     QTest::newRow("partial frame") << status.left(30);
     QTest::newRow("unknown code") << frames::frame(17, QByteArray(10, '\x01'));

@@ -4,6 +4,7 @@
 #include "link/input_rule.h"
 #include "ui/calibration/calibration_rules.h"
 #include "ui/common/colours.h"
+#include "ui/common/datalog_recorder.h"
 #include "ui/common/navigator.h"
 #include "ui/common/segment_bar.h"
 #include "ui/common/widgets.h"
@@ -106,6 +107,27 @@ constexpr LocalText kChangeoverNotDone{"Fase %1: cambio carburante confermato, l
 constexpr LocalText kPetrolName{"benzina", "petrol", "benzin"};
 constexpr LocalText kGasName{"gas", "gas", "gaz"};
 constexpr LocalText kLimited{" (limite 0..255)", " (limit 0..255)", " (sinir 0..255)"};
+
+// each decision as a datalog marker
+constexpr LocalText kMarkTried{
+    "Taratura automatica, KGB provato %1: ", "Automatic calibration, KGB tried %1: ",
+    "Otomatik kalibrasyon, denenen KGB %1: "};
+constexpr LocalText kMarkReference{"riferimento benzina preso", "petrol reference taken",
+                                   "benzin referansi alindi"};
+constexpr LocalText kMarkRaised{"Tinj gas piu' lungo, non trovato, KGB +%1 -> %2",
+                                "gas Tinj longer, not found, KGB +%1 -> %2",
+                                "gaz Tinj daha uzun, bulunamadi, KGB +%1 -> %2"};
+constexpr LocalText kMarkLowered{"Tinj gas piu' corto, non trovato, KGB -%1 -> %2",
+                                 "gas Tinj shorter, not found, KGB -%1 -> %2",
+                                 "gaz Tinj daha kisa, bulunamadi, KGB -%1 -> %2"};
+constexpr LocalText kMarkUnchanged{"scostamento incerto, non trovato, KGB invariato",
+                                   "unclear deviation, not found, KGB unchanged",
+                                   "belirsiz sapma, bulunamadi, KGB degismedi"};
+constexpr LocalText kMarkGasNotMeasured{"nessuno scostamento, gas non ancora misurato: un altro giro",
+                                        "no deviation, gas not measured yet: one more round",
+                                        "sapma yok, gaz henuz olculmedi: bir tur daha"};
+constexpr LocalText kMarkFound{"nessuno scostamento, valore trovato", "no deviation, value found",
+                               "sapma yok, deger bulundu"};
 
 // the table and leaving
 constexpr LocalText kTableProgress{"Scrittura tabella: %1", "Writing the table: %1", "Tablo yaziliyor: %1"};
@@ -404,8 +426,11 @@ void AutoCalibrationWindow::samplingTick()
         lambdaAverage2.add(live.lambda2Mv);
         lambda1Average->setText(lambdaAverage1.shown());
         lambda2Average->setText(lambdaAverage2.shown());
-        showSample(procedure_.sample({live.rpm, live.calibrationTinj, live.calibrationState, live.onPetrol},
-                                     state.stableTinjRange));
+        const int tried = procedure_.testKgb;
+        const SampleOutcome outcome = procedure_.sample(
+            {live.rpm, live.calibrationTinj, live.calibrationState, live.onPetrol}, state.stableTinjRange);
+        showSample(outcome);
+        if (outcome.decision) markDecision(*outcome.decision, tried);
         state.petrolTinjRef = procedure_.petrolTinjRef;
         state.gasTinjRef = procedure_.gasTinjRef;
     } else {
@@ -484,6 +509,34 @@ QString AutoCalibrationWindow::decisionText(const Decision& d) const
     }
     if (d.limited) line += text(kLimited);
     return line;
+}
+
+void AutoCalibrationWindow::markDecision(const Decision& d, int tried)
+{
+    // the calibration window's recording goes on under this window: its rows carry the decisions
+    if (!windowOpen(WindowId::Calibration)) return;
+    DatalogRecorder* recorder = DatalogRecorder::of(ctx.navigator.window(WindowId::Calibration));
+    if (!recorder || !recorder->isRecording()) return;
+    QString outcome;
+    switch (d.kind) {
+    case Decision::Kind::Reference:
+        outcome = text(kMarkReference);
+        break;
+    case Decision::Kind::NoChange:
+        outcome = text(d.gasNotMeasured ? kMarkGasNotMeasured : kMarkUnchanged);
+        break;
+    case Decision::Kind::Raise:
+        outcome = text(kMarkRaised).arg(d.step).arg(d.testKgb);
+        break;
+    case Decision::Kind::Lower:
+        outcome = text(kMarkLowered).arg(d.step).arg(d.testKgb);
+        break;
+    case Decision::Kind::Found:
+        outcome = text(kMarkFound);
+        break;
+    }
+    if (d.limited) outcome += text(kLimited);
+    recorder->addMarker(text(kMarkTried).arg(tried) + outcome);
 }
 
 void AutoCalibrationWindow::showDecision(const Decision& d)

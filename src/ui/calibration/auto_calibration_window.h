@@ -49,6 +49,8 @@ private:
     void leave();
     void showSample(const auto_calibration::SampleOutcome& outcome);
     void showDecision(const auto_calibration::Decision& d);
+    // Marks the decision in the calibration window's recording, when one runs.
+    void markDecision(const auto_calibration::Decision& d, int tried);
     QString decisionText(const auto_calibration::Decision& d) const;
     void showProcedureState(bool fresh);
     void showTableProgress();

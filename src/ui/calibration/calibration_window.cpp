@@ -65,6 +65,10 @@ constexpr LocalText kAxisQuestion{
     "Her eksen bir noktadan digerine artmali, yoksa beyin hangi noktalar arasinda ara deger alacagini "
     "bilemez:\n%1\nYine de yazilsin mi?"};
 constexpr LocalText kWrite{"Scrivi", "Write", "Yaz"};
+constexpr LocalText kAutomaticStarts{"Taratura automatica: inizio", "Automatic calibration: start",
+                                     "Otomatik kalibrasyon: baslangic"};
+constexpr LocalText kAutomaticEnds{"Taratura automatica: fine", "Automatic calibration: end",
+                                   "Otomatik kalibrasyon: bitis"};
 
 // The store writes the correctives in this order, whatever order their boxes are read in.
 constexpr int kCorrectiveOrder[] = {param::pressureVariation,
@@ -126,7 +130,12 @@ CalibrationWindow::CalibrationWindow(AppContext& context) : Form(context, Window
     recorder = new DatalogRecorder(
         context, *this, DatalogSource::Calibration,
         {static_cast<int>(RequestKind::CalibrationPoll), static_cast<int>(RequestKind::CalibrationPollCoils)},
-        [this](std::vector<int>& row) { row = live->recordRow(); });
+        [this](std::vector<int>& row) { recordRow(row); });
+    // the automatic calibration polls with its own coefficient: the ECU tries what went out last
+    connect(&ctx.link, &Link::sent, this, [this](const QByteArray& frame) {
+        if (frame.size() >= 7 && frames::byteAt(frame, 5) == static_cast<int>(RequestKind::CalibrationPoll))
+            polledKgb_ = frames::value16At(frame, 6);
+    });
 
     // the injectors found by the coil calibration stand where the correctives are
     auto* belowTable = new QGridLayout;
@@ -153,7 +162,7 @@ CalibrationWindow::CalibrationWindow(AppContext& context) : Form(context, Window
 
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {modeButton, changeoverButton, storeButton, fillButton, automaticButton,
-                           graphicalButton, recorder->button()})
+                           graphicalButton, recorder->button(), recorder->markerButton()})
         buttons->addWidget(b);
     buttons->addStretch(1);
     buttons->addWidget(recorder->openButton());
@@ -210,6 +219,7 @@ void CalibrationWindow::onLoad()
     // made once and kept: every control as a first load leaves it
     phase_ = state.offlineMode == 1 ? Phase::Offline : Phase::Polling;
     kgbTaken_ = false;
+    polledKgb_ = -1;
     table->reset(language());
     live->reset();
     modeShown_.reset();
@@ -240,6 +250,7 @@ void CalibrationWindow::onActivate()
             return;
         }
         phase_ = Phase::Polling;
+        recorder->addMarker(text(kAutomaticEnds));
         // it may have left without the ECU's acknowledgement: say what this window now assumes
         onModeAcknowledged(state.calibrationInactive == 0);
     }
@@ -269,6 +280,33 @@ void CalibrationWindow::onActivate()
     writeBackTimer.stop();
     pollTimer.start();
     updateControls();
+}
+
+void CalibrationWindow::recordRow(std::vector<int>& row) const
+{
+    row = live->recordRow();
+    const LiveStatus& l = state.liveStatus;
+    const bool petrol = l.onPetrol == 1;
+    const bool changing = l.calibrationState >= 1 && l.calibrationState <= 5;
+    // each average only on its own fuel; none while the automatic calibration polls in this window's
+    // stead, when they stand still
+    const bool averaging = phase_ != Phase::Automatic;
+    for (const int averaged : {2, 3})
+        if (!averaging) row[averaged] = kDatalogNoValue;
+    if (!averaging || petrol || changing) row[6] = kDatalogNoValue;
+    if (!averaging || !petrol || changing) row[7] = kDatalogNoValue;
+    Axis rpmAxis{}, tinjAxis{};
+    for (int i = 0; i < 8; ++i) {
+        rpmAxis[static_cast<size_t>(i)] = state.parameterValues[param::mapRpmAxis + i];
+        tinjAxis[static_cast<size_t>(i)] = state.parameterValues[param::mapTinjAxis + i];
+    }
+    const bool modeOn = state.calibrationInactive == 0 && state.calibrationOnAcknowledged == 1;
+    row.insert(row.end(),
+               {kDatalogNoValue, // the state's name, worded by the recorder
+                petrol ? 0 : 1, modeOn ? 1 : 0,
+                modeOn ? (polledKgb_ >= 0 ? polledKgb_ : state.calibrationKgb) : kDatalogNoValue,
+                1 + nearestBreakpoint(tinjAxis, l.calibrationTinj, kMarkerRows),
+                1 + nearestBreakpoint(rpmAxis, l.rpm, kMarkerColumns), kDatalogNoValue /* marker */});
 }
 
 void CalibrationWindow::updateControls()
@@ -423,8 +461,8 @@ void CalibrationWindow::handshakeTick()
         ctx.link.send(frames::calibrationOn());
         stopTimers();
         phase_ = Phase::Automatic;
-        kgbTaken_ = false; // the coefficient it finds is the one to try next
-        recorder->stop();  // the automatic calibration's replies are not this window's rows
+        kgbTaken_ = false;                           // the coefficient it finds is the one to try next
+        recorder->addMarker(text(kAutomaticStarts)); // the recording goes on under it
         updateControls();
         openWindow(WindowId::AutoCalibration);
         return;
@@ -443,7 +481,6 @@ void CalibrationWindow::pressAutomatic()
         stopTimers();
         dropTopMost();
         kgbTaken_ = false;
-        recorder->stop();
         openWindow(WindowId::AutoCalibration);
         return;
     }

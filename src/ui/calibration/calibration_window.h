@@ -86,6 +86,8 @@ private:
     void onModeAcknowledged(bool on);
     // The title and the mode button say whether the ECU's calibration mode is on.
     void showMode(bool on);
+    // A datalog row: what the poll shows, the mode, the coefficient under test and the cell in use.
+    void recordRow(std::vector<int>& row) const;
 
     CalibrationLiveView* live;     // Frame1..Frame19 with their boxes, VScroll1, Shape5, Command6
     CalibrationTable* table;       // Text6(0..79), Shape1 and the block editor
@@ -111,4 +113,5 @@ private:
     Phase phase_ = Phase::Polling;
     std::optional<bool> modeShown_; // what the title says of the mode, once the ECU acknowledged one
     bool kgbTaken_ = false; // calibrationKgb took the KGB in use since the window opened or Form8 closed
+    int polledKgb_ = -1;    // the coefficient the last calibration poll carried, whoever sent it
 };

@@ -4,9 +4,9 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QEvent>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <algorithm>
 
@@ -29,7 +29,20 @@ constexpr LocalText kWriteFailed{
 constexpr LocalText kSaved{"Salvata: %1 (%2 righe) - apri", "Saved: %1 (%2 rows) - open",
                            "Kaydedildi: %1 (%2 satir) - ac"};
 
+constexpr LocalText kMarker{"Marcatore (F9)", "Marker (F9)", "Isaret (F9)"};
+constexpr LocalText kChangeoverState{"Commutazione: %1", "Change-over: %1", "Yakit degisimi: %1"};
+constexpr LocalText kNowPetrol{"Ora a benzina", "Now on petrol", "Simdi benzinde"};
+constexpr LocalText kNowGas{"Ora a gas", "Now on gas", "Simdi gazda"};
+constexpr LocalText kChangeoverOver{"Commutazione finita, carburante invariato",
+                                    "Change-over over, fuel unchanged", "Yakit degisimi bitti, yakit ayni"};
+
 constexpr int kFlushMs = 1000;
+
+// The ECU's state byte while it changes fuel over.
+bool changingOver(int ecuState)
+{
+    return ecuState >= 1 && ecuState <= 5;
+}
 
 } // namespace
 
@@ -60,28 +73,43 @@ DatalogRecorder::DatalogRecorder(AppContext& context, Form& window, DatalogSourc
     });
     flushTimer_.setInterval(kFlushMs);
     flushTimer_.setTimerType(Qt::PreciseTimer);
+    markerButton_ = new QPushButton(&window);
+    markerButton_->setObjectName(QStringLiteral("DatalogMarker"));
+    markerButton_->setFocusPolicy(Qt::NoFocus);
+    connect(markerButton_, &QPushButton::clicked, this, &DatalogRecorder::addNumberedMarker);
+    // F9: no window uses it, and it works whichever box has the focus
+    auto* markerKey = new QShortcut(QKeySequence(Qt::Key_F9), &window);
+    connect(markerKey, &QShortcut::activated, this, &DatalogRecorder::addNumberedMarker);
+    flushTimer_.setInterval(kFlushMs);
+    flushTimer_.setTimerType(Qt::PreciseTimer);
     connect(&flushTimer_, &QTimer::timeout, this, &DatalogRecorder::flushTick);
     connect(&ctx.dispatcher, &ReplyDispatcher::frameHandled, this, &DatalogRecorder::onReply);
     connect(&ctx.link, &Link::lost, this, &DatalogRecorder::stop);
     connect(&window, &Form::languageApplied, this, &DatalogRecorder::showState);
-    window.installEventFilter(this);
-    values_.reserve(datalogChannels(source).size());
+    // a fresh visit starts with the button idle, in the language chosen now; closing ends the file
+    connect(&window, &Form::loaded, this, [this] {
+        openButton_->hide();
+        showState();
+    });
+    connect(&window, &Form::unloaded, this, &DatalogRecorder::stop);
+    const auto channels = datalogChannels(source);
+    values_.reserve(channels.size());
+    int texts = 0;
+    for (size_t c = 0; c < channels.size(); ++c) {
+        const std::string_view key = channels[c].key;
+        if (key == "fuel") fuelColumn_ = static_cast<int>(c);
+        if (key == "ecuState") stateColumn_ = static_cast<int>(c);
+        if (key == "ecuStateName") stateNameText_ = texts;
+        if (key == "marker") markerText_ = texts;
+        texts += channels[c].text ? 1 : 0;
+    }
+    texts_.resize(static_cast<size_t>(texts));
     showState();
 }
 
-bool DatalogRecorder::eventFilter(QObject* watched, QEvent* event)
+DatalogRecorder* DatalogRecorder::of(QWidget* window)
 {
-    if (watched == &window_) {
-        // a fresh visit starts with the button idle, in the language chosen now
-        if (event->type() == QEvent::Show) {
-            openButton_->hide();
-            showState();
-        }
-        // the cast fails while the window is being destroyed, when it is no Form any more
-        const auto* form = qobject_cast<const Form*>(watched);
-        if (event->type() == QEvent::Hide && form && !form->isLoaded()) stop();
-    }
-    return QObject::eventFilter(watched, event);
+    return window ? window->findChild<DatalogRecorder*>(QStringLiteral("datalogRecorder")) : nullptr;
 }
 
 void DatalogRecorder::toggle()
@@ -100,7 +128,7 @@ void DatalogRecorder::start()
     DatalogWriter::Result result = DatalogWriter::Result::Failed;
     if (nextPath) {
         path = nextPath();
-        result = writer_.open(path, source_, language);
+        result = writer_.open(path, source_, language, datalogInfo(ctx.state, ctx.link.portName()));
     } else {
         bool made = false;
         const QString folder = datalogFolder(&made);
@@ -112,7 +140,7 @@ void DatalogRecorder::start()
         const QDateTime now = QDateTime::currentDateTime();
         for (int attempt = 1; attempt < 100; ++attempt) {
             path = newDatalogPath(folder, now, attempt);
-            result = writer_.open(path, source_, language);
+            result = writer_.open(path, source_, language, datalogInfo(ctx.state, ctx.link.portName()));
             if (result != DatalogWriter::Result::Exists) break;
         }
     }
@@ -124,6 +152,10 @@ void DatalogRecorder::start()
     }
     clock_.start();
     lastFlushMs_ = 0;
+    pendingMarkers_.clear();
+    markerCount_ = 0;
+    lastFuel_ = -1;
+    lastState_ = -1;
     flushTimer_.start();
     openButton_->hide();
     showState();
@@ -152,10 +184,49 @@ void DatalogRecorder::onReply(int code)
     if (!isRecording() || std::find(codes_.begin(), codes_.end(), code) == codes_.end()) return;
     values_.clear();
     row_(values_);
+    markChangeover();
+    for (QString& t : texts_)
+        t.clear();
+    if (stateNameText_ >= 0 && stateColumn_ >= 0 && static_cast<size_t>(stateColumn_) < values_.size())
+        texts_[static_cast<size_t>(stateNameText_)] =
+            datalogStateName(values_[static_cast<size_t>(stateColumn_)], ctx.state);
+    if (markerText_ >= 0)
+        texts_[static_cast<size_t>(markerText_)] = pendingMarkers_.join(QStringLiteral(" | "));
+    pendingMarkers_.clear();
     const qint64 now = clock_.elapsed();
-    writer_.append(now, values_);
+    writer_.append(now, values_, texts_);
     // a busy event loop may hold the timer back: the second is kept either way
     if (now - lastFlushMs_ >= kFlushMs) flushTick();
+}
+
+void DatalogRecorder::markChangeover()
+{
+    const auto at = [this](int column) {
+        return column >= 0 && static_cast<size_t>(column) < values_.size()
+                   ? values_[static_cast<size_t>(column)]
+                   : -1;
+    };
+    const int fuel = at(fuelColumn_);
+    const int ecuState = at(stateColumn_);
+    const Language language = languageOf(ctx.state.languageIndex);
+    if (lastState_ >= 0 && ecuState != lastState_ && changingOver(ecuState))
+        addMarker(kChangeoverState.in(language).arg(datalogStateName(ecuState, ctx.state)));
+    if (lastFuel_ >= 0 && fuel != lastFuel_)
+        addMarker((fuel == 0 ? kNowPetrol : kNowGas).in(language));
+    else if (lastState_ >= 0 && changingOver(lastState_) && !changingOver(ecuState))
+        addMarker(kChangeoverOver.in(language));
+    lastFuel_ = fuel;
+    lastState_ = ecuState;
+}
+
+void DatalogRecorder::addMarker(const QString& text)
+{
+    if (isRecording()) pendingMarkers_ << text;
+}
+
+void DatalogRecorder::addNumberedMarker()
+{
+    if (isRecording()) addMarker(QString::number(++markerCount_));
 }
 
 void DatalogRecorder::flushTick()
@@ -186,6 +257,8 @@ void DatalogRecorder::showState()
 {
     const Language language = languageOf(ctx.state.languageIndex);
     button_->setEnabled(ctx.state.offlineMode == 0);
+    markerButton_->setText(kMarker.in(language));
+    markerButton_->setEnabled(isRecording());
     if (!isRecording()) {
         button_->setText(kRecord.in(language));
         button_->setStyleSheet(QString());

@@ -16,7 +16,8 @@ class QPushButton;
 // The record button of a polling window and the datalog behind it: one row per reply the window
 // polls for, with the values the window shows. Rows are buffered and reach the disk every second;
 // a write error ends the recording with a message and leaves the polling alone. Closing the
-// window or losing the link closes the file.
+// window or losing the link closes the file. While recording, the marker button or F9 marks the
+// next row with a number; the program marks its own events (change-overs by themselves).
 class DatalogRecorder : public QObject {
     Q_OBJECT
 public:
@@ -24,8 +25,9 @@ public:
     DatalogRecorder(AppContext& context, Form& window, DatalogSource source, std::vector<int> replyCodes,
                     std::function<void(std::vector<int>&)> row);
 
-    QPushButton* button() const { return button_; }         // "DatalogRecord"
-    QPushButton* openButton() const { return openButton_; } // "DatalogOpen", shown after a stop
+    QPushButton* button() const { return button_; }             // "DatalogRecord"
+    QPushButton* openButton() const { return openButton_; }     // "DatalogOpen", shown after a stop
+    QPushButton* markerButton() const { return markerButton_; } // "DatalogMarker", F9
     bool isRecording() const { return writer_.isOpen(); }
     QString path() const { return writer_.path(); }
     qint64 rows() const { return writer_.rows(); }
@@ -34,17 +36,25 @@ public:
     void stop();
     void flushTick(); // every second while recording; public for tests
 
+    // The next row carries `text` in its marker column (several are joined by " | "). Nothing
+    // while not recording.
+    void addMarker(const QString& text);
+    // The user's marker: "1", "2", ... in each recording.
+    void addNumberedMarker();
+
+    // The recorder of `window`, when it has one.
+    static DatalogRecorder* of(QWidget* window);
+
     // Where the next datalog goes; the default names it by date and time in datalogFolder().
     std::function<QString()> nextPath;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void toggle();
     void onReply(int code);
     void fail();
     void showState();
+    // A change of fuel, or of the change-over, from one row to the next is marked by itself.
+    void markChangeover();
 
     AppContext& ctx;
     Form& window_;
@@ -52,8 +62,14 @@ private:
     std::vector<int> codes_;
     std::function<void(std::vector<int>&)> row_;
     std::vector<int> values_;
+    std::vector<QString> texts_;
+    int fuelColumn_ = -1, stateColumn_ = -1, stateNameText_ = -1, markerText_ = -1;
+    QStringList pendingMarkers_;
+    int markerCount_ = 0;
+    int lastFuel_ = -1, lastState_ = -1; // -1: no row yet in this recording
     QPushButton* button_;
     QPushButton* openButton_;
+    QPushButton* markerButton_;
     QString savedPath_;
     DatalogWriter writer_;
     QElapsedTimer clock_;

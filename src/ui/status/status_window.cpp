@@ -225,6 +225,7 @@ StatusWindow::StatusWindow(AppContext& context) : Form(context, WindowId::Status
     rpmRow->addWidget(gasLamp);
     rpmRow->addWidget(changeoverButton);
     rpmRow->addWidget(recorder->button());
+    rpmRow->addWidget(recorder->markerButton());
     rpmRow->addWidget(exitButton);
 
     auto* layout = new QVBoxLayout(this);
