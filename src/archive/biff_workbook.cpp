@@ -3,6 +3,7 @@
 #include "link/number_text.h"
 #include "link/parameter_catalogue.h"
 #include "link/parameter_labels.h"
+#include "link/rounding.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -936,7 +937,7 @@ std::optional<WorkbookProblem> StreamParser::take(int row, int column, long long
         return WorkbookProblem{WorkbookProblem::Kind::TextInCell, address, cell.text, held};
     case CellValue::Kind::Text:
         if (cell.text.trimmed().isEmpty()) return std::nullopt;
-        whole = wholeNumberFromText(cell.text);
+        whole = wholeNumberFromText(cell.text, number_syntax::kWorkbookText);
         shown = cell.text.left(40);
         if (!whole) return WorkbookProblem{WorkbookProblem::Kind::TextInCell, address, shown, held};
         break;
