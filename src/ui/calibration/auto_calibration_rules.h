@@ -106,8 +106,6 @@ public:
     int stableTicks() const { return std::min(rpmStableCount, tinjStableCount); }
 
 private:
-    void closeWindow();
-
     bool deadlineArmed_ = false;
     bool changeoverPending_ = false;
     int changeoverFrom_ = 1;
