@@ -20,11 +20,11 @@
 #include "ui/status/status_window.h"
 
 Application::Application(Link& link)
-    : dispatcher(state), writeSession(state, link, dispatcher), context{state,      link,
-                                                                        dispatcher, writeSession,
-                                                                        navigator,  &systemFileDialogs,
-                                                                        {},         false,
-                                                                        {},         {}}
+    : dispatcher(state),
+      writeSession(state, link, dispatcher), context{state,        link,      dispatcher,
+                                                     writeSession, navigator, &systemFileDialogs,
+                                                     {},           false,     {},
+                                                     {},           {},        {}}
 {
     context.openDatalog = [this](const QString& path) {
         navigator.open(WindowId::DatalogViewer);

@@ -3,6 +3,7 @@
 #include "link/number_text.h"
 #include "link/parameter_catalogue.h"
 #include "link/parameter_labels.h"
+#include "link/rounding.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -788,7 +789,10 @@ void StreamParser::readSheet(qsizetype pos)
 {
     Record r;
     int depth = 0;
-    std::optional<std::pair<int, int>> formulaWaitingForString;
+    // the cell of a formula whose text result is still to come; row -1 for none (an optional pair
+    // here makes gcc 12 warn of a maybe-uninitialized read in an optimised build)
+    std::pair<int, int> formulaWaitingForString{-1, -1};
+    const auto waitingForString = [&] { return formulaWaitingForString.first >= 0; };
     // Spreadsheet programs write the cell table in one piece; a cell record after it has ended
     // means a record in between lost its type.
     bool cellTableOpen = false;
@@ -797,8 +801,7 @@ void StreamParser::readSheet(qsizetype pos)
     while (readRecord(pos, r)) {
         if (depth == 1 || r.type == BOF || r.type == EOF_) requireFit(r);
         // the formula's shared or array part may stand between it and its text result
-        if (formulaWaitingForString && r.type != STRING && r.type != SHRFMLA && r.type != ARRAY &&
-            r.type != TABLE)
+        if (waitingForString() && r.type != STRING && r.type != SHRFMLA && r.type != ARRAY && r.type != TABLE)
             throw Damage{QStringLiteral("formula without its text result")};
         if (r.type == BOF) {
             ++depth;
@@ -819,12 +822,12 @@ void StreamParser::readSheet(qsizetype pos)
             cellTableEnded = cellTableOpen;
         }
         if (r.type == STRING) {
-            if (!formulaWaitingForString) throw Damage{QStringLiteral("text result without its formula")};
+            if (!waitingForString()) throw Damage{QStringLiteral("text result without its formula")};
             PieceReader reader({r.data});
             CellValue v{CellValue::Kind::Text, 0.0,
                         biff8_ ? unicodeString(reader, true) : byteString(r.data, 0, true)};
-            keep(formulaWaitingForString->first, formulaWaitingForString->second, v);
-            formulaWaitingForString.reset();
+            keep(formulaWaitingForString.first, formulaWaitingForString.second, v);
+            formulaWaitingForString = {-1, -1};
             continue;
         }
         switch (r.type) {
@@ -936,7 +939,7 @@ std::optional<WorkbookProblem> StreamParser::take(int row, int column, long long
         return WorkbookProblem{WorkbookProblem::Kind::TextInCell, address, cell.text, held};
     case CellValue::Kind::Text:
         if (cell.text.trimmed().isEmpty()) return std::nullopt;
-        whole = wholeNumberFromText(cell.text);
+        whole = wholeNumberFromText(cell.text, number_syntax::kWorkbookText);
         shown = cell.text.left(40);
         if (!whole) return WorkbookProblem{WorkbookProblem::Kind::TextInCell, address, shown, held};
         break;

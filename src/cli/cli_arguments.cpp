@@ -1,6 +1,7 @@
 #include "cli/cli_arguments.h"
 
 #include "cli/cli_help.h"
+#include "link/number_text.h"
 #include "link/serial_link.h"
 #include "link/serial_ports.h"
 
@@ -87,10 +88,8 @@ const KnownOption* findOption(const QString& name)
 
 std::optional<long long> wholeNumber(const QString& text, long long min, long long max)
 {
-    static const QRegularExpression digits(QStringLiteral("^\\d{1,12}$"));
-    if (!digits.match(text).hasMatch()) return std::nullopt;
-    const long long value = text.toLongLong();
-    if (value < min || value > max) return std::nullopt;
+    const std::optional<long long> value = wholeNumberFromText(text, number_syntax::kWhole);
+    if (!value || *value < min || *value > max) return std::nullopt;
     return value;
 }
 

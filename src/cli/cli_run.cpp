@@ -566,7 +566,7 @@ int Runner::tableSet()
     const auto column = place(QStringLiteral("COL"), request_.operands[1]);
     if (!column) return kExitUsage;
     const WriteItem item{true, 8 * (*row - 1) + *column};
-    FieldRule rule{{""}, 0, 255, true, writeItemLabel(item, language())};
+    FieldRule rule{{""}, 0, kCellMax, true, writeItemLabel(item, language())};
     const BoxReading reading = readWholeNumber(request_.operands[2], rule, language());
     if (!reading.value) return usage(reading.refusal);
 
@@ -611,7 +611,7 @@ int Runner::tableLoad()
         }
         for (int c = 0; c < 8; ++c) {
             const WriteItem item{true, 8 * r + c + 1};
-            FieldRule rule{{""}, 0, 255, true, writeItemLabel(item, language())};
+            FieldRule rule{{""}, 0, kCellMax, true, writeItemLabel(item, language())};
             const BoxReading reading = readWholeNumber(fields[c], rule, language());
             if (!reading.value) {
                 say(text(cli_texts::csvValue).arg(name).arg(r + 1).arg(reading.refusal));

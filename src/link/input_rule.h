@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/language.h"
+#include "link/value_limits.h"
 
 #include <QString>
 
@@ -12,7 +13,7 @@
 struct FieldRule {
     LocalText name; // the field as the user knows it, for the refusal
     long long min = 0;
-    long long max = 65535;
+    long long max = kParameterMax;
     bool roundsFractions = false;
     QString shownName{}; // instead of `name`, already worded, for fields numbered at run time (a grid cell)
 };
@@ -23,7 +24,6 @@ struct BoxReading {
     QString refusal;
 };
 
-// A box's text -> its whole number, or a refusal naming the field in `language`. Blanks around the
-// number are allowed; signs, exponents, thousands separators and an empty box are not. A comma is a
-// decimal point only where it cannot be a thousands separator.
+// A box's text -> its whole number, or a refusal naming the field in `language`. The text is read as
+// number_syntax::kRounded where the rule rounds fractions, else as number_syntax::kWhole.
 BoxReading readWholeNumber(const QString& text, const FieldRule& rule, Language language);

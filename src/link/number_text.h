@@ -4,14 +4,35 @@
 
 #include <optional>
 
-// Text typed by a user or found in a file, read as a number the way the whole program reads
-// numbers: blanks trimmed, decimal with optional sign and fraction (point or comma), nothing else.
-// A comma followed by exactly three digits ("1,500") is refused: it may separate thousands.
-std::optional<double> parseNumberText(const QString& text);
+// The program's one reader of numbers typed by a user, pasted, given on the command line or found
+// in a workbook cell. Every context trims blanks, takes ASCII digits only and refuses exponents and
+// thousands separators; what else it allows it declares as a NumberSyntax.
+struct NumberSyntax {
+    bool sign = false;         // a leading "+" or "-"
+    bool fraction = false;     // digits after a decimal point, rounded halves to even
+    bool bareFraction = false; // a point with digits on one side only: ".5", "1."
+    bool comma = true;         // a comma as the decimal point, never before exactly three digits
+                               // ("1,500" may be fifteen hundred)
+};
 
-// Nearest whole number, halves to the even one (2.5 -> 2, 3.5 -> 4, -2.5 -> -2); none for a value
-// that is not finite or lies beyond 64-bit integers.
-std::optional<long long> roundHalfEven(double value);
+namespace number_syntax {
+// A box, a pasted cell or an operand that takes whole numbers only.
+inline constexpr NumberSyntax kWhole{};
+// A box or an operand whose fraction is rounded.
+inline constexpr NumberSyntax kRounded{.fraction = true};
+// Text in a workbook cell, as spreadsheets and people write numbers there.
+inline constexpr NumberSyntax kWorkbookText{.sign = true, .fraction = true, .bareFraction = true};
+} // namespace number_syntax
 
-// Both: the whole number a text stands for.
-std::optional<long long> wholeNumberFromText(const QString& text);
+// A number exactly as written, so rounding decides on the digits and not on a binary fraction.
+struct Decimal {
+    bool negative = false;
+    long long whole = 0; // the digits before the point, at most 9e18
+    QString fraction;    // the digits after it, as written
+    long long rounded() const;
+};
+
+std::optional<Decimal> readDecimal(const QString& text, const NumberSyntax& syntax);
+
+// readDecimal, rounded.
+std::optional<long long> wholeNumberFromText(const QString& text, const NumberSyntax& syntax);

@@ -2,14 +2,15 @@
 
 #include "link/parameter_catalogue.h"
 #include "link/shared_state.h"
+#include "link/value_limits.h"
 
 #include <array>
 
 namespace {
 
 // the pages whose boxes convert to 16-bit signed numbers
-constexpr long long k16 = 32767;
-constexpr long long k32 = 65535;
+constexpr long long k16 = kPageValueMax;
+constexpr long long k32 = kParameterMax;
 
 struct Rule {
     int id;

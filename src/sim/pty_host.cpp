@@ -139,7 +139,6 @@ void PtyHost::pump()
                 trace_->note(QStringLiteral("%1 reply bytes dropped: the program is not reading")
                                  .arg(burst.size() - written));
         }
-        if (endsChunk) emit replyWritten(writtenNs);
     }
     if (!out_.empty()) {
         // Wake up for the next byte; a few bytes per wake-up keeps the cost low at 9600 baud.

@@ -40,9 +40,6 @@ public:
     // When (steady clock, ns) the last byte of the most recent reply was written.
     qint64 lastReplyEndNs() const { return lastReplyEndNs_.load(); }
 
-signals:
-    void replyWritten(qint64 steadyNs);
-
 private:
     void onReadable();
     void pump();

@@ -324,12 +324,13 @@ void TestWorkbook::formulaTextResultAfterItsSharedPart()
 void TestWorkbook::commaInNumberText()
 {
     // a comma that could separate thousands is not taken for a decimal point
+    const auto read = [](const char* text) { return readDecimal(text, number_syntax::kWorkbookText); };
     for (const char* text : {"1,500", "-2,500", ",500", "1,500,000", "1.500,5"})
-        QVERIFY2(!parseNumberText(text), text);
-    QCOMPARE(parseNumberText("1,5"), 1.5);
-    QCOMPARE(parseNumberText("1,50"), 1.5);
-    QCOMPARE(parseNumberText("1,5000"), 1.5);
-    QCOMPARE(parseNumberText("1.500"), 1.5); // a point stays a decimal point
+        QVERIFY2(!read(text), text);
+    QCOMPARE(read("1,5")->fraction, QString("5"));
+    QCOMPARE(read("1,50")->fraction, QString("50"));
+    QCOMPARE(read("1,5000")->fraction, QString("5000"));
+    QCOMPARE(read("1.500")->fraction, QString("500")); // a point stays a decimal point
 }
 
 void TestWorkbook::numberShownAsAWord()

@@ -210,7 +210,7 @@ void TestSerialTrace::fullDiskLaterStopsTheTraceOnly()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     QVERIFY(bytes.endsWith('\n'));
-    QVERIFY(bytes.size() <= limited.rlim_cur);
+    QVERIFY(static_cast<rlim_t>(bytes.size()) <= limited.rlim_cur);
     QCOMPARE(trace.errorText(), failed.first());
     trace.sent(frames::readStatus()); // the link goes on sending: ignored
     QVERIFY(!trace.close());

@@ -1,5 +1,6 @@
 #include "ui/calibration/auto_calibration_rules.h"
 
+#include "link/rounding.h"
 #include "ui/calibration/calibration_rules.h"
 
 #include <algorithm>
@@ -27,7 +28,7 @@ Decision decide(int gasShortCount, int gasLongCount, int maxDeviation, int testK
     d.step = std::abs(change);
     // the coefficient goes out as one byte: a step past the ends stops there instead of wrapping
     const int wanted = testKgb + change;
-    d.testKgb = std::clamp(wanted, 0, kMaxKgb);
+    d.testKgb = std::clamp(wanted, 0, kCellMax);
     d.limited = d.testKgb != wanted;
     return d;
 }
@@ -35,7 +36,7 @@ Decision decide(int gasShortCount, int gasLongCount, int maxDeviation, int testK
 void AutoCalibration::reset(int startKgb)
 {
     *this = AutoCalibration();
-    testKgb = std::clamp(startKgb, 0, kMaxKgb);
+    testKgb = std::clamp(startKgb, 0, kCellMax);
 }
 
 SampleOutcome AutoCalibration::sample(const Sample& s, int stableTinjRange)
@@ -174,7 +175,7 @@ QList<int> cellsAboveByte(const OneBased<int, kTableCellCount>& cells)
 {
     QList<int> above;
     for (int k = 1; k <= kTableCellCount; ++k)
-        if (cells[k] > kMaxKgb) above << k;
+        if (cells[k] > kCellMax) above << k;
     return above;
 }
 

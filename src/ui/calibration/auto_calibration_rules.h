@@ -5,6 +5,7 @@
 // and the table derived from the coefficient found.
 
 #include "link/shared_state.h"
+#include "link/value_limits.h"
 
 #include <QList>
 
@@ -14,7 +15,6 @@
 
 namespace auto_calibration {
 
-constexpr int kMaxKgb = 255;       // one byte on the wire, in a poll's low byte and in a cell
 constexpr int kWindowSamples = 30; // a petrol evaluation window: 9 s of stable running
 constexpr int kDeviation = 200;    // Tinj units that count as a deviation, and one step per 200
 constexpr int kRpmRange = 200;
@@ -106,8 +106,6 @@ public:
     int stableTicks() const { return std::min(rpmStableCount, tinjStableCount); }
 
 private:
-    void closeWindow();
-
     bool deadlineArmed_ = false;
     bool changeoverPending_ = false;
     int changeoverFrom_ = 1;

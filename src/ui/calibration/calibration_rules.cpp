@@ -1,6 +1,7 @@
 #include "ui/calibration/calibration_rules.h"
 
 #include "link/parameter_catalogue.h"
+#include "link/rounding.h"
 #include "ui/common/colours.h"
 #include "ui/status/status_rules.h"
 
@@ -23,27 +24,11 @@ int markerOffset(const Axis& axis, int value, const MarkerAxis& geometry)
     return geometry.start;
 }
 
-int axisSegment(const Axis& axis, int value)
-{
-    if (value < axis[0]) return -1;
-    for (int k = 0; k < 7; ++k)
-        if (axis[static_cast<size_t>(k)] <= value && value < axis[static_cast<size_t>(k + 1)]) return k;
-    return 7;
-}
-
 int nearestBreakpoint(const Axis& axis, int value, const MarkerAxis& geometry)
 {
     const int fromStart = markerOffset(axis, value, geometry) - geometry.start;
     if (fromStart <= 0) return 0;
     return std::min(7, (fromStart + geometry.pitch / 2) / geometry.pitch);
-}
-
-long long divideHalfEven(long long numerator, long long denominator)
-{
-    long long quotient = numerator / denominator;
-    const long long twiceRest = 2 * (numerator % denominator);
-    if (twiceRest > denominator || (twiceRest == denominator && quotient % 2 == 1)) ++quotient;
-    return quotient;
 }
 
 void TinjAverage::add(int tinj)

@@ -38,13 +38,6 @@ int markerOffset(const Axis& axis, int value, const MarkerAxis& geometry);
 // marker copes with.
 int nearestBreakpoint(const Axis& axis, int value, const MarkerAxis& geometry);
 
-// The segment of the axis the value falls in (-1 below the first breakpoint, 7 above the last):
-// the cell the operating point uses.
-int axisSegment(const Axis& axis, int value);
-
-// Nearest whole number of numerator / denominator (both >= 0, denominator > 0), halves to even.
-long long divideHalfEven(long long numerator, long long denominator);
-
 // `averagedTinj`: the injection time over ten polls, floored to a multiple of ten.
 class TinjAverage {
 public:

@@ -1,5 +1,7 @@
 #include "ui/calibration/graphical_plot.h"
 
+#include "link/rounding.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -16,19 +18,6 @@ constexpr int kDemonstration[kCurves][kPositions] = {
     {100, 130, 120, 150, 140, 170, 160}, {100, 140, 120, 160, 140, 180, 160},
 };
 
-// numerator / 10, the nearest whole number, halves to the even one
-int tenthsRounded(long long numerator)
-{
-    long long quotient = numerator / 10;
-    long long rest = numerator % 10;
-    if (rest < 0) {
-        rest += 10;
-        --quotient;
-    }
-    if (rest > 5 || (rest == 5 && quotient % 2 != 0)) ++quotient;
-    return static_cast<int>(quotient);
-}
-
 } // namespace
 
 int pointX(int position)
@@ -38,7 +27,7 @@ int pointX(int position)
 
 int pointY(int value)
 {
-    return tenthsRounded(3680 - 32LL * (static_cast<long long>(value) - 100));
+    return static_cast<int>(divideHalfEven(3680 - 32LL * (static_cast<long long>(value) - 100), 10));
 }
 
 int curveOf(int point)

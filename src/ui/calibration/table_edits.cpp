@@ -1,6 +1,8 @@
 #include "ui/calibration/table_edits.h"
 
 #include "link/input_rule.h"
+#include "link/number_text.h"
+#include "link/rounding.h"
 #include "link/write_session.h"
 #include "ui/calibration/calibration_rules.h"
 
@@ -36,12 +38,6 @@ namespace {
 size_t at(int i)
 {
     return static_cast<size_t>(i);
-}
-
-// Nearest whole number of a / b for b > 0 and a of either sign, halves to even.
-long long roundedQuotient(long long a, long long b)
-{
-    return a < 0 ? -divideHalfEven(-a, b) : divideHalfEven(a, b);
 }
 
 // Every result is computed from the grid as given, so a cell's new value never feeds another's.
@@ -80,7 +76,7 @@ BlockResult scaleBlock(const CellGrid& grid, const CellBlock& block, long long n
                        long long denominator)
 {
     return apply(grid, block, [&](int r, int c) {
-        return roundedQuotient(static_cast<long long>(grid[at(r)][at(c)]) * numerator, 100 * denominator);
+        return divideHalfEven(static_cast<long long>(grid[at(r)][at(c)]) * numerator, 100 * denominator);
     });
 }
 
@@ -102,7 +98,7 @@ BlockResult smoothBlock(const CellGrid& grid, const CellBlock& block)
                     ++count;
                 }
         // (v + sum / count) / 2 as one quotient, so the rounding happens once
-        return roundedQuotient(grid[at(r)][at(c)] * count + sum, 2 * count);
+        return divideHalfEven(grid[at(r)][at(c)] * count + sum, 2 * count);
     });
 }
 
@@ -117,16 +113,16 @@ BlockResult interpolateBlock(const CellGrid& grid, const CellBlock& block, Inter
         const long long x = c - left, y = r - top;
         switch (how) {
         case Interpolation::Rows:
-            return roundedQuotient(cell(r, left) * (width - x) + cell(r, right) * x, width);
+            return divideHalfEven(cell(r, left) * (width - x) + cell(r, right) * x, width);
         case Interpolation::Columns:
-            return roundedQuotient(cell(top, c) * (height - y) + cell(bottom, c) * y, height);
+            return divideHalfEven(cell(top, c) * (height - y) + cell(bottom, c) * y, height);
         case Interpolation::Both:
             break;
         }
-        return roundedQuotient(cell(top, left) * (width - x) * (height - y) +
-                                   cell(top, right) * x * (height - y) +
-                                   cell(bottom, left) * (width - x) * y + cell(bottom, right) * x * y,
-                               width * height);
+        return divideHalfEven(cell(top, left) * (width - x) * (height - y) +
+                                  cell(top, right) * x * (height - y) + cell(bottom, left) * (width - x) * y +
+                                  cell(bottom, right) * x * y,
+                              width * height);
     });
 }
 
@@ -144,7 +140,7 @@ QColor heatColour(int value, int low, int high)
 {
     if (high <= low) return heatColour((kCellMax + 1) / 2);
     const long long spread = static_cast<long long>(std::clamp(value, low, high) - low) * kCellMax;
-    return heatColour(static_cast<int>(roundedQuotient(spread, high - low)));
+    return heatColour(static_cast<int>(divideHalfEven(spread, high - low)));
 }
 
 QColor heatColour(int value)
@@ -191,16 +187,14 @@ PercentReading readPercent(const QString& text, const QString& fieldName, Langua
     rule.shownName = fieldName;
     const BoxReading reading = readWholeNumber(text, rule, language);
     if (!reading.value) return {0, 1, reading.refusalTitle, reading.refusal};
-    // the rule has checked the shape (digits, one decimal point or comma); the digits give the exact
-    // value. Beyond six decimals a percentage cannot move a cell of 0..255 across a half.
-    const QString digits = text.trimmed();
-    const qsizetype point = std::max(digits.indexOf(QLatin1Char('.')), digits.indexOf(QLatin1Char(',')));
-    const QString fraction = point < 0 ? QString() : digits.mid(point + 1, 6);
+    // the exact value, not the rounded one. Beyond six decimals a percentage cannot move a cell of
+    // 0..255 across a half.
+    const Decimal number = *readDecimal(text, number_syntax::kRounded);
+    const QString fraction = number.fraction.left(6);
     PercentReading out;
     for (qsizetype i = 0; i < fraction.size(); ++i)
         out.denominator *= 10;
-    out.numerator =
-        (point < 0 ? digits : digits.left(point)).toLongLong() * out.denominator + fraction.toLongLong();
+    out.numerator = number.whole * out.denominator + fraction.toLongLong();
     return out;
 }
 

@@ -4,6 +4,7 @@
 // before anything becomes a pending value, and the history of those edits until they are stored.
 
 #include "link/language.h"
+#include "link/value_limits.h"
 
 #include <QColor>
 #include <QString>
@@ -13,7 +14,6 @@
 #include <vector>
 
 constexpr int kTableSide = 8;
-constexpr int kCellMax = 255;
 
 using CellGrid = std::array<std::array<int, kTableSide>, kTableSide>;
 using TextGrid = std::array<std::array<QString, kTableSide>, kTableSide>;

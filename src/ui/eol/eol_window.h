@@ -21,8 +21,6 @@ public:
     explicit EolWindow(AppContext& context);
 
     void testTick(); // Timer1
-    // The count sent with the test's start command.
-    int cylinderCount() const { return testCylinders; }
 
 protected:
     void onLoad() override;

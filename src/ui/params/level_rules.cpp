@@ -1,5 +1,6 @@
 #include "ui/params/level_rules.h"
 
+#include "link/rounding.h"
 #include "ui/common/colours.h"
 
 #include <vector>
@@ -24,15 +25,7 @@ long long thresholdCentiMv(int percent, int minMv, int maxMv)
 
 long long thresholdMv(int percent, int minMv, int maxMv)
 {
-    const long long centi = thresholdCentiMv(percent, minMv, maxMv);
-    long long whole = centi / 100;
-    long long rest = centi % 100;
-    if (rest < 0) { // floor, for a falling sensor taken past its full-tank reading
-        --whole;
-        rest += 100;
-    }
-    if (rest > 50 || (rest == 50 && whole % 2 != 0)) ++whole;
-    return whole;
+    return divideHalfEven(thresholdCentiMv(percent, minMv, maxMv), 100);
 }
 
 void GaugeLamps::update(int levelMv, GaugeModel model, int minMv, int maxMv,
