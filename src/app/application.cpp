@@ -35,6 +35,8 @@ Application::Application(Link& link)
         navigator.applyLanguage();
     };
     context.showMessage = [this](const QString& title, const QString& text) {
+        // the program is ending: nobody is left to read it
+        if (navigator.closingDown()) return;
         navigator.window<MessageWindow>(WindowId::Messages)->showMessage(title, text);
     };
     navigator.registerWindow(WindowId::Start, [this] { return new StartWindow(context); });
@@ -58,6 +60,11 @@ Application::Application(Link& link)
 
     connect(&link, &Link::received, &dispatcher, &ReplyDispatcher::onSerialEvent);
     connect(&link, &Link::lost, this, &Application::onLinkLost);
+}
+
+Application::~Application()
+{
+    navigator.unloadAll();
 }
 
 void Application::start()

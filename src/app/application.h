@@ -16,6 +16,8 @@ class Application : public QObject {
     Q_OBJECT
 public:
     explicit Application(Link& link);
+    // Unloads the windows still open while everything they use is still there.
+    ~Application() override;
 
     // Shows the start window.
     void start();

@@ -17,6 +17,14 @@ constexpr LocalText kSettingsText{
 constexpr LocalText kNoSuchPortText{"Scegliere la porta della centralina con \"Parametri seriale\".",
                                     "Choose the ECU's port with \"Serial parameters\".",
                                     "Beynin portunu \"PC'e Baglanma Sekli\" ile secin."};
+// the commonest reason on Linux: serial devices belong to the dialout group
+constexpr LocalText kDialoutHint{
+    "Su Linux, se nessun altro programma usa la porta: aggiungere l'utente al gruppo dialout "
+    "(sudo adduser $USER dialout) e accedere di nuovo.",
+    "On Linux, if no other program uses the port: add the user to the dialout group "
+    "(sudo adduser $USER dialout) and log in again.",
+    "Linux'ta, portu baska bir program kullanmiyorsa: kullaniciyi dialout grubuna ekleyin "
+    "(sudo adduser $USER dialout) ve yeniden oturum acin."};
 constexpr LocalText kLinkText{
     "Problemi sulla linea di comunicazione. Controllare i collegamenti e assicurarsi che la centralina sia "
     "alimentata.",
@@ -89,11 +97,15 @@ LinkMessage portProblemMessage(Language language, const QString& port, LinkProbl
                                const QString& detail)
 {
     const bool noSuchPort = problem == LinkProblem::PortMissing || problem == LinkProblem::NameTooLong;
-    return compose(language,
-                   problem == LinkProblem::SettingsRefused ? kSettingsText
-                   : noSuchPort                            ? kNoSuchPortText
-                                                           : kPortText,
-                   port, problem, detail);
+    LinkMessage m = compose(language,
+                            problem == LinkProblem::SettingsRefused ? kSettingsText
+                            : noSuchPort                            ? kNoSuchPortText
+                                                                    : kPortText,
+                            port, problem, detail);
+#ifdef Q_OS_LINUX
+    if (problem == LinkProblem::NoPermission) m.text += QLatin1Char('\n') + kDialoutHint.in(language);
+#endif
+    return m;
 }
 
 LinkMessage linkProblemMessage(Language language, const QString& port, LinkProblem problem,

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 class TestStartAndMenu : public FakeLinkWindowTest {
     Q_OBJECT
@@ -33,6 +34,7 @@ private slots:
     void settingsCloseThePortAndMenuReopensIt();
     void portThatCannotBeOpenedIsNamedAndLeavesTheStartWindow();
     void pulledAdapterIsReportedOnce();
+    void portClosedUnderTheMenuIsToldAtTheFirstSend();
     void menuAgainConnectsAnewAndReadsTheEcuBack();
     void exitRequestClosesMenuAndStartWindow();
     void statusAndCalibrationWaitForTheirFirstReply();
@@ -262,7 +264,9 @@ void TestStartAndMenu::portThatCannotBeOpenedIsNamedAndLeavesTheStartWindow()
     QCOMPARE(control<QLabel>("Form12", "Label1")->text(),
              QString("/dev/ttyUSB0: accesso negato o porta usata da un altro programma\n"
                      "Problemi sulla porta di comunicazione. Chiudere tutte le applicazioni che stanno "
-                     "utilizzando la porta selezionata e riprovare"));
+                     "utilizzando la porta selezionata e riprovare\n"
+                     "Su Linux, se nessun altro programma usa la porta: aggiungere l'utente al gruppo "
+                     "dialout (sudo adduser $USER dialout) e accedere di nuovo."));
     grabIfAsked(form("Form12"), "form12_port_problem_it");
     // a port that is not there: the user is sent to choose another, and the program goes on
     click("Form12", "Command1");
@@ -300,6 +304,32 @@ void TestStartAndMenu::pulledAdapterIsReportedOnce()
     QCOMPARE(link->openCalls, 2);
     QVERIFY(link->isOpen());
     QVERIFY(!ended);
+}
+
+void TestStartAndMenu::portClosedUnderTheMenuIsToldAtTheFirstSend()
+{
+    click("Form1", "Command1");
+    app->state.versionReceived = app->state.parametersReceived = app->state.tableReceived = 1;
+    menu()->handshakeTick();
+    // closed without a word from the link, as the serial settings dialog closes it
+    link->close();
+    click("Form2", "Command5");
+    QCOMPARE(control<QLabel>("Form2", "HandshakeLine")->text(),
+             QString("Collegamento perso: ricollegare la centralina e premere MENU"));
+    QCOMPARE(menu()->cursor().shape(), Qt::ArrowCursor);
+    QVERIFY(!menu()->findChild<QTimer*>("Timer3")->isActive()); // no reply to wait for
+    QCOMPARE(activeName(), QString("Form2")); // no message of its own: nothing was lost on the line
+    // told once, and told again for the next loss after the port came back
+    control<QLabel>("Form2", "HandshakeLine")->clear();
+    menu()->calibrationStartTick();
+    QVERIFY(control<QLabel>("Form2", "HandshakeLine")->text().isEmpty());
+    click("Form1", "Command1");
+    menu()->handshakeTick();
+    QVERIFY(control<QLabel>("Form2", "HandshakeLine")->text().startsWith("Lettura versione"));
+    link->pull();
+    QCOMPARE(control<QLabel>("Form2", "HandshakeLine")->text(),
+             QString("Collegamento perso: ricollegare la centralina e premere MENU"));
+    click("Form12", "Command1");
 }
 
 void TestStartAndMenu::menuAgainConnectsAnewAndReadsTheEcuBack()

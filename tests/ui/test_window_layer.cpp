@@ -4,6 +4,7 @@
 #include "support/grab.h"
 #include "support/quiet_offscreen.h"
 #include "support/window_test.h"
+#include "ui/params/parameter_page.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -151,6 +152,7 @@ private slots:
     void closingAWindowStopsItsTimers();
     void titleBarCloseWorksLikeExit();
     void clickActivatesAWindowBelow();
+    void endingTheProgramUnloadsEveryWindowFrontFirst();
     void boxReadingAcceptsWholeNumbersAndRounds();
     void boxReadingRefusesNamingTheField();
     void noCaptionIsCut();
@@ -361,6 +363,43 @@ void TestWindowLayer::titleBarCloseWorksLikeExit()
     form("Form2")->close();
     form("Form1")->close();
     QVERIFY(ended);
+}
+
+void TestWindowLayer::endingTheProgramUnloadsEveryWindowFrontFirst()
+{
+    app->start();
+    click("Form1", "Command1");
+    app->state.versionReceived = app->state.parametersReceived = app->state.tableReceived = 1;
+    menu()->handshakeTick();
+    app->navigator.open(WindowId::Archive);
+    app->navigator.open(WindowId::CutoffPage);
+    control<QRadioButton>("Form10", "Option2")->click();
+    auto* rpm = control<QLineEdit>("Form10", "Text1");
+    rpm->selectAll();
+    QTest::keyClicks(rpm, "1300");
+    click("Form10", "Command2");
+    app->navigator.window<ParameterPage>(WindowId::CutoffPage)->writeTick(); // one write on the line
+    QCOMPARE(link->count(2), 1);
+
+    QStringList unloaded;
+    Navigator* navigator = &app->navigator;
+    for (const char* name : {"Form1", "Form2", "Form5", "Form10"})
+        connect(form(name), &Form::unloaded, this, [navigator, &unloaded, name] {
+            unloaded << QString::fromLatin1(name);
+            // nothing opens on the way out: no message waits for a reader
+            QVERIFY(!navigator->isOpen(WindowId::Messages));
+        });
+    const qsizetype sent = link->sent.size();
+    const qsizetype told = messages.size();
+    FakeLink* line = link.get();
+    endApp();
+    QCOMPARE(unloaded, QStringList({"Form10", "Form5", "Form2", "Form1"}));
+    // the page's report of the write it left ran; on the line only what the page's EXIT sends (the
+    // ECU read back after an unfinished write), then the start window closed the port
+    QCOMPARE(messages.size(), told + 1);
+    QVERIFY2(messages.last().contains("(parametro 31)"), qPrintable(messages.last()));
+    QCOMPARE(line->sent.mid(sent), QList<QByteArray>{frames::readAllParameters()});
+    QVERIFY(!line->isOpen());
 }
 
 void TestWindowLayer::clickActivatesAWindowBelow()

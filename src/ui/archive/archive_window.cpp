@@ -212,7 +212,7 @@ void ArchiveWindow::pressDefaults()
     setButtonsEnabled(false);
     state.defaultsAcknowledged = 0;
     setBusy(true);
-    ctx.link.send(frames::restoreDefaults());
+    sendFrame(frames::restoreDefaults());
     defaultsSends = 1;
     progressLine->say(
         [this, sends = defaultsSends] { return text(archive_texts::defaultsWaiting).arg(sends); });
@@ -223,7 +223,7 @@ void ArchiveWindow::pressDefaults()
 void ArchiveWindow::defaultsTick()
 {
     defaultsTimer.stop();
-    if (!ctx.link.isOpen()) {
+    if (linkGone()) {
         // the port went away: its message says why and stays; the ECU is read once the port is back
         if (ctx.writes.ownedBy(this)) {
             ctx.writes.release(this);
@@ -234,7 +234,7 @@ void ArchiveWindow::defaultsTick()
         return;
     }
     if (state.defaultsAcknowledged == 0) {
-        ctx.link.send(frames::restoreDefaults());
+        sendFrame(frames::restoreDefaults());
         progressLine->say(
             [this, sends = ++defaultsSends] { return text(archive_texts::defaultsWaiting).arg(sends); });
         defaultsTimer.setInterval(2000);

@@ -401,7 +401,7 @@ void AutoCalibrationWindow::samplingTick()
             return;
         }
         // without a port nothing can be acknowledged: the link's own message says why
-        if (!ctx.link.send(frames::calibrationOff())) {
+        if (!sendFrame(frames::calibrationOff())) {
             stopTimers();
             closeForm();
             return;
@@ -438,8 +438,8 @@ void AutoCalibrationWindow::samplingTick()
     }
     if (procedure_.changeoverPending()) repeatChangeover();
     showProcedureState(fresh);
-    if (ctx.link.isOpen()) {
-        if (const auto frame = frames::calibrationPoll(procedure_.testKgb)) ctx.link.send(*frame);
+    if (!linkGone()) {
+        if (const auto frame = frames::calibrationPoll(procedure_.testKgb)) sendFrame(*frame);
     }
     samplingTimer.start();
 }
@@ -450,11 +450,11 @@ void AutoCalibrationWindow::repeatChangeover()
     // the other fuel or is changing over, where another request would send it back
     const LiveStatus& live = state.liveStatus;
     if (state.changeoverAcknowledged == 1 || live.onPetrol != procedure_.changeoverFrom() ||
-        changingOver(live.calibrationState) || !ctx.link.isOpen())
+        changingOver(live.calibrationState) || linkGone())
         return;
     if (++changeoverWait_ < kChangeoverRepeatTicks) return;
     changeoverWait_ = 0;
-    ctx.link.send(frames::fuelChangeover());
+    sendFrame(frames::fuelChangeover());
     ++changeoverSends_;
 }
 
@@ -588,7 +588,7 @@ void AutoCalibrationWindow::phaseTick()
     if (phase_ != Phase::Sampling) return;
     samplingTimer.stop();
     if (procedure_.phaseDeadline(state.liveStatus.onPetrol == 1)) {
-        ctx.link.send(frames::fuelChangeover());
+        sendFrame(frames::fuelChangeover());
         state.changeoverAcknowledged = 0;
         changeoverSends_ = 1;
         changeoverWait_ = 0;
@@ -677,7 +677,7 @@ void AutoCalibrationWindow::leave()
     state.calibrationOffAcknowledged = 0;
     state.calibrationInactive = 1;
     state.autoCalibrationRequested = 0;
-    if (!ctx.link.send(frames::calibrationOff())) {
+    if (!sendFrame(frames::calibrationOff())) {
         stopTimers();
         closeForm();
         return;

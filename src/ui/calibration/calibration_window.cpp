@@ -331,13 +331,13 @@ void CalibrationWindow::pollTick()
 {
     pollTimer.stop();
     state.calibrationFrameReceived = 0;
-    if (ctx.link.isOpen() && state.autoCalibrationRequested == 0) {
+    if (!linkGone() && state.autoCalibrationRequested == 0) {
         const bool coils = state.coilCalibrationMode == 1 && state.calibrationExtraReceived == 0 &&
                            state.switchingRpmMode == 0 && state.calibrationPressureMode == 0 &&
                            state.calibrationTemperatureMode == 0;
         const auto frame = coils ? frames::calibrationPollCoils(state.trialCoilCount)
                                  : frames::calibrationPoll(state.calibrationKgb);
-        if (frame) ctx.link.send(*frame);
+        if (frame) sendFrame(*frame);
     }
     live->show();
     guided->showLive(live->smoothedPressure());
@@ -408,7 +408,7 @@ void CalibrationWindow::guidedTick()
 
 void CalibrationWindow::pressChangeover()
 {
-    ctx.link.send(frames::fuelChangeover());
+    sendFrame(frames::fuelChangeover());
     state.changeoverAcknowledged = 0;
 }
 
@@ -417,12 +417,12 @@ void CalibrationWindow::pressMode()
     guided->hideCoilControls();
     correctives->setFramesVisible(true);
     if (state.calibrationInactive == 1) {
-        ctx.link.send(frames::calibrationOn());
+        sendFrame(frames::calibrationOn());
         state.calibrationInactive = 0;
         state.calibrationOnAcknowledged = 0;
         state.autoCalibrationRequested = 0;
     } else {
-        ctx.link.send(frames::calibrationOff());
+        sendFrame(frames::calibrationOff());
         state.calibrationInactive = 1;
         state.calibrationOffAcknowledged = 0;
     }
@@ -447,18 +447,18 @@ void CalibrationWindow::handshakeTick()
     handshakeTimer.stop();
     pollTimer.stop();
     if (state.calibrationInactive == 0 && state.calibrationOnAcknowledged == 0) {
-        ctx.link.send(frames::calibrationOn());
+        sendFrame(frames::calibrationOn());
         handshakeTimer.start();
         return;
     }
     if (state.calibrationInactive == 1 && state.calibrationOffAcknowledged == 0) {
-        ctx.link.send(frames::calibrationOff());
+        sendFrame(frames::calibrationOff());
         handshakeTimer.start();
         return;
     }
     if (state.calibrationOnAcknowledged == 1 && state.autoCalibrationRequested == 1) {
         state.calibrationFrameReceived = 0;
-        ctx.link.send(frames::calibrationOn());
+        sendFrame(frames::calibrationOn());
         stopTimers();
         phase_ = Phase::Automatic;
         kgbTaken_ = false;                           // the coefficient it finds is the one to try next
@@ -487,9 +487,9 @@ void CalibrationWindow::pressAutomatic()
     // its table is written at its end: not while another writer has the ECU
     if (!ecuFreeForWriting(ctx)) return;
     if (state.liveStatus.onPetrol == 1) {
-        ctx.link.send(frames::calibrationOn());
+        sendFrame(frames::calibrationOn());
     } else {
-        ctx.link.send(frames::fuelChangeover());
+        sendFrame(frames::fuelChangeover());
         state.changeoverAcknowledged = 0;
     }
     state.autoCalibrationRequested = 1;
@@ -660,7 +660,7 @@ void CalibrationWindow::pressExit()
     phase_ = Phase::Closing;
     // what the store had not written yet is told, the frame on the wire still counts if it arrives
     if (ctx.writes.ownedBy(this)) ctx.writes.abandon();
-    if (!ctx.link.send(frames::calibrationOff())) {
+    if (!sendFrame(frames::calibrationOff())) {
         // the port is gone: nothing can be switched off or acknowledged, the link message says why
         closeForm();
         return;
@@ -687,7 +687,7 @@ void CalibrationWindow::closingTick()
         closeForm();
         return;
     }
-    if (!ctx.link.send(frames::calibrationOff())) {
+    if (!sendFrame(frames::calibrationOff())) {
         stopTimers();
         closeForm();
         return;

@@ -17,12 +17,18 @@ Form::Form(AppContext& context, WindowId id) : QWidget(nullptr), ctx(context), s
 {
     setObjectName(designName(id));
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // each loss of the port is a new one, however the last ended
+    connect(&ctx.link, &Link::lost, this, [this] {
+        linkLostTold_ = false;
+        linkLost();
+    });
 }
 
 void Form::load()
 {
     if (loaded_) return;
     loaded_ = true;
+    linkLostTold_ = false;
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     applyCaptions();
     onLoad();
@@ -44,6 +50,33 @@ void Form::unload()
     setBusy(false);
     setWindowFlag(Qt::WindowStaysOnTopHint, false);
     hide();
+}
+
+void Form::onLinkLost()
+{
+    setBusy(false);
+}
+
+bool Form::sendFrame(const QByteArray& frame)
+{
+    if (ctx.link.send(frame)) {
+        linkLostTold_ = false;
+        return true;
+    }
+    if (state.offlineMode == 0) linkLost();
+    return false;
+}
+
+bool Form::linkGone() const
+{
+    return state.offlineMode == 0 && !ctx.link.isOpen();
+}
+
+void Form::linkLost()
+{
+    if (!loaded_ || linkLostTold_) return;
+    linkLostTold_ = true;
+    onLinkLost();
 }
 
 void Form::applyCaptions()

@@ -59,6 +59,16 @@ protected:
     virtual std::span<const Caption> captions() const { return {}; }
     // The title bar's close button: as EXIT, unless a window must first tell the ECU it leaves.
     virtual void requestClose() { closeForm(); }
+    // The line to the ECU went away while the window is open: the port was lost, or a frame could
+    // not go out on a connection. Called once per loss. The program itself shows why, in the
+    // messages window; the default stops waiting for the ECU (no busy pointer). A window that
+    // was doing something with the ECU extends it to end that.
+    virtual void onLinkLost();
+
+    // Sends a frame to the ECU; false when it could not go out, after onLinkLost() on a connection.
+    bool sendFrame(const QByteArray& frame);
+    // Connected, yet no port is open: nothing sent can reach the ECU.
+    bool linkGone() const;
 
     Language language() const { return languageOf(state.languageIndex); }
     QString text(const LocalText& local) const { return local.in(language()); }
@@ -95,9 +105,11 @@ protected:
 
 private:
     void registerTimer(QTimer& timer, const char* designName, int periodMs);
+    void linkLost();
 
     WindowId id_;
     QList<QTimer*> timers_;
     bool loaded_ = false;
     bool busy_ = false;
+    bool linkLostTold_ = false; // onLinkLost() ran for this loss
 };

@@ -39,6 +39,7 @@ void Navigator::registerWindow(WindowId id, Factory factory)
 
 Navigator::~Navigator()
 {
+    unloadAll();
     for (Form* form : std::as_const(windows_))
         delete form;
 }
@@ -56,6 +57,14 @@ Form* Navigator::window(WindowId id)
     return form;
 }
 
+void Navigator::unloadAll()
+{
+    closingDown_ = true;
+    // one at a time from the top: an unload may close another window itself
+    while (!stack_.isEmpty())
+        close(stack_.last());
+}
+
 bool Navigator::isOpen(WindowId id) const
 {
     const Form* form = windows_.value(id);
@@ -64,6 +73,7 @@ bool Navigator::isOpen(WindowId id) const
 
 bool Navigator::open(WindowId id)
 {
+    if (closingDown_) return false;
     Form* form = window(id);
     if (!form) return false;
     open(form);
@@ -72,6 +82,7 @@ bool Navigator::open(WindowId id)
 
 void Navigator::open(Form* form)
 {
+    if (closingDown_) return;
     stack_.removeAll(form);
     stack_.append(form);
     if (!form->isLoaded()) form->load();
@@ -88,7 +99,7 @@ void Navigator::close(Form* form)
     const bool wasActive = active() == form;
     stack_.removeAll(form);
     form->unload();
-    if (wasActive && active()) {
+    if (wasActive && active() && !closingDown_) {
         Form* below = active();
         below->raise();
         below->activateWindow();

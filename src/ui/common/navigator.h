@@ -43,6 +43,11 @@ public:
 
     // Ends the program, once. Closing the start window does this; tests replace `endProgram`.
     void endTheProgram();
+    // The program is going: every window still open is unloaded, front-most first, as its EXIT
+    // would, without activating the ones below; from then on nothing opens (a message box shown
+    // then would wait for nobody). Done once, before the windows or their context are deleted.
+    void unloadAll();
+    bool closingDown() const { return closingDown_; }
     std::function<void()> endProgram;
     bool programEnded() const { return ended_; }
 
@@ -61,4 +66,5 @@ private:
     QHash<WindowId, Form*> windows_;
     QList<Form*> stack_; // open windows, bottom first
     bool ended_ = false;
+    bool closingDown_ = false;
 };

@@ -121,7 +121,7 @@ void DownloadWindow::pressUpdate()
         return;
     }
     if (!ctx.writes.ownedBy(this) && !claimEcu(ctx, {this, kTitleText})) return;
-    ctx.link.send(frames::enterDownload());
+    sendFrame(frames::enterDownload());
     state.exitRequested = 1;
     stepTimer.start();
 }
@@ -130,7 +130,7 @@ void DownloadWindow::stepTick()
 {
     stepTimer.stop();
     if (state.downloadAcknowledged == 0) {
-        ctx.link.send(frames::enterDownload());
+        sendFrame(frames::enterDownload());
         stepTimer.start();
         return;
     }

@@ -90,10 +90,6 @@ MainMenu::MainMenu(AppContext& context) : Form(context, WindowId::MainMenu)
     connect(calibrationButton, &QPushButton::clicked, this, &MainMenu::pressCalibration);
     connect(downloadButton, &QPushButton::clicked, this, &MainMenu::pressDownload);
 
-    // never "connected" over a port that has gone away
-    connect(&ctx.link, &Link::lost, this, [this] {
-        if (isLoaded()) progressLine->say([this] { return text(kLinkLost); });
-    });
     // The version box shows the ECU's answer whenever it comes, even while the menu is closed.
     connect(&ctx.dispatcher, &ReplyDispatcher::versionReceived, versionBox, &QLineEdit::setText);
 }
@@ -132,6 +128,16 @@ void MainMenu::onLanguageChanged()
     progressLine->reword();
 }
 
+void MainMenu::onLinkLost()
+{
+    Form::onLinkLost();
+    // no reply can come to wait for; the handshake's next tick closes the menu
+    statusStartTimer.stop();
+    calibrationStartTimer.stop();
+    // never "connected" over a port that has gone away
+    progressLine->say([this] { return text(kLinkLost); });
+}
+
 void MainMenu::onActivate()
 {
     if (state.exitRequested == 1 || state.lostLinkCount > 1) {
@@ -150,9 +156,8 @@ void MainMenu::enableButtons(bool withDownload)
 void MainMenu::handshakeTick()
 {
     handshakeTimer.stop();
-    if (state.offlineMode == 0 && !ctx.link.isOpen()) {
+    if (linkGone()) {
         // the port went away: the message about it stays, no "no answer" over it
-        setBusy(false);
         closeForm();
         return;
     }
@@ -165,20 +170,20 @@ void MainMenu::handshakeTick()
             ctx.showMessage(m.title, m.text + QLatin1Char('\n') + text(kVersionUnanswered));
             return;
         }
-        ctx.link.send(frames::readVersion());
+        sendFrame(frames::readVersion());
         ++state.versionRequestCount;
         progressLine->say([this, sent = state.versionRequestCount] {
             return text(kReadingVersion).arg(sent).arg(kVersionTries);
         });
         handshakeTimer.start();
     } else if (state.parametersReceived == 0) {
-        ctx.link.send(frames::readAllParameters());
+        sendFrame(frames::readAllParameters());
         progressLine->say([this, sent = countRequest(HandshakeStep::Parameters)] {
             return text(kReadingParameters).arg(sent);
         });
         handshakeTimer.start();
     } else if (state.tableReceived == 0) {
-        ctx.link.send(frames::readTable());
+        sendFrame(frames::readTable());
         progressLine->say(
             [this, sent = countRequest(HandshakeStep::Table)] { return text(kReadingTable).arg(sent); });
         handshakeTimer.start();
@@ -223,7 +228,8 @@ void MainMenu::pressStatus()
         openWindow(WindowId::Status);
         return;
     }
-    ctx.link.send(frames::readStatus());
+    // no port: the menu has said so, nothing to wait for
+    if (!sendFrame(frames::readStatus())) return;
     state.changeoverAcknowledged = 1;
     state.statusReceived = 0;
     state.lostLinkCount = 0;
@@ -238,7 +244,7 @@ void MainMenu::statusStartTick()
         openWindow(WindowId::Status);
         return;
     }
-    ctx.link.send(frames::readStatus());
+    sendFrame(frames::readStatus());
     statusStartTimer.start();
 }
 
@@ -259,7 +265,7 @@ void MainMenu::pressCalibration()
         openWindow(WindowId::Calibration);
         return;
     }
-    ctx.link.send(*frames::calibrationPoll(0));
+    if (!sendFrame(*frames::calibrationPoll(0))) return;
     state.calibrationOnAcknowledged = 0;
     state.calibrationOffAcknowledged = 0;
     state.calibrationFrameReceived = 0;
@@ -285,7 +291,7 @@ void MainMenu::calibrationStartTick()
         openWindow(WindowId::Calibration);
         return;
     }
-    ctx.link.send(*frames::calibrationPoll(0));
+    sendFrame(*frames::calibrationPoll(0));
     calibrationStartTimer.start();
 }
 

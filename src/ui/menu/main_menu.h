@@ -31,6 +31,7 @@ protected:
     void onLoad() override;
     void onActivate() override;
     void onLanguageChanged() override;
+    void onLinkLost() override;
     std::span<const Caption> captions() const override;
 
 private:

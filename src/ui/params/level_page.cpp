@@ -310,7 +310,7 @@ void LevelPage::onWriteComplete()
 void LevelPage::gaugeTick()
 {
     gaugeTimer.stop();
-    ctx.link.send(frames::readStatus());
+    sendFrame(frames::readStatus());
     const int level = state.liveStatus.levelMv;
     liveBox->setText(QString::number(level));
     liveShown = replySinceActivation;

@@ -353,7 +353,7 @@ void StatusWindow::showOffline()
 
 void StatusWindow::pressChangeover()
 {
-    ctx.link.send(frames::fuelChangeover());
+    sendFrame(frames::fuelChangeover());
     state.changeoverAcknowledged = 0;
 }
 
@@ -366,7 +366,7 @@ void StatusWindow::show(QLineEdit* box, const BoxView& view)
 void StatusWindow::pollTick()
 {
     pollTimer.stop();
-    ctx.link.send(state.changeoverAcknowledged == 0 ? frames::fuelChangeover() : frames::readStatus());
+    sendFrame(state.changeoverAcknowledged == 0 ? frames::fuelChangeover() : frames::readStatus());
     const LiveStatus& live = state.liveStatus;
 
     std::array<bool, kCylinderCount> tinjEnabled{};
@@ -464,7 +464,7 @@ void StatusWindow::supervisionTick()
     stopTimers();
     closeForm();
     // the port went away: the message that says so stays
-    if (!ctx.link.isOpen()) return;
+    if (linkGone()) return;
     // the state box goes with the window: say it where it stays
     const LinkMessage m = linkProblemMessage(language(), ctx.link.portName(), LinkProblem::NoAnswer);
     ctx.showMessage(m.title, m.text);

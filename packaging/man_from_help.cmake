@@ -1,0 +1,85 @@
+# Writes a section 1 man page from a program's --help (Qt's QCommandLineParser layout: a usage
+# line, a description, then "Options:" with the text in a column), so the page says what the
+# program itself says. Run with cmake -P:
+#   -DPROGRAM=binary -DNAME=orvane -DVERSION=1.4.3 -DOUTPUT=orvane.1 [-DSUMMARY=text] [-DEXTRA=more.1.in]
+# SUMMARY is the NAME line (default: the description); EXTRA is troff appended as it is (files,
+# notes, see also).
+
+foreach(required PROGRAM NAME VERSION OUTPUT)
+  if(NOT DEFINED ${required})
+    message(FATAL_ERROR "man_from_help.cmake: ${required} is not set")
+  endif()
+endforeach()
+
+execute_process(COMMAND "${PROGRAM}" --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR help STREQUAL "")
+  message(FATAL_ERROR "${PROGRAM} --help failed (${status})")
+endif()
+
+# troff: backslashes first, then minus signs, and no line may begin with a control character
+function(troff_escape text out)
+  string(REPLACE "\\" "\\e" text "${text}")
+  string(REPLACE "-" "\\-" text "${text}")
+  string(REGEX REPLACE "^([.'])" "\\\\&\\1" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+string(TOUPPER "${NAME}" title)
+troff_escape("${title}" title)
+troff_escape("${NAME}" name)
+set(page ".TH ${title} 1 \"\" \"${NAME} ${VERSION}\" \"ORVANE Service\"\n")
+
+# a semicolon in the text must not split the list of lines
+string(REPLACE ";" "\\;" help "${help}")
+string(REPLACE "\n" ";" lines "${help}")
+
+set(section head)
+set(description "")
+set(pending "") # the option whose text is being gathered
+foreach(line IN LISTS lines)
+  if(section STREQUAL "head")
+    if(line MATCHES "^Usage: [^ ]+ ?(.*)$")
+      troff_escape("${CMAKE_MATCH_1}" usage)
+    elseif(line MATCHES "^[A-Z][a-z]+:$")
+      set(section options)
+      troff_escape("${description}" description)
+      if(DEFINED SUMMARY AND NOT SUMMARY STREQUAL "")
+        troff_escape("${SUMMARY}" summary)
+      else()
+        set(summary "${description}")
+      endif()
+      string(APPEND page ".SH NAME\n${name} \\- ${summary}\n.SH SYNOPSIS\n.B ${name}\n${usage}\n")
+      string(APPEND page ".SH DESCRIPTION\n${description}\n.SH OPTIONS\n")
+    elseif(NOT line STREQUAL "")
+      string(STRIP "${line}" line)
+      if(description STREQUAL "")
+        set(description "${line}")
+      else()
+        string(APPEND description " ${line}")
+      endif()
+    endif()
+  elseif(line MATCHES "^  (-([^ ]| [^ ])*)  +([^ ].*)$")
+    if(pending)
+      string(APPEND page "${pending}\n")
+    endif()
+    troff_escape("${CMAKE_MATCH_3}" text)
+    troff_escape("${CMAKE_MATCH_1}" option)
+    # "--port <name>": the argument in italics
+    string(REGEX REPLACE "<([^>]+)>" "\\\\fI\\1\\\\fB" option "${option}")
+    set(pending ".TP\n.B ${option}\n${text}")
+  elseif(line MATCHES "^     +([^ ].*)$" AND pending)
+    troff_escape("${CMAKE_MATCH_1}" more)
+    string(APPEND pending " ${more}")
+  endif()
+endforeach()
+if(pending)
+  string(APPEND page "${pending}\n")
+endif()
+if(section STREQUAL "head")
+  message(FATAL_ERROR "${PROGRAM} --help has no options list")
+endif()
+if(DEFINED EXTRA AND NOT EXTRA STREQUAL "")
+  file(READ "${EXTRA}" extra)
+  string(APPEND page "${extra}")
+endif()
+file(WRITE "${OUTPUT}" "${page}")
