@@ -23,7 +23,7 @@ constexpr LocalText kTime{"Tempo", "Time", "Zaman"};
 constexpr LocalText kDiskFull{"disco pieno", "disk full", "disk dolu"};
 
 // Injection times are the ECU's own count, shown as it comes: its physical unit is the ECU's.
-#define TINJ "raw"
+constexpr const char* kTinjUnit = "raw";
 constexpr LocalText kStateName{"Nome stato centralina", "ECU state name", "ECU durum adi"};
 constexpr LocalText kFuel{"Carburante 0=benzina 1=gas", "Fuel 0=petrol 1=gas", "Yakit 0=benzin 1=gaz"};
 constexpr LocalText kMarker{"Marcatore", "Marker", "Isaret"};
@@ -34,22 +34,22 @@ constexpr DatalogChannel kStatusChannels[] = {
     {"lambda1Average", {"Media L1", "Avg OS1", "Ortalama l1"}, "mV"},
     {"lambda2Average", {"Media L2", "Avg OS2", "Ortalama l2"}, "mV"},
     {"rpm", {"Giri", "RPM", "Devir"}, "x min", true},
-    {"petrolTinj1", {"Tinj benzina 1", "Petrol tinj 1", "Benzin tinj 1"}, TINJ, true},
-    {"petrolTinj2", {"Tinj benzina 2", "Petrol tinj 2", "Benzin tinj 2"}, TINJ},
-    {"petrolTinj3", {"Tinj benzina 3", "Petrol tinj 3", "Benzin tinj 3"}, TINJ},
-    {"petrolTinj4", {"Tinj benzina 4", "Petrol tinj 4", "Benzin tinj 4"}, TINJ},
-    {"petrolTinj5", {"Tinj benzina 5", "Petrol tinj 5", "Benzin tinj 5"}, TINJ},
-    {"petrolTinj6", {"Tinj benzina 6", "Petrol tinj 6", "Benzin tinj 6"}, TINJ},
-    {"petrolTinj7", {"Tinj benzina 7", "Petrol tinj 7", "Benzin tinj 7"}, TINJ},
-    {"petrolTinj8", {"Tinj benzina 8", "Petrol tinj 8", "Benzin tinj 8"}, TINJ},
-    {"gasTinj1", {"Tinj gas 1", "Gas tinj 1", "Gaz tinj 1"}, TINJ, true},
-    {"gasTinj2", {"Tinj gas 2", "Gas tinj 2", "Gaz tinj 2"}, TINJ},
-    {"gasTinj3", {"Tinj gas 3", "Gas tinj 3", "Gaz tinj 3"}, TINJ},
-    {"gasTinj4", {"Tinj gas 4", "Gas tinj 4", "Gaz tinj 4"}, TINJ},
-    {"gasTinj5", {"Tinj gas 5", "Gas tinj 5", "Gaz tinj 5"}, TINJ},
-    {"gasTinj6", {"Tinj gas 6", "Gas tinj 6", "Gaz tinj 6"}, TINJ},
-    {"gasTinj7", {"Tinj gas 7", "Gas tinj 7", "Gaz tinj 7"}, TINJ},
-    {"gasTinj8", {"Tinj gas 8", "Gas tinj 8", "Gaz tinj 8"}, TINJ},
+    {"petrolTinj1", {"Tinj benzina 1", "Petrol tinj 1", "Benzin tinj 1"}, kTinjUnit, true},
+    {"petrolTinj2", {"Tinj benzina 2", "Petrol tinj 2", "Benzin tinj 2"}, kTinjUnit},
+    {"petrolTinj3", {"Tinj benzina 3", "Petrol tinj 3", "Benzin tinj 3"}, kTinjUnit},
+    {"petrolTinj4", {"Tinj benzina 4", "Petrol tinj 4", "Benzin tinj 4"}, kTinjUnit},
+    {"petrolTinj5", {"Tinj benzina 5", "Petrol tinj 5", "Benzin tinj 5"}, kTinjUnit},
+    {"petrolTinj6", {"Tinj benzina 6", "Petrol tinj 6", "Benzin tinj 6"}, kTinjUnit},
+    {"petrolTinj7", {"Tinj benzina 7", "Petrol tinj 7", "Benzin tinj 7"}, kTinjUnit},
+    {"petrolTinj8", {"Tinj benzina 8", "Petrol tinj 8", "Benzin tinj 8"}, kTinjUnit},
+    {"gasTinj1", {"Tinj gas 1", "Gas tinj 1", "Gaz tinj 1"}, kTinjUnit, true},
+    {"gasTinj2", {"Tinj gas 2", "Gas tinj 2", "Gaz tinj 2"}, kTinjUnit},
+    {"gasTinj3", {"Tinj gas 3", "Gas tinj 3", "Gaz tinj 3"}, kTinjUnit},
+    {"gasTinj4", {"Tinj gas 4", "Gas tinj 4", "Gaz tinj 4"}, kTinjUnit},
+    {"gasTinj5", {"Tinj gas 5", "Gas tinj 5", "Gaz tinj 5"}, kTinjUnit},
+    {"gasTinj6", {"Tinj gas 6", "Gas tinj 6", "Gaz tinj 6"}, kTinjUnit},
+    {"gasTinj7", {"Tinj gas 7", "Gas tinj 7", "Gaz tinj 7"}, kTinjUnit},
+    {"gasTinj8", {"Tinj gas 8", "Gas tinj 8", "Gaz tinj 8"}, kTinjUnit},
     {"pressure", {"Pressione", "Pressure", "Basinc"}, "mbar", true},
     {"pressure2", {"Pressione2", "Pressure2", "Basinc2"}, "mbar"},
     {"temperature1", {"Temperatura", "Temperature", "Derece"}, "°C"},
@@ -69,9 +69,9 @@ constexpr DatalogChannel kCalibrationChannels[] = {
     {"lambda1Average", {"Media L1", "Avg OS1", "Ortalama l1"}, "mV"},
     {"lambda2Average", {"Media L2", "Avg OS2", "Ortalama l2"}, "mV"},
     {"rpm", {"Giri", "RPM", "Devir"}, "x min", true},
-    {"tinj", {"Tinj", "Tinj", "Inj Time"}, TINJ, true},
-    {"gasTinjAverage", {"Tinj Gas", "Tinj Gas", "Inj Time Gaz"}, TINJ, true},
-    {"petrolTinjAverage", {"Tinj Benzina", "Tinj Petrol", "Inj Time Benzin"}, TINJ},
+    {"tinj", {"Tinj", "Tinj", "Inj Time"}, kTinjUnit, true},
+    {"gasTinjAverage", {"Tinj Gas", "Tinj Gas", "Inj Time Gaz"}, kTinjUnit, true},
+    {"petrolTinjAverage", {"Tinj Benzina", "Tinj Petrol", "Inj Time Benzin"}, kTinjUnit},
     {"pressure", {"Pressione1", "Pressure1", "Basinc1"}, "mbar", true},
     {"pressure2", {"Pressione2", "Pressure2", "Basinc2"}, "mbar"},
     {"temperature1", {"Temperatura1", "Temperature1", "Derece1"}, "°C"},
@@ -89,7 +89,6 @@ constexpr DatalogChannel kCalibrationChannels[] = {
     {"cellColumn", {"Cella colonna RPM", "Cell column RPM", "Hucre sutunu RPM"}, ""},
     {"marker", kMarker, "", false, true},
 };
-#undef TINJ
 
 // The columns of the first version, as its files name them.
 constexpr DatalogChannel kFirstStatusChannels[] = {

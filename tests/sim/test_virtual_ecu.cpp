@@ -35,7 +35,6 @@ int nearestCell(const OneBased<int, kParameterCount>& p, int rpm, int tinj)
 // and 6% in injection time, with no change-over under way.
 struct CellMeans {
     OneBased<int, kTableCellCount> petrolCount, gasCount;
-    std::array<double, kTableCellCount> petrolSum{}, gasSum{};
     QList<DriveScript::Reply> last;
 
     void add(const OneBased<int, kParameterCount>& p, const DriveScript::Reply& r)
@@ -54,10 +53,7 @@ struct CellMeans {
             return;
         const int k = nearestCell(p, r.rpm, r.tinj);
         ++(r.onPetrol ? petrolCount : gasCount)[k];
-        (r.onPetrol ? petrolSum : gasSum)[k - 1] += r.tinj;
     }
-    double petrol(int k) const { return petrolSum[k - 1] / petrolCount[k]; }
-    double gas(int k) const { return gasSum[k - 1] / gasCount[k]; }
 };
 
 } // namespace
@@ -81,7 +77,6 @@ private slots:
     void closedLoopFollowsTheMixtureError();
     void trueSurfaceFollowsShapeAndSeed();
     void operatingPointMovesOverTheTable();
-    void perCellRatioFindsTheTrueTable();
     void sameSeedSameDrive();
     void endOfLineRunsItsPhases();
     void requestsAreFoundInNoisyInput();
@@ -368,67 +363,6 @@ void TestVirtualEcu::operatingPointMovesOverTheTable()
     QVERIFY(lowestRpm < p[param::mapRpmAxis] * 11 / 10 && highestRpm > p[param::mapRpmAxis + 7] * 9 / 10);
     QVERIFY(lowestTinj < p[param::mapTinjAxis] * 11 / 10 && highestTinj > p[param::mapTinjAxis + 7] * 9 / 10);
     QVERIFY(highestTinj < p[param::mapTinjAxis + 7] * 3 / 2);
-}
-
-void TestVirtualEcu::perCellRatioFindsTheTrueTable()
-{
-    // What a per-cell overlay can get out of a drive: a lap on petrol, a lap on gas, each cell's
-    // mean injection time on both, and the cell scaled by their ratio.
-    const auto p = VirtualEcu::defaultParameters();
-    for (const quint32 seed : {1u, 2u, 3u}) {
-        VirtualEcu car(seed);
-        car.engine.startTemperature = 70;
-        const auto truth = car.trueTable();
-        const auto tableError = [&truth, &car] {
-            double sum = 0;
-            for (int k = 1; k <= kTableCellCount; ++k)
-                sum += std::abs(car.table[k] - truth[k]) / double(truth[k]);
-            return sum / kTableCellCount;
-        };
-        qint64 clock = 0;
-        // mean |gas / petrol - 1| over the cells both fuels held, and the suggestion for each
-        const auto driveAndSuggest = [&](OneBased<int, kTableCellCount>& suggested, int& cells) {
-            CellMeans means;
-            DriveScript drive;
-            drive.startMs = clock;
-            drive.durationMs = 2 * EngineModel::kLapMs;
-            drive.firstChangeoverMs = EngineModel::kLapMs;
-            clock = drive.run(car, [&means, &p](const DriveScript::Reply& r) { means.add(p, r); });
-            double deviation = 0;
-            cells = 0;
-            suggested = car.table;
-            for (int k = 1; k <= kTableCellCount; ++k) {
-                if (means.petrolCount[k] < 10 || means.gasCount[k] < 10) continue;
-                const double ratio = means.gas(k) / means.petrol(k);
-                suggested[k] = qRound(car.table[k] * ratio);
-                deviation += std::abs(ratio - 1.0);
-                ++cells;
-            }
-            return deviation / std::max(1, cells);
-        };
-
-        OneBased<int, kTableCellCount> suggested;
-        int cells = 0;
-        const double errorBefore = tableError();
-        const double deviationBefore = driveAndSuggest(suggested, cells);
-        QVERIFY2(cells >= 60, qPrintable(QString::number(cells)));
-        double worst = 0;
-        for (int k = 1; k <= kTableCellCount; ++k)
-            worst = std::max(worst, std::abs(suggested[k] - truth[k]) / double(truth[k]));
-        QVERIFY2(worst < 0.03, qPrintable(QString::number(worst)));
-
-        for (int k = 1; k <= kTableCellCount; ++k)
-            QCOMPARE(joined(car.receive(*frames::writeTableCell(k, suggested[k]), clock)).size(), 7);
-        const double errorAfter = tableError();
-        const double deviationAfter = driveAndSuggest(suggested, cells);
-        qInfo("seed %u: mean cell error %.2f%% -> %.2f%% after one apply (worst suggestion %.2f%% off, %d "
-              "cells); "
-              "mean |gas/petrol - 1| %.2f%% -> %.2f%%",
-              seed, 100 * errorBefore, 100 * errorAfter, 100 * worst, cells, 100 * deviationBefore,
-              100 * deviationAfter);
-        QVERIFY(errorAfter < errorBefore / 2);
-        QVERIFY(deviationAfter < deviationBefore / 2);
-    }
 }
 
 void TestVirtualEcu::sameSeedSameDrive()

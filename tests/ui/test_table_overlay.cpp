@@ -282,7 +282,7 @@ void TestTableOverlay::liveRepliesViewsAndRefusedLogs()
         click("Form16", "OverlayLoad");
     }
     QCOMPARE(messages.size(), 2);
-    QVERIFY2(messages[0].startsWith("La registrazione status.csv non ha le colonne tinj, fuel"),
+    QVERIFY2(messages[0].startsWith("La registrazione status.csv non ha le colonne tinj:"),
              qPrintable(messages[0]));
     QVERIFY2(messages[1].contains("non e' una registrazione di ORVANE"), qPrintable(messages[1]));
     expectMessage("registrazione");

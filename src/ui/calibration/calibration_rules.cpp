@@ -24,13 +24,6 @@ int markerOffset(const Axis& axis, int value, const MarkerAxis& geometry)
     return geometry.start;
 }
 
-int nearestBreakpoint(const Axis& axis, int value, const MarkerAxis& geometry)
-{
-    const int fromStart = markerOffset(axis, value, geometry) - geometry.start;
-    if (fromStart <= 0) return 0;
-    return std::min(7, (fromStart + geometry.pitch / 2) / geometry.pitch);
-}
-
 void TinjAverage::add(int tinj)
 {
     // the whole sum is rounded: halves go to even by the sum's parity, not the tenth's

@@ -34,9 +34,6 @@ struct MarkerAxis {
 inline constexpr MarkerAxis kMarkerColumns{960, 1320, 840, 7440};
 inline constexpr MarkerAxis kMarkerRows{720, 840, 480, 4320};
 int markerOffset(const Axis& axis, int value, const MarkerAxis& geometry);
-// The column or row 0..7 the marker stands nearest to: the operating point's cell, on any axis the
-// marker copes with.
-int nearestBreakpoint(const Axis& axis, int value, const MarkerAxis& geometry);
 
 // `averagedTinj`: the injection time over ten polls, floored to a multiple of ten.
 class TinjAverage {

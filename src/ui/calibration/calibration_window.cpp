@@ -1,5 +1,6 @@
 #include "ui/calibration/calibration_window.h"
 
+#include "archive/drive_analysis.h"
 #include "link/frames.h"
 #include "link/input_rule.h"
 #include "link/parameter_catalogue.h"
@@ -305,8 +306,8 @@ void CalibrationWindow::recordRow(std::vector<int>& row) const
                {kDatalogNoValue, // the state's name, worded by the recorder
                 petrol ? 0 : 1, modeOn ? 1 : 0,
                 modeOn ? (polledKgb_ >= 0 ? polledKgb_ : state.calibrationKgb) : kDatalogNoValue,
-                1 + nearestBreakpoint(tinjAxis, l.calibrationTinj, kMarkerRows),
-                1 + nearestBreakpoint(rpmAxis, l.rpm, kMarkerColumns), kDatalogNoValue /* marker */});
+                1 + nearestBreakpoint(tinjAxis, l.calibrationTinj), 1 + nearestBreakpoint(rpmAxis, l.rpm),
+                kDatalogNoValue /* marker */});
 }
 
 void CalibrationWindow::updateControls()
