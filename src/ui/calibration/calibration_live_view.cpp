@@ -243,12 +243,17 @@ void CalibrationLiveView::setPressure2Shown(bool shown)
     pressure2Frame_->setVisible(shown);
 }
 
-void CalibrationLiveView::applyTypedKgb()
+BoxReading CalibrationLiveView::typedKgb() const
 {
     FieldRule rule;
     rule.name = kKgbName;
     rule.max = kCellMax;
-    const BoxReading reading = readWholeNumber(kgbBox_->text(), rule, languageOf(state_.languageIndex));
+    return readWholeNumber(kgbBox_->text(), rule, languageOf(state_.languageIndex));
+}
+
+void CalibrationLiveView::applyTypedKgb()
+{
+    const BoxReading reading = typedKgb();
     if (!reading.value) {
         kgbBox_->setText(QString::number(state_.calibrationKgb));
         refuse_(reading.refusalTitle, reading.refusal);
@@ -269,10 +274,8 @@ bool CalibrationLiveView::eventFilter(QObject* watched, QEvent* event)
     if (watched != kgbBox_) return false;
     if (event->type() == QEvent::FocusOut) {
         // leaving the box takes a number as Enter does; anything else quietly gives way to the value in use
-        bool whole = false;
-        const int typed = kgbBox_->text().trimmed().toInt(&whole);
-        if (whole && typed >= 0 && typed <= kCellMax)
-            kgbSpinner_->setValue(-typed);
+        if (const BoxReading reading = typedKgb(); reading.value)
+            kgbSpinner_->setValue(-static_cast<int>(*reading.value));
         else
             kgbBox_->setText(QString::number(state_.calibrationKgb));
         return false;

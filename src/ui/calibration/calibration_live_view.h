@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/input_rule.h"
 #include "link/shared_state.h"
 #include "ui/calibration/calibration_rules.h"
 #include "ui/common/captions.h"
@@ -56,6 +57,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // what the box holds by the rule Enter applies, or why not
+    BoxReading typedKgb() const;
     void applyTypedKgb();
     void stepKgb(int by);
 
