@@ -313,9 +313,9 @@ constexpr LocalText kInfoWhat{
     "cevabi icin bir satir, baslangictan beri ms cinsinden zamanla. Bos hucre, pencerenin NC gosterdigi "
     "degerdir; arac benzinle calisirken gaz sureleri bostur."};
 constexpr LocalText kInfoUnits{
-    "Tempi di iniezione e asse Tinj in unita' di 10 us, come li mostrano le finestre (600 = 6 ms).",
-    "Injection times and the Tinj axis in units of 10 us, as the windows show them (600 = 6 ms).",
-    "Enjeksiyon sureleri ve Tinj ekseni 10 us biriminde, pencerelerin gosterdigi gibi (600 = 6 ms)."};
+    "Tempi di iniezione e asse Tinj come li conta la centralina e li mostrano le finestre (\"raw\").",
+    "Injection times and the Tinj axis as the ECU counts them and the windows show them (\"raw\").",
+    "Enjeksiyon sureleri ve Tinj ekseni ECU'nun saydigi ve pencerelerin gosterdigi gibi (\"raw\")."};
 constexpr LocalText kInfoTable{
     "rpmAxis, tinjAxis: gli assi della tabella KGB all'inizio; table1..table8: le sue righe, dalla riga 1 "
     "(il Tinj piu' basso), ciascuna dalla colonna RPM 1 alla 8.",

@@ -1,5 +1,8 @@
 #include "archive/drive_analysis.h"
 
+#include "link/rounding.h"
+#include "link/value_limits.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -93,8 +96,8 @@ CellOverlay DriveAccumulator::result(const TableCells& table) const
         if (s.petrolCount < rules_.minSamples || s.gasCount < rules_.minSamples || a.petrolMeanTinj <= 0)
             continue;
         const double applied = (s.gasKgbTinj + static_cast<double>(table[i]) * s.gasTinjUnknown) / s.gasCount;
-        // the default rounding mode takes halves to the even neighbour
-        a.suggestedKgb = static_cast<int>(std::clamp(std::nearbyint(applied / a.petrolMeanTinj), 0.0, 255.0));
+        const double ratio = std::clamp(applied / a.petrolMeanTinj, 0.0, static_cast<double>(kCellMax));
+        a.suggestedKgb = static_cast<int>(roundHalfEven(ratio).value_or(kCellMax));
         ++overlay.suggestedCells;
     }
     return overlay;

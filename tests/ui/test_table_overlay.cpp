@@ -104,6 +104,7 @@ private slots:
 
     void loadedDriveAppliedAsOneEditAndStored();
     void liveRepliesViewsAndRefusedLogs();
+    void loadedDriveFallsInTheCellsItWasRecordedOn();
 
 private:
     CalibrationWindow* window() { return app->navigator.window<CalibrationWindow>(WindowId::Calibration); }
@@ -113,10 +114,11 @@ private:
     QString summary() { return control<QLabel>("Form16", "OverlaySummary")->text(); }
     QComboBox* viewBox() { return control<QComboBox>("Form16", "OverlayView"); }
     // The drive as the calibration window records it: false when its datalog cannot say the fuel.
-    bool writeDrive(const QString& path, DatalogSource source = DatalogSource::Calibration)
+    bool writeDrive(const QString& path, DatalogSource source = DatalogSource::Calibration,
+                    const DatalogInfo& info = {})
     {
         DatalogWriter writer;
-        if (writer.open(path, source, Language::Italian) != DatalogWriter::Result::Ok) return false;
+        if (writer.open(path, source, Language::Italian, info) != DatalogWriter::Result::Ok) return false;
         const auto channels = datalogChannels(source);
         std::vector<int> row(channels.size());
         bool fuel = false;
@@ -294,6 +296,32 @@ void TestTableOverlay::liveRepliesViewsAndRefusedLogs()
     QCOMPARE(viewBox()->itemText(1), QString("Suggested corrections"));
     QCOMPARE(control<QPushButton>("Form16", "OverlayApply")->text(), QString("Apply suggestions"));
     QVERIFY(summary().startsWith("Live: "));
+}
+
+void TestTableOverlay::loadedDriveFallsInTheCellsItWasRecordedOn()
+{
+    // the ECU has given no axes (not connected, or not read yet)
+    for (int i = 0; i < 8; ++i)
+        app->state.parameterValues[param::mapRpmAxis + i] =
+            app->state.parameterValues[param::mapTinjAxis + i] = 0;
+    const QString bare = dir.filePath("bare.csv");
+    QVERIFY(writeDrive(bare));
+    dialogs.answer = bare;
+    expectMessage("non dice gli assi della tabella");
+    click("Form16", "OverlayLoad");
+
+    // the sidecar's axes put the rows where they were, and the summary says they are not the ECU's
+    DatalogInfo info;
+    info.rpmAxis = std::to_array(kRpmAxis);
+    info.tinjAxis = std::to_array(kTinjAxis);
+    const QString recorded = dir.filePath("recorded.csv");
+    QVERIFY(writeDrive(recorded, DatalogSource::Calibration, info));
+    dialogs.answer = recorded;
+    click("Form16", "OverlayLoad");
+    QVERIFY2(summary().contains(" 3 celle con suggerimento"), qPrintable(summary()));
+    QVERIFY2(summary().contains("assi della registrazione, diversi"), qPrintable(summary()));
+    for (const Visit& v : visits())
+        QCOMPARE((*grid()->tiles())[static_cast<size_t>(v.cell() - 1)].text, QString::number(v.trueKgb));
 }
 
 QTEST_MAIN(TestTableOverlay)

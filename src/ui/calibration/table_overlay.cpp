@@ -1,6 +1,7 @@
 #include "ui/calibration/table_overlay.h"
 
 #include "link/frames.h"
+#include "link/number_text.h"
 #include "link/parameter_catalogue.h"
 #include "ui/calibration/table_editor.h"
 #include "ui/calibration/table_grid.h"
@@ -19,6 +20,20 @@
 #include <cmath>
 
 namespace {
+
+// "800,1200,...": an axis as the datalog's sidecar writes it; none unless it is eight whole numbers.
+std::optional<Axis> axisFromText(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 8) return std::nullopt;
+    Axis axis{};
+    for (size_t i = 0; i < 8; ++i) {
+        const auto value = wholeNumberFromText(parts[static_cast<int>(i)], number_syntax::kWhole);
+        if (!value || *value > kParameterMax) return std::nullopt;
+        axis[i] = static_cast<int>(*value);
+    }
+    return axis;
+}
 
 constexpr Language kLanguages[] = {Language::Italian, Language::English, Language::Turkish};
 
@@ -46,20 +61,34 @@ constexpr LocalText kApplyTip{
     "Set the selected cells (the whole table when none) to the suggested KGB: Undo takes it back and "
     "only MODIFY writes it to the ECU",
     "Secili hucreleri (hicbiri secili degilse tum tabloyu) onerilen KGB yap: Geri al ile geri alinir, "
-    "beyne yalnizca MODIFICA ile yazilir"};
+    "beyne yalnizca Kaydet ile yazilir"};
 
 constexpr LocalText kLiveSummary{"Dal vivo: %1 letture", "Live: %1 replies", "Canli: %1 okuma"};
 constexpr LocalText kLogSummary{"Registrazione %1: %2 righe", "Datalog %1: %2 rows", "Kayit %1: %2 satir"};
 constexpr LocalText kCounts{"%1 campioni stabili, %2 celle con suggerimento",
                             "%1 stable samples, %2 cells with a suggestion",
                             "%1 kararli ornek, %2 hucrede oneri"};
-constexpr LocalText kReadUpTo{"letta fino alla riga %1", "read up to row %1", "%1. satira kadar okundu"};
-constexpr LocalText kSkipped{"%1 righe danneggiate saltate", "%1 damaged rows skipped",
-                             "%1 hasarli satir atlandi"};
+constexpr LocalText kReadUpTo{"interrotta a meta' di una riga: letta fino all'ultima riga completa",
+                              "cut short in the middle of a row: read up to its last whole row",
+                              "bir satirin ortasinda kesilmis: son tam satira kadar okundu"};
+constexpr LocalText kSkipped{"%1 righe danneggiate saltate, la prima e' la riga %2",
+                             "%1 damaged rows skipped, the first is row %2",
+                             "%1 hasarli satir atlandi, ilki %2. satir"};
+constexpr LocalText kOtherAxes{
+    "celle secondo gli assi della registrazione, diversi da quelli della centralina ora",
+    "cells by the recording's axes, which differ from the ECU's now",
+    "hucreler kaydin eksenlerine gore; ECU'nun simdiki eksenlerinden farkli"};
+constexpr LocalText kNoAxes{
+    "La registrazione %1 non dice gli assi della tabella e la centralina non li ha dati: non si sa in quali "
+    "celle cadono le sue righe.",
+    "The datalog %1 does not give the table's axes and the ECU has not given them: which cells its rows "
+    "fall in is not known.",
+    "%1 kaydi tablo eksenlerini vermiyor ve ECU da vermedi: satirlarinin hangi hucrelere dustugu "
+    "bilinmiyor."};
 constexpr LocalText kApplied{
     "Applicati %1 suggerimenti, da scrivere con MODIFICA; %2 celle senza suggerimento lasciate come sono.",
     "Applied %1 suggestions, to be written by MODIFY; %2 cells without a suggestion left as they are.",
-    "%1 oneri uygulandi, MODIFICA ile yazilacak; onerisi olmayan %2 hucre oldugu gibi birakildi."};
+    "%1 oneri uygulandi, Kaydet ile yazilacak; onerisi olmayan %2 hucre oldugu gibi birakildi."};
 constexpr LocalText kNothingToApply{"Nessun suggerimento nelle celle selezionate: nulla e' cambiato.",
                                     "No suggestion in the cells selected: nothing changed.",
                                     "Secili hucrelerde oneri yok: hicbir sey degismedi."};
@@ -239,9 +268,9 @@ void TableOverlay::onReply(int code)
     const LiveStatus& live = ctx.state.liveStatus;
     DriveSample s;
     s.timeMs = clock();
-    s.onGas = live.onPetrol == 0;
+    s.onGas = live.onPetrol != 1;
     s.ecuState = live.calibrationState;
-    s.calibrationMode = ctx.state.calibrationInactive == 0;
+    s.calibrationMode = ctx.state.calibrationInactive == 0 && ctx.state.calibrationOnAcknowledged == 1;
     s.rpm = live.rpm;
     s.tinj = live.calibrationTinj;
     s.kgbInUse = live.kgbInUse;
@@ -272,12 +301,22 @@ bool TableOverlay::load(const QString& path)
     DriveSamples read = driveSamples(log);
     if (!read.missingColumns.isEmpty())
         return refuse(kMissingColumns.in(lang).arg(name, read.missingColumns.join(QStringLiteral(", "))));
+    // the rows fall in cells by the axes the drive was recorded on, which the sidecar keeps
+    const QMap<QString, QString> info = readDatalogInfo(path);
+    std::optional<std::pair<Axis, Axis>> axes;
+    if (const auto rpm = axisFromText(info.value(QStringLiteral("rpmAxis"))),
+        tinj = axisFromText(info.value(QStringLiteral("tinjAxis")));
+        rpm && tinj)
+        axes.emplace(*rpm, *tinj);
+    else if (ecuAxes().first == Axis{} && ecuAxes().second == Axis{})
+        return refuse(kNoAxes.in(lang).arg(name));
     log_ = {std::move(read.samples), std::nullopt};
     logName_ = name;
+    logAxes_ = axes;
     QStringList notes;
-    if (log.status == Datalog::Status::Damaged || log.status == Datalog::Status::Truncated)
-        notes << kReadUpTo.in(lang).arg(log.rowCount());
-    if (log.skippedRows > 0) notes << kSkipped.in(lang).arg(log.skippedRows);
+    if (log.status == Datalog::Status::Truncated) notes << kReadUpTo.in(lang);
+    if (log.skippedRows > 0) notes << kSkipped.in(lang).arg(log.skippedRows).arg(log.firstSkippedRow);
+    if (axes && *axes != ecuAxes()) notes << kOtherAxes.in(lang);
     logRows_ = log.rowCount();
     logNote_ = notes.join(QStringLiteral("; "));
     lastAction_.clear();
@@ -287,9 +326,20 @@ bool TableOverlay::load(const QString& path)
     return true;
 }
 
+std::pair<Axis, Axis> TableOverlay::ecuAxes() const
+{
+    Axis rpmAxis{}, tinjAxis{};
+    for (size_t i = 0; i < 8; ++i) {
+        rpmAxis[i] = ctx.state.parameterValues[param::mapRpmAxis + static_cast<int>(i)];
+        tinjAxis[i] = ctx.state.parameterValues[param::mapTinjAxis + static_cast<int>(i)];
+    }
+    return {rpmAxis, tinjAxis};
+}
+
 void TableOverlay::showLive()
 {
     logName_.reset();
+    logAxes_.reset();
     log_ = {};
     logNote_.clear();
     lastAction_.clear();
@@ -299,13 +349,9 @@ void TableOverlay::showLive()
 void TableOverlay::refresh()
 {
     const SharedState& state = ctx.state;
-    Axis rpmAxis{}, tinjAxis{};
-    for (size_t i = 0; i < 8; ++i) {
-        rpmAxis[i] = state.parameterValues[param::mapRpmAxis + static_cast<int>(i)];
-        tinjAxis[i] = state.parameterValues[param::mapTinjAxis + static_cast<int>(i)];
-    }
+    const auto [rpmAxis, tinjAxis] = logName_ && logAxes_ ? *logAxes_ : ecuAxes();
     Source& s = source();
-    // the cells are the ECU's: new axes put the same samples in other cells
+    // live, the cells are the ECU's: new axes put the same samples in other cells
     if (!s.accumulator || s.accumulator->rpmAxis() != rpmAxis || s.accumulator->tinjAxis() != tinjAxis) {
         s.accumulator.emplace(rpmAxis, tinjAxis);
         for (const DriveSample& sample : s.samples)

@@ -62,6 +62,7 @@ private:
         std::vector<DriveSample> samples;
         std::optional<DriveAccumulator> accumulator;
     };
+    std::pair<Axis, Axis> ecuAxes() const;
     Source& source() { return logName_ ? log_ : live_; }
     void onReply(int code);
     void pressLoad();
@@ -87,7 +88,8 @@ private:
     Source live_, log_;
     std::optional<QString> logName_; // the datalog shown; none: the live replies
     int logRows_ = 0;
-    QString logNote_; // what reading it left out
+    QString logNote_;                              // what reading it left out
+    std::optional<std::pair<Axis, Axis>> logAxes_; // rpm and Tinj axes the datalog was recorded on
     CellOverlay result_;
     QString lastAction_;
     QElapsedTimer clock_;

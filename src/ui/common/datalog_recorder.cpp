@@ -26,6 +26,7 @@ constexpr LocalText kWriteFailed{
     "Kayit durduruldu: %1 dosyasina yazilamiyor (%2). Dosyaya kaydedilen satirlar: %3; ECU okunmaya "
     "devam ediyor."};
 
+constexpr int kSavedWidth = 300;
 constexpr LocalText kSaved{"Salvata: %1 (%2 righe) - apri", "Saved: %1 (%2 rows) - open",
                            "Kaydedildi: %1 (%2 satir) - ac"};
 
@@ -68,6 +69,11 @@ DatalogRecorder::DatalogRecorder(AppContext& context, Form& window, DatalogSourc
     openButton_->setObjectName(QStringLiteral("DatalogOpen"));
     openButton_->setFocusPolicy(Qt::NoFocus);
     openButton_->hide();
+    // the window keeps its width whatever the file is called and however long the drive: the record
+    // button is as wide as its longest caption, the file name is shortened in the middle
+    button_->setMinimumWidth(
+        button_->fontMetrics().horizontalAdvance(QStringLiteral("■ Durdur  00:00  -  000000 satir")) + 24);
+    openButton_->setMaximumWidth(kSavedWidth);
     connect(openButton_, &QPushButton::clicked, this, [this] {
         if (ctx.openDatalog) ctx.openDatalog(savedPath_);
     });
@@ -80,8 +86,6 @@ DatalogRecorder::DatalogRecorder(AppContext& context, Form& window, DatalogSourc
     // F9: no window uses it, and it works whichever box has the focus
     auto* markerKey = new QShortcut(QKeySequence(Qt::Key_F9), &window);
     connect(markerKey, &QShortcut::activated, this, &DatalogRecorder::addNumberedMarker);
-    flushTimer_.setInterval(kFlushMs);
-    flushTimer_.setTimerType(Qt::PreciseTimer);
     connect(&flushTimer_, &QTimer::timeout, this, &DatalogRecorder::flushTick);
     connect(&ctx.dispatcher, &ReplyDispatcher::frameHandled, this, &DatalogRecorder::onReply);
     connect(&ctx.link, &Link::lost, this, &DatalogRecorder::stop);
@@ -173,7 +177,8 @@ void DatalogRecorder::stop()
     const qint64 rows = writer_.rows();
     writer_.close();
     const Language language = languageOf(ctx.state.languageIndex);
-    openButton_->setText(kSaved.in(language).arg(QFileInfo(savedPath_).fileName(), QString::number(rows)));
+    const QString saved = kSaved.in(language).arg(QFileInfo(savedPath_).fileName(), QString::number(rows));
+    openButton_->setText(openButton_->fontMetrics().elidedText(saved, Qt::ElideMiddle, kSavedWidth - 16));
     openButton_->setToolTip(QDir::toNativeSeparators(savedPath_));
     openButton_->show();
     showState();
