@@ -490,6 +490,12 @@ void TestDatalogRun::viewerZoomsScrollsAndHidesChannels()
     QVERIFY(!v->channelShown(2));
     list->item(25)->setCheckState(Qt::Checked);
     QVERIFY(v->channelShown(25));
+    // the state's name and the marker are words: no line to draw, no value at the cursor
+    for (const char* words : {"ecuStateName", "marker"}) {
+        const int c = v->log().channelIndex(words);
+        QVERIFY(list->item(c)->isHidden());
+        QVERIFY(viewerControl<QTableWidget>("CursorValues")->isRowHidden(c));
+    }
 
     // zoom keeps the time under the pointer in place; the view never leaves the drive
     v->zoom(0.1, 150'000);
@@ -758,11 +764,19 @@ void TestDatalogRun::viewerOverlaysASecondDrive()
     QCOMPARE(table->horizontalHeaderItem(2)->text(), QStringLiteral("Compared"));
     QCOMPARE(table->item(21, 1)->text(), QStringLiteral("100"));
     QCOMPARE(table->item(21, 2)->text(), QStringLiteral("1100"));
+    v->setCursorTime(100'000); // past the compared drive's end: nothing of it
+    QCOMPARE(table->item(21, 2)->text(), QString());
     // the pressure pane spans both drives
     const auto pressure = std::find_if(v->panes().begin(), v->panes().end(),
                                        [](const DatalogViewer::Pane& p) { return p.unit == "mbar"; });
     QCOMPARE(pressure->low, 0.0);
     QCOMPARE(pressure->high, 1199.0);
+
+    // a log without rows has nothing to lay over, and no range to show of its own
+    const QString empty = writeLog(QStringLiteral("empty.csv"), 0);
+    QVERIFY(!v->compareWith(empty));
+    QCOMPARE(messageShown(), QStringLiteral("The datalog empty.csv has no rows: nothing to compare."));
+    QCOMPARE(v->compared().rowCount(), 200);
 
     remove->click();
     QCOMPARE(table->columnCount(), 2);
@@ -770,6 +784,8 @@ void TestDatalogRun::viewerOverlaysASecondDrive()
     QCOMPARE(v->panes()[3].high, 399.0);
     QVERIFY(!remove->isEnabled());
     QCOMPARE(viewerControl<QLabel>("FileName")->text(), QStringLiteral("400 rows, today.csv"));
+    QVERIFY(v->openFile(empty));
+    QCOMPARE(viewerControl<QLabel>("Scales")->text(), QString());
 }
 
 QTEST_MAIN(TestDatalogRun)

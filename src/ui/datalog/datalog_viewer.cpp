@@ -54,6 +54,9 @@ constexpr LocalText kSkippedOne{
 constexpr LocalText kCompareTitle{"Apri registrazione da confrontare", "Open datalog to compare",
                                   "Karsilastirilacak kaydi ac"};
 constexpr LocalText kComparedWith{"confrontata con %1", "compared with %1", "karsilastirilan: %1"};
+constexpr LocalText kNoRows{"La registrazione %1 non ha righe: nulla da confrontare.",
+                            "The datalog %1 has no rows: nothing to compare.",
+                            "%1 kaydinda satir yok: karsilastirilacak bir sey yok."};
 constexpr LocalText kCompared{"Confronto", "Compared", "Karsilastirma"};
 constexpr LocalText kRows{"%1 righe, %2", "%1 rows, %2", "%1 satir, %2"};
 constexpr LocalText kChannel{"Canale", "Channel", "Kanal"};
@@ -252,6 +255,10 @@ bool DatalogViewer::compareWith(const QString& path)
 bool DatalogViewer::showComparison(Datalog log, const QString& name)
 {
     if (log_.rowCount() == 0 || refused(log, name)) return false;
+    if (log.rowCount() == 0) {
+        ctx.showMessage(windowTitle(), text(kNoRows).arg(name));
+        return false;
+    }
     compared_ = std::move(log);
     comparedName_ = name;
     comparedOffsetMs_ = compared_.timesMs.empty() ? 0 : log_.timesMs.front() - compared_.timesMs.front();
@@ -360,6 +367,9 @@ void DatalogViewer::showLog()
         name->setForeground(colours_[c]);
         cursorTable->setItem(static_cast<int>(c), 0, name);
         cursorTable->setItem(static_cast<int>(c), 1, new QTableWidgetItem(QString()));
+        // words read back as NaN: neither a line nor a value (markers have their own list)
+        item->setHidden(channel.text);
+        cursorTable->setRowHidden(static_cast<int>(c), channel.text);
     }
     showMarkers();
     viewStart_ = 0;
@@ -453,7 +463,10 @@ void DatalogViewer::updateScales()
     }
     QStringList scales;
     for (Pane& pane : panes_) {
-        if (pane.low > pane.high) pane.low = pane.high = 0; // no value at all
+        if (pane.low > pane.high) { // no value at all: an empty pane, and no range to tell
+            pane.low = pane.high = 0;
+            continue;
+        }
         if (pane.unit.isEmpty()) continue;
         scales << QStringLiteral("%1: %2 .. %3")
                       .arg(pane.unit, QString::number(pane.low), QString::number(pane.high));
@@ -493,9 +506,12 @@ void DatalogViewer::updateCursorTable()
     int comparedRow = -1;
     if (const auto& t = compared_.timesMs; !t.empty()) {
         const auto it = std::upper_bound(t.begin(), t.end(), cursorMs_ - comparedOffsetMs_);
-        if (it != t.begin()) comparedRow = static_cast<int>(it - t.begin() - 1);
+        // nothing in force before its first row or after its last
+        if (it != t.begin() && cursorMs_ - comparedOffsetMs_ <= t.back())
+            comparedRow = static_cast<int>(it - t.begin() - 1);
     }
     for (size_t c = 0; c < log_.channels.size(); ++c) {
+        if (log_.channels[c].text) continue;
         const int row = static_cast<int>(c);
         cursorTable->item(row, 1)->setText(valueText(row, log_.values[c][static_cast<size_t>(cursorRow_)]));
         if (cursorTable->columnCount() < 3) continue;
@@ -511,7 +527,9 @@ void DatalogViewer::updateCursorTable()
 
 void DatalogViewer::setChannelShown(int channel, bool shown)
 {
-    if (channel < 0 || static_cast<size_t>(channel) >= shown_.size()) return;
+    if (channel < 0 || static_cast<size_t>(channel) >= shown_.size() ||
+        log_.channels[static_cast<size_t>(channel)].text)
+        return;
     shown_[static_cast<size_t>(channel)] = shown;
     updateScales();
     QListWidgetItem* item = channelList->item(channel);
