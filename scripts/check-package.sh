@@ -29,7 +29,7 @@ version=$(dpkg-deb -f "$deb" Version)
 files=(/usr/bin/orvane /usr/bin/orvane-cli /usr/bin/orvane-ecu-sim
        /usr/share/man/man1/orvane.1 /usr/share/man/man1/orvane-cli.1 /usr/share/man/man1/orvane-ecu-sim.1
        /usr/share/applications/orvane.desktop /usr/share/icons/hicolor/scalable/apps/orvane.svg
-       /usr/share/icons/hicolor/48x48/apps/orvane.png)
+       /usr/share/icons/hicolor/48x48/apps/orvane.png /usr/share/icons/hicolor/256x256/apps/orvane.png)
 
 # whatever fails below, the machine is left without the package
 remove() { DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get remove -y -qq orvane >/dev/null || true; }
@@ -42,12 +42,17 @@ for f in "${files[@]}"; do [ -e "$f" ] || fail "$f is not installed"; done
 [ "$(command -v orvane)" = /usr/bin/orvane ] || fail "orvane is not the one in /usr/bin"
 [ "$(orvane --version)" = "orvane $version" ] || fail "orvane --version says '$(orvane --version)'"
 [ "$(orvane-cli --version)" = "orvane-cli $version" ] || fail "orvane-cli --version says '$(orvane-cli --version)'"
-orvane-ecu-sim --help | grep -q -- --unplug || fail "orvane-ecu-sim --help"
+# outputs are read whole before grep: grep -q leaving early would kill the writer with SIGPIPE,
+# and pipefail would count that as a failure
+help=$(orvane-ecu-sim --help) || fail "orvane-ecu-sim --help fails"
+grep -q -- --unplug <<<"$help" || fail "orvane-ecu-sim --help"
 man -w orvane >/dev/null || fail "man orvane finds no page"
 for page in orvane orvane-cli orvane-ecu-sim; do
-  MANWIDTH=80 man "$page" 2>/dev/null | grep -q "$page" || fail "man $page shows nothing"
+  shown=$(MANWIDTH=80 man "$page" 2>/dev/null) || fail "man $page fails"
+  grep -q "$page" <<<"$shown" || fail "man $page shows nothing"
 done
-MANWIDTH=200 man orvane 2>/dev/null | grep -q dialout || fail "man orvane says nothing of the dialout group"
+shown=$(MANWIDTH=200 man orvane 2>/dev/null) || fail "man orvane fails"
+grep -q dialout <<<"$shown" || fail "man orvane says nothing of the dialout group"
 desktop-file-validate /usr/share/applications/orvane.desktop || fail "the desktop entry is not valid"
 
 # every library a program links to belongs to a package this one depends on, so apt pulls it on a
@@ -61,7 +66,7 @@ for program in orvane orvane-cli orvane-ecu-sim; do
     [ -n "$library" ] || fail "$program needs $needed, which is not found"
     owner=""
     for path in "$library" "/usr$library" "${library#/usr}"; do
-      owner=$(dpkg-query -S "$path" 2>/dev/null | head -n1 | cut -d: -f1) && [ -n "$owner" ] && break
+      owner=$(dpkg-query -S "$path" 2>/dev/null | sed -n '1s/:.*//p') && [ -n "$owner" ] && break
     done
     [ -n "$owner" ] || fail "$program needs $library, which no package owns"
     grep -qxF "$owner" <<<"$depends" || fail "$program needs $library from $owner, which is not in Depends"

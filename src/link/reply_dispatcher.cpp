@@ -64,6 +64,13 @@ qsizetype ReplyDispatcher::partialFrameStart(const QByteArray& bytes)
     return length >= 5 && start + length > bytes.size() ? start : bytes.size();
 }
 
+qsizetype ReplyDispatcher::wholeFrameStart(const QByteArray& bytes, qsizetype from)
+{
+    for (qsizetype p = bytes.indexOf(kHeader, from); p >= 0; p = bytes.indexOf(kHeader, p + 1))
+        if (wholeFramesEnd(bytes, p, true) > p) return p;
+    return bytes.size();
+}
+
 void ReplyDispatcher::onSerialEvent(const QByteArray& bytes)
 {
     // a partial frame or trailing bytes: all dropped whole

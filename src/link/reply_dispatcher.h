@@ -28,6 +28,9 @@ public:
     // Where a frame still arriving begins at the end of `bytes` (its beginning "PC\0" with fewer
     // bytes after it than its length byte says); bytes.size() when there is none.
     static qsizetype partialFrameStart(const QByteArray& bytes);
+    // Where the first whole frame at or after `from` begins ("PC\0" that starts whole frames as
+    // `wholeFramesEnd` takes them with `headed`); bytes.size() when there is none.
+    static qsizetype wholeFrameStart(const QByteArray& bytes, qsizetype from = 0);
 
 signals:
     // Any whole reply of a known kind, taken or not (a repeated acknowledgement): the ECU is there.

@@ -121,48 +121,55 @@ bool SerialLink::send(const QByteArray& frame)
     // clears out garbage and stale pieces. Only bytes already here are taken: the reply to this
     // request must not be cut in two when the handler is slow to return.
     buffer_.append(port_.readAll());
+    beforeSend_.append(takeWholeFrames());
     // A reply still arriving stays for its rest: with two windows polling, the other window's
     // request often goes out while the reply to this one is on the line.
     const qsizetype partial = ReplyDispatcher::partialFrameStart(buffer_);
     if (partial > 0) {
         beforeSend_.append(buffer_.left(partial));
         buffer_.remove(0, partial);
-        if (!flushQueued_) {
-            flushQueued_ = true;
-            QMetaObject::invokeMethod(this, &SerialLink::flushBeforeSend, Qt::QueuedConnection);
-        }
+    }
+    if (!beforeSend_.isEmpty() && !flushQueued_) {
+        flushQueued_ = true;
+        QMetaObject::invokeMethod(this, &SerialLink::flushBeforeSend, Qt::QueuedConnection);
     }
     const qint64 written = port_.write(frame);
     if (written > 0) emit sent(written == frame.size() ? frame : frame.left(written));
     return written == frame.size();
 }
 
+QList<QByteArray> SerialLink::takeWholeFrames()
+{
+    // Whatever stands before a whole frame is a piece of its own: noise, or a reply that lost bytes
+    // and would otherwise hold the reply behind it (inside its claimed length) until the next send.
+    QList<QByteArray> pieces;
+    for (qsizetype start = ReplyDispatcher::wholeFrameStart(buffer_); start < buffer_.size();
+         start = ReplyDispatcher::wholeFrameStart(buffer_)) {
+        if (start > 0) pieces.append(buffer_.left(start));
+        const qsizetype end = ReplyDispatcher::wholeFramesEnd(buffer_, start, true);
+        pieces.append(buffer_.sliced(start, end - start));
+        buffer_.remove(0, end);
+    }
+    return pieces;
+}
+
 void SerialLink::onReadyRead()
 {
     buffer_.append(port_.readAll());
-    // Noise in front of whole replies is handed over on its own (and dropped there), so the replies
-    // behind it still count: a line that puts stray bytes before every reply must not lose them.
-    static const QByteArray header("PC\0", 3);
-    const qsizetype start = buffer_.indexOf(header);
-    if (start > 0 && ReplyDispatcher::wholeFramesEnd(buffer_, start, true) > start) {
-        flushBeforeSend();
-        emit received(buffer_.left(start));
-        buffer_.remove(0, start);
-    }
-    // Every whole reply at once, however many one read holds; one still arriving waits for its rest.
-    const qsizetype whole = ReplyDispatcher::wholeFramesEnd(buffer_, 0, true);
-    if (whole > 0) {
-        flushBeforeSend();
-        emit received(buffer_.left(whole));
-        buffer_.remove(0, whole);
-    }
+    // Every whole reply at once, however many one read holds and whatever stands between them;
+    // one still arriving waits for its rest.
+    const QList<QByteArray> pieces = takeWholeFrames();
+    if (!pieces.isEmpty()) flushBeforeSend();
+    for (const QByteArray& piece : pieces)
+        emit received(piece);
     if (buffer_.size() >= kDeliveryThreshold) deliver();
 }
 
 void SerialLink::flushBeforeSend()
 {
     flushQueued_ = false;
-    if (!beforeSend_.isEmpty()) emit received(std::exchange(beforeSend_, QByteArray()));
+    for (const QByteArray& piece : std::exchange(beforeSend_, {}))
+        emit received(piece);
 }
 
 void SerialLink::deliver()

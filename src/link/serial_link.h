@@ -3,6 +3,7 @@
 #include "link/link.h"
 #include "link/serial_ports.h"
 
+#include <QList>
 #include <QSerialPort>
 
 #include <optional>
@@ -18,7 +19,8 @@ struct SerialSettings {
 std::optional<SerialSettings> parseSerialSettings(const QString& text);
 
 // Link over a serial port. Received bytes are handed on (signal `received`): whole frames as soon
-// as they are in, however many one read holds, each chunk of them back to back; after each send,
+// as they are in, however many one read holds, each chunk of them back to back, and whatever stood
+// before them (noise, a reply that lost bytes) as a piece of its own; after each send,
 // what had arrived before it (once the sending handler has returned) except a frame still
 // arriving, which waits for its rest; and everything whenever 150 or more bytes wait.
 class SerialLink : public Link {
@@ -43,6 +45,7 @@ public:
 
 private:
     void onReadyRead();
+    QList<QByteArray> takeWholeFrames();
     void flushBeforeSend();
     void onError(QSerialPort::SerialPortError error);
     void deliver();
@@ -50,7 +53,7 @@ private:
 
     QSerialPort port_;
     QByteArray buffer_;
-    QByteArray beforeSend_; // received before the last send, waiting for the sender to return
+    QList<QByteArray> beforeSend_; // received before the last send, waiting for the sender to return
     QString portName_;
     LinkProblem problem_ = LinkProblem::None;
     QString errorText_;

@@ -74,6 +74,7 @@ private slots:
     void garbageIsDroppedAndTheNextFrameArrives();
     void replyArrivesWhenTheSenderIsSlowToReturn();
     void strayBytesAreHandedOverWhole();
+    void aDamagedReplyCostsOnlyItself();
     void portVanishingClosesTheLink();
     void openFailuresSayWhy();
 
@@ -174,6 +175,35 @@ void TestSerialLinkPty::strayBytesAreHandedOverWhole()
     QTRY_COMPARE_WITH_TIMEOUT(received.count(), 3, 3000);
     QCOMPARE(received.at(1).at(0).toByteArray(), stray);
     QCOMPARE(received.at(2).at(0).toByteArray(), versionReply());
+}
+
+void TestSerialLinkPty::aDamagedReplyCostsOnlyItself()
+{
+    RawLine line;
+    QVERIFY(line.open());
+    SerialLink raw;
+    QVERIFY2(raw.open(line.path, "9600,n,8,1"), qPrintable(raw.errorText()));
+    connect(&raw, &Link::received, dispatcher.get(), &ReplyDispatcher::onSerialEvent);
+    QSignalSpy received(&raw, &Link::received);
+
+    // a status reply that lost its tail never completes; the version reply behind it, inside the
+    // length the first one claims, is taken as soon as it is in, with no send needed
+    const QByteArray status = frames::frame(3, QByteArray(38, '\x11'));
+    QVERIFY(line.write(status.left(20)));
+    QTest::qWait(100);
+    QCOMPARE(received.count(), 0);
+    QVERIFY(line.write(versionReply()));
+    QTRY_COMPARE_WITH_TIMEOUT(received.count(), 2, 3000);
+    QCOMPARE(received.at(0).at(0).toByteArray(), status.left(20));
+    QCOMPARE(received.at(1).at(0).toByteArray(), versionReply());
+    QCOMPARE(state.versionReceived, 1);
+
+    // reply, noise, reply in one read: both replies at once, the noise on its own
+    QVERIFY(line.write(status + QByteArray("\x13\xff", 2) + status));
+    QTRY_COMPARE_WITH_TIMEOUT(received.count(), 5, 3000);
+    QCOMPARE(received.at(2).at(0).toByteArray(), status);
+    QCOMPARE(received.at(3).at(0).toByteArray(), QByteArray("\x13\xff", 2));
+    QCOMPARE(received.at(4).at(0).toByteArray(), status);
 }
 
 void TestSerialLinkPty::portVanishingClosesTheLink()
