@@ -1,5 +1,7 @@
 #include "archive/datalog.h"
 
+#include "archive/drive_analysis.h"
+
 #include "link/live_rules.h"
 #include "link/parameter_catalogue.h"
 #include "link/shared_state.h"
@@ -275,11 +277,7 @@ DatalogInfo datalogInfo(const SharedState& state, const QString& port)
                               .arg(state.ecuVersion[3]);
     info.port = port;
     if (state.parametersReceived == 1) {
-        std::array<int, 8> rpm{}, tinj{};
-        for (int i = 0; i < 8; ++i) {
-            rpm[static_cast<size_t>(i)] = state.parameterValues[param::mapRpmAxis + i];
-            tinj[static_cast<size_t>(i)] = state.parameterValues[param::mapTinjAxis + i];
-        }
+        const auto [rpm, tinj] = tableAxes(state);
         info.rpmAxis = rpm;
         info.tinjAxis = tinj;
     }

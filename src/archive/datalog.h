@@ -67,6 +67,9 @@ QString datalogInfoPath(const QString& datalogPath);
 QMap<QString, QString> readDatalogInfo(const QString& datalogPath);
 
 namespace datalog_texts {
+inline constexpr LocalText fileFilter{"Registrazioni (*.csv)", "Datalogs (*.csv)", "Kayitlar (*.csv)"};
+inline constexpr LocalText cannotOpen{"Impossibile aprire il file %1 (%2).", "Cannot open the file %1 (%2).",
+                                      "%1 dosyasi acilamiyor (%2)."};
 inline constexpr LocalText cannotCreate{"Impossibile creare il file di registrazione %1 (%2).",
                                         "Cannot create the recording file %1 (%2).",
                                         "Kayit dosyasi olusturulamiyor: %1 (%2)."};

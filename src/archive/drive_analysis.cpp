@@ -1,5 +1,6 @@
 #include "archive/drive_analysis.h"
 
+#include "link/parameter_catalogue.h"
 #include "link/rounding.h"
 #include "link/value_limits.h"
 
@@ -7,6 +8,16 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+
+std::pair<Axis, Axis> tableAxes(const SharedState& state)
+{
+    Axis rpm{}, tinj{};
+    for (size_t i = 0; i < 8; ++i) {
+        rpm[i] = state.parameterValues[param::mapRpmAxis + static_cast<int>(i)];
+        tinj[i] = state.parameterValues[param::mapTinjAxis + static_cast<int>(i)];
+    }
+    return {rpm, tinj};
+}
 
 int nearestBreakpoint(const Axis& axis, int value)
 {

@@ -7,6 +7,7 @@
 // above.
 
 #include "archive/datalog.h"
+#include "link/shared_state.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,6 +22,9 @@
 using Axis = std::array<int, 8>;
 // The 64 cells, cell k = 1 + 8 x row + column at [k - 1], row on the TINJ axis.
 using TableCells = std::array<int, 64>;
+
+// The rpm and Tinj axes as the program holds them from the ECU (all 0 before they are read).
+std::pair<Axis, Axis> tableAxes(const SharedState& state);
 
 // The breakpoint 0..7 the value stands nearest to, as the calibration window's marker places it:
 // the first below the axis, the last above it, within a segment the nearer end (the upper one from

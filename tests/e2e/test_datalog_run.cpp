@@ -463,9 +463,10 @@ void TestDatalogRun::viewerRefusesForeignFilesAndSaysWhenCut()
     QCOMPARE(viewer()->log().rowCount(), 39);
     QCOMPARE(viewer()->log().skippedRows, 1);
     QCOMPARE(viewer()->log().firstSkippedRow, 21);
-    QVERIFY2(messageShown().contains(QStringLiteral("una riga danneggiata, la riga 21, saltata. Sono mostrate "
-                                                    "le altre 39 righe")),
-             qPrintable(messageShown()));
+    QVERIFY2(
+        messageShown().contains(QStringLiteral("una riga danneggiata, la riga 21, saltata. Sono mostrate "
+                                               "le altre 39 righe")),
+        qPrintable(messageShown()));
 }
 
 void TestDatalogRun::viewerZoomsScrollsAndHidesChannels()
@@ -484,8 +485,8 @@ void TestDatalogRun::viewerZoomsScrollsAndHidesChannels()
     QStringList checked;
     for (int i = 0; i < list->count(); ++i)
         if (list->item(i)->checkState() == Qt::Checked) checked << list->item(i)->text();
-    QCOMPARE(checked, QStringList({"Oxygen sensor1 mV", "Oxygen sensor2 mV", "RPM x min",
-                                   "Petrol tinj 1 raw", "Gas tinj 1 raw", "Pressure mbar"}));
+    QCOMPARE(checked, QStringList({"Oxygen sensor1 mV", "Oxygen sensor2 mV", "RPM x min", "Petrol tinj 1 raw",
+                                   "Gas tinj 1 raw", "Pressure mbar"}));
     list->item(2)->setCheckState(Qt::Unchecked);
     QVERIFY(!v->channelShown(2));
     list->item(25)->setCheckState(Qt::Checked);

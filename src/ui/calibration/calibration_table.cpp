@@ -78,11 +78,7 @@ void CalibrationTable::showEcu(const SharedState& state)
 void CalibrationTable::showOperatingPoint(const SharedState& state)
 {
     const LiveStatus& live = state.liveStatus;
-    Axis rpmAxis{}, tinjAxis{};
-    for (int i = 0; i < 8; ++i) {
-        rpmAxis[static_cast<size_t>(i)] = state.parameterValues[param::mapRpmAxis + i];
-        tinjAxis[static_cast<size_t>(i)] = state.parameterValues[param::mapTinjAxis + i];
-    }
+    const auto [rpmAxis, tinjAxis] = tableAxes(state);
     grid_->moveMarker(markerOffset(rpmAxis, live.rpm, kMarkerColumns),
                       markerOffset(tinjAxis, live.calibrationTinj, kMarkerRows));
     // the cell the drive's samples are counted in

@@ -296,11 +296,7 @@ void CalibrationWindow::recordRow(std::vector<int>& row) const
         if (!averaging) row[averaged] = kDatalogNoValue;
     if (!averaging || petrol || changing) row[6] = kDatalogNoValue;
     if (!averaging || !petrol || changing) row[7] = kDatalogNoValue;
-    Axis rpmAxis{}, tinjAxis{};
-    for (int i = 0; i < 8; ++i) {
-        rpmAxis[static_cast<size_t>(i)] = state.parameterValues[param::mapRpmAxis + i];
-        tinjAxis[static_cast<size_t>(i)] = state.parameterValues[param::mapTinjAxis + i];
-    }
+    const auto [rpmAxis, tinjAxis] = tableAxes(state);
     const bool modeOn = state.calibrationInactive == 0 && state.calibrationOnAcknowledged == 1;
     row.insert(row.end(),
                {kDatalogNoValue, // the state's name, worded by the recorder

@@ -94,12 +94,9 @@ constexpr LocalText kNothingToApply{"Nessun suggerimento nelle celle selezionate
                                     "Secili hucrelerde oneri yok: hicbir sey degismedi."};
 
 constexpr LocalText kMessageTitle{"ORVANE - Registrazione", "ORVANE - Datalog", "ORVANE - Kayit"};
-constexpr LocalText kFilter{"Registrazioni (*.csv)", "Datalogs (*.csv)", "Kayitlar (*.csv)"};
 constexpr LocalText kNotDatalog{"Il file %1 non e' una registrazione di ORVANE.",
                                 "The file %1 is not an ORVANE datalog.",
                                 "%1 dosyasi bir ORVANE kaydi degil."};
-constexpr LocalText kUnreadable{"Impossibile aprire il file %1 (%2).", "Cannot open the file %1 (%2).",
-                                "%1 dosyasi acilamiyor (%2)."};
 constexpr LocalText kMissingColumns{
     "La registrazione %1 non ha le colonne %2: i tempi di iniezione su benzina e su gas non si possono "
     "confrontare. Registrare dalla finestra di taratura.",
@@ -282,7 +279,7 @@ void TableOverlay::onReply(int code)
 void TableOverlay::pressLoad()
 {
     const QString path = ctx.fileDialogs->openFile(&window_, kLoadTitle.in(language()), datalogFolder(),
-                                                   kFilter.in(language()));
+                                                   datalog_texts::fileFilter.in(language()));
     if (!path.isEmpty()) load(path);
 }
 
@@ -296,7 +293,7 @@ bool TableOverlay::load(const QString& path)
         return false;
     };
     if (log.status == Datalog::Status::Unreadable)
-        return refuse(kUnreadable.in(lang).arg(path, log.errorText));
+        return refuse(datalog_texts::cannotOpen.in(lang).arg(path, log.errorText));
     if (log.status == Datalog::Status::NotDatalog) return refuse(kNotDatalog.in(lang).arg(path));
     DriveSamples read = driveSamples(log);
     if (!read.missingColumns.isEmpty())
@@ -308,7 +305,7 @@ bool TableOverlay::load(const QString& path)
         tinj = axisFromText(info.value(QStringLiteral("tinjAxis")));
         rpm && tinj)
         axes.emplace(*rpm, *tinj);
-    else if (ecuAxes().first == Axis{} && ecuAxes().second == Axis{})
+    else if (tableAxes(ctx.state).first == Axis{} && tableAxes(ctx.state).second == Axis{})
         return refuse(kNoAxes.in(lang).arg(name));
     log_ = {std::move(read.samples), std::nullopt};
     logName_ = name;
@@ -316,7 +313,7 @@ bool TableOverlay::load(const QString& path)
     QStringList notes;
     if (log.status == Datalog::Status::Truncated) notes << kReadUpTo.in(lang);
     if (log.skippedRows > 0) notes << kSkipped.in(lang).arg(log.skippedRows).arg(log.firstSkippedRow);
-    if (axes && *axes != ecuAxes()) notes << kOtherAxes.in(lang);
+    if (axes && *axes != tableAxes(ctx.state)) notes << kOtherAxes.in(lang);
     logRows_ = log.rowCount();
     logNote_ = notes.join(QStringLiteral("; "));
     lastAction_.clear();
@@ -324,16 +321,6 @@ bool TableOverlay::load(const QString& path)
     if (view_ == View::Values) view_ = View::Suggestions;
     refresh();
     return true;
-}
-
-std::pair<Axis, Axis> TableOverlay::ecuAxes() const
-{
-    Axis rpmAxis{}, tinjAxis{};
-    for (size_t i = 0; i < 8; ++i) {
-        rpmAxis[i] = ctx.state.parameterValues[param::mapRpmAxis + static_cast<int>(i)];
-        tinjAxis[i] = ctx.state.parameterValues[param::mapTinjAxis + static_cast<int>(i)];
-    }
-    return {rpmAxis, tinjAxis};
 }
 
 void TableOverlay::showLive()
@@ -349,7 +336,7 @@ void TableOverlay::showLive()
 void TableOverlay::refresh()
 {
     const SharedState& state = ctx.state;
-    const auto [rpmAxis, tinjAxis] = logName_ && logAxes_ ? *logAxes_ : ecuAxes();
+    const auto [rpmAxis, tinjAxis] = logName_ && logAxes_ ? *logAxes_ : tableAxes(ctx.state);
     Source& s = source();
     // live, the cells are the ECU's: new axes put the same samples in other cells
     if (!s.accumulator || s.accumulator->rpmAxis() != rpmAxis || s.accumulator->tinjAxis() != tinjAxis) {

@@ -62,7 +62,6 @@ private:
         std::vector<DriveSample> samples;
         std::optional<DriveAccumulator> accumulator;
     };
-    std::pair<Axis, Axis> ecuAxes() const;
     Source& source() { return logName_ ? log_ : live_; }
     void onReply(int code);
     void pressLoad();

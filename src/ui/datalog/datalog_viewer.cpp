@@ -30,12 +30,9 @@ const Caption kCaptions[] = {
 
 constexpr LocalText kNoFile{"Nessuna registrazione aperta", "No datalog open", "Acik kayit yok"};
 constexpr LocalText kDialogTitle{"Apri registrazione", "Open datalog", "Kayit ac"};
-constexpr LocalText kFilter{"Registrazioni (*.csv)", "Datalogs (*.csv)", "Kayitlar (*.csv)"};
 constexpr LocalText kNotDatalog{"Il file %1 non e' una registrazione di ORVANE: non viene aperto.",
                                 "The file %1 is not an ORVANE datalog: it is not opened.",
                                 "%1 dosyasi bir ORVANE kaydi degil: acilmadi."};
-constexpr LocalText kUnreadable{"Impossibile aprire il file %1 (%2).", "Cannot open the file %1 (%2).",
-                                "%1 dosyasi acilamiyor (%2)."};
 constexpr LocalText kTruncated{
     "Il file %1 e' interrotto a meta' di una riga: letto fino all'ultima riga completa (%2 righe).",
     "The file %1 is cut short in the middle of a row: read up to its last whole row (%2 rows).",
@@ -186,7 +183,8 @@ void DatalogViewer::onLoad()
 void DatalogViewer::chooseFile()
 {
     if (!ctx.fileDialogs) return;
-    const QString path = ctx.fileDialogs->openFile(this, text(kDialogTitle), datalogFolder(), text(kFilter));
+    const QString path =
+        ctx.fileDialogs->openFile(this, text(kDialogTitle), datalogFolder(), text(datalog_texts::fileFilter));
     if (!path.isEmpty()) openFile(path);
 }
 
@@ -199,7 +197,7 @@ bool DatalogViewer::openFile(const QString& path)
 bool DatalogViewer::refused(const Datalog& log, const QString& name)
 {
     if (log.status == Datalog::Status::Unreadable) {
-        ctx.showMessage(windowTitle(), text(kUnreadable).arg(name, log.errorText));
+        ctx.showMessage(windowTitle(), text(datalog_texts::cannotOpen).arg(name, log.errorText));
         return true;
     }
     if (log.status == Datalog::Status::NotDatalog) {
@@ -243,7 +241,8 @@ bool DatalogViewer::showDatalog(Datalog log, const QString& name)
 void DatalogViewer::chooseComparison()
 {
     if (!ctx.fileDialogs || log_.rowCount() == 0) return;
-    const QString path = ctx.fileDialogs->openFile(this, text(kCompareTitle), datalogFolder(), text(kFilter));
+    const QString path = ctx.fileDialogs->openFile(this, text(kCompareTitle), datalogFolder(),
+                                                   text(datalog_texts::fileFilter));
     if (!path.isEmpty()) compareWith(path);
 }
 
